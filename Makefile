@@ -1,0 +1,41 @@
+# Quick start: `make run` and `make test`. Both install what is missing from Debian's packages first.
+BUILD ?= build
+PAQUETES := cmake g++ make qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-qpa-plugins libqt6svg6 \
+	libsqlitecpp-dev libsqlite3-dev fonts-liberation2 fonts-dejavu-core poppler-utils
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+NUCLEOS := $(shell nproc 2>/dev/null || echo 2)
+DATOS ?= datos
+
+.PHONY: run test bench paquetes compilar install clean
+
+paquetes:
+	@faltan=$$(for p in $(PAQUETES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$faltan" ]; then \
+		echo "Instalando paquetes que faltan:" $$faltan; \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$faltan; \
+	fi
+
+compilar: paquetes
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(NUCLEOS)
+
+# Starts the program in $(DATOS)/, whose location file names the example inventory (made on the first run).
+run: compilar
+	mkdir -p $(DATOS)
+	test -f $(DATOS)/inventario.db || $(BUILD)/ejemplo/crear_ejemplo ejemplo/inventario.txt $(DATOS)/inventario.db
+	test -f $(DATOS)/talvirenca.cfg || printf '%s\r\n' "$$(cd $(DATOS) && pwd)/inventario.db" > $(DATOS)/talvirenca.cfg
+	cd $(DATOS) && "$(CURDIR)/$(BUILD)/src/talvirenca"
+
+test: compilar
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(NUCLEOS)
+
+bench: compilar
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/talvirenca_bench
+
+install: compilar
+	$(SUDO) cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

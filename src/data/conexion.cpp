@@ -1,0 +1,160 @@
+#include "data/conexion.h"
+
+#include "data/error_datos.h"
+#include "data/esquema.h"
+
+#include <QFileInfo>
+#include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
+
+namespace {
+
+bool solo_lectura_forzada = false;
+constexpr int espera_bloqueo_ms = 4000;
+
+QString texto_apertura(const QString& ruta, const QString& motivo) {
+    return QStringLiteral("no se puede abrir la base de datos %1: %2").arg(ruta, motivo);
+}
+
+QString motivo_de(const std::exception& e) {
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        return motivo_sqlite(s->getExtendedErrorCode());
+    return QString::fromUtf8(e.what());
+}
+
+void configurar_defensa(sqlite3* db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_busy_timeout(db, espera_bloqueo_ms);
+}
+
+} // namespace
+
+QString motivo_sqlite(int codigo) {
+    switch (codigo & 0xff) {
+    case SQLITE_NOTADB:
+        return QStringLiteral("el archivo no es una base de datos.");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("el archivo está dañado.");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("otro programa está usando el archivo; inténtelo de nuevo más tarde.");
+    case SQLITE_READONLY:
+        return QStringLiteral("el archivo es de solo lectura.");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("no hay permiso para usar el archivo.");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("no se puede abrir el archivo.");
+    case SQLITE_FULL:
+        return QStringLiteral("el disco está lleno.");
+    case SQLITE_IOERR:
+        return QStringLiteral("ha fallado la lectura o la escritura del disco.");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("el texto es demasiado largo.");
+    case SQLITE_CONSTRAINT:
+        if (codigo == SQLITE_CONSTRAINT_PRIMARYKEY || codigo == SQLITE_CONSTRAINT_UNIQUE)
+            return QStringLiteral("ya existe un registro con ese código.");
+        return QStringLiteral("la base de datos no admite ese valor.");
+    default:
+        return QStringLiteral("%1.").arg(QString::fromUtf8(sqlite3_errstr(codigo)));
+    }
+}
+
+Conexion::Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db) : ruta_(ruta), db_(std::move(db)) {}
+
+void Conexion::forzar_solo_lectura(bool si) { solo_lectura_forzada = si; }
+
+Conexion Conexion::abrir(const QString& ruta, Modo modo) {
+    if (ruta.isEmpty())
+        throw ErrorDatos(QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
+    const QFileInfo info(ruta);
+    if (!info.exists())
+        throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
+    if (info.isDir())
+        throw ErrorDatos(texto_apertura(ruta, QStringLiteral("es una carpeta, no un archivo.")));
+    const int flags = (modo == Modo::lectura || solo_lectura_forzada) ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE;
+    std::unique_ptr<SQLite::Database> db;
+    try {
+        db = std::make_unique<SQLite::Database>(ruta.toStdString(), flags);
+    } catch (const std::exception& e) {
+        throw ErrorDatos(texto_apertura(ruta, motivo_de(e)));
+    }
+    configurar_defensa(db->getHandle());
+    Conexion conexion(ruta, std::move(db));
+    conexion.comprobar_inventario();
+    return conexion;
+}
+
+Conexion Conexion::crear(const QString& ruta) {
+    try {
+        auto db = std::make_unique<SQLite::Database>(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        configurar_defensa(db->getHandle());
+        return Conexion(ruta, std::move(db));
+    } catch (const std::exception& e) {
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2").arg(ruta, motivo_de(e)));
+    }
+}
+
+// The file must hold the three tables with their columns in order, and nothing that could run code of its own.
+void Conexion::comprobar_inventario() {
+    const auto rechazar = [&](const QString& motivo) { throw ErrorDatos(texto_apertura(ruta_, motivo)); };
+    try {
+        SQLite::Statement objetos(*db_, "SELECT type FROM sqlite_schema WHERE type IN ('trigger', 'view')");
+        if (objetos.executeStep())
+            rechazar(QStringLiteral("contiene disparadores o vistas, que el programa no admite."));
+        const int id = db_->execAndGet("PRAGMA application_id").getInt();
+        const int version = db_->execAndGet("PRAGMA user_version").getInt();
+        if (id != 0 && id != Esquema::application_id)
+            rechazar(QStringLiteral("pertenece a otro programa."));
+        if (id == Esquema::application_id && version > Esquema::user_version)
+            rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
+        for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
+            columnas.bind(1, tabla->nombre);
+            int n = 0;
+            bool iguales = true;
+            while (columnas.executeStep()) {
+                iguales = iguales && n < tabla->numero_columnas() &&
+                          QString::fromUtf8(columnas.getColumn(0).getText())
+                                  .compare(QLatin1String(tabla->columnas[n].nombre), Qt::CaseInsensitive) == 0;
+                ++n;
+            }
+            if (n == 0)
+                rechazar(QStringLiteral("le falta la tabla %1; no es un inventario de Talvirenca.")
+                             .arg(QLatin1String(tabla->nombre)));
+            if (!iguales || n != tabla->numero_columnas())
+                rechazar(QStringLiteral("la tabla %1 no tiene las columnas de un inventario de Talvirenca.")
+                             .arg(QLatin1String(tabla->nombre)));
+        }
+    } catch (const ErrorDatos&) {
+        throw;
+    } catch (const std::exception& e) {
+        rechazar(motivo_de(e));
+    }
+}
+
+void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database&)>& cambios) {
+    try {
+        db_->exec("BEGIN IMMEDIATE");
+    } catch (const std::exception& e) {
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
+    }
+    try {
+        cambios(*db_);
+        db_->exec("COMMIT");
+    } catch (const std::exception& e) {
+        if (!sqlite3_get_autocommit(db_->getHandle()))
+            sqlite3_exec(db_->getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        if (const auto* propio = dynamic_cast<const ErrorDatos*>(&e))
+            throw *propio;
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
+    }
+}
+
+void Conexion::fallo_lectura(const std::exception& e) const {
+    throw ErrorDatos(QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_de(e)));
+}

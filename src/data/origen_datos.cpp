@@ -1,0 +1,595 @@
+#include "data/origen_datos.h"
+
+#include "data/conexion.h"
+#include "data/error_datos.h"
+#include "data/valores.h"
+
+#include <SQLiteCpp/Statement.h>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+struct Finalizar {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using Sentencia = std::unique_ptr<sqlite3_stmt, Finalizar>;
+
+QString lista_columnas(const Tabla& t, const QString& formato) {
+    QStringList partes;
+    for (const Columna& c : t.columnas)
+        partes << formato.arg(QLatin1String(c.nombre));
+    return partes.join(QStringLiteral(", "));
+}
+
+// An ISO date "YYYY-MM-DD" (optionally followed by a time) as a day number.
+std::optional<qint64> dia_de_iso(const unsigned char* s, int n) {
+    if (n < 10 || s[4] != '-' || s[7] != '-')
+        return std::nullopt;
+    int campos[3] = {0, 0, 0};
+    const int inicio[3] = {0, 5, 8}, largo[3] = {4, 2, 2};
+    for (int k = 0; k < 3; ++k)
+        for (int i = inicio[k]; i < inicio[k] + largo[k]; ++i) {
+            if (s[i] < '0' || s[i] > '9')
+                return std::nullopt;
+            campos[k] = campos[k] * 10 + (s[i] - '0');
+        }
+    const QDate fecha(campos[0], campos[1], campos[2]);
+    if (!fecha.isValid())
+        return std::nullopt;
+    return fecha.toJulianDay();
+}
+
+[[noreturn]] void rechazar_valor(const Columna& c, const QVariant& valor, const char* motivo) {
+    throw ErrorDatos(QStringLiteral("la columna %1 no admite el valor «%2»: %3")
+                         .arg(QLatin1String(c.nombre), Valores::texto(valor), QString::fromUtf8(motivo)));
+}
+
+// A written value converted to the form its column holds.
+QVariant convertir(const Columna& c, const QVariant& valor) {
+    if (valor.isNull() && valor.typeId() != QMetaType::QString)
+        return {};
+    const bool es_texto = valor.typeId() == QMetaType::QString;
+    switch (c.clase) {
+    case Clase::texto:
+        return es_texto ? valor : QVariant(Valores::texto(valor));
+    case Clase::entero: {
+        if (es_texto) {
+            if (auto n = Valores::entero_de_texto(valor.toString()))
+                return QVariant::fromValue<qlonglong>(*n);
+            rechazar_valor(c, valor, "no es un número entero.");
+        }
+        if (valor.typeId() == QMetaType::Double) {
+            const double d = valor.toDouble();
+            if (d != std::trunc(d) || std::fabs(d) > 9.0e18)
+                rechazar_valor(c, valor, "no es un número entero.");
+            return QVariant::fromValue<qlonglong>(static_cast<qlonglong>(d));
+        }
+        bool bien = false;
+        const qlonglong n = valor.toLongLong(&bien);
+        if (!bien)
+            rechazar_valor(c, valor, "no es un número entero.");
+        return QVariant::fromValue<qlonglong>(n);
+    }
+    case Clase::real: {
+        bool bien = false;
+        const double d = es_texto ? QLocale::c().toDouble(valor.toString().trimmed(), &bien) : valor.toDouble(&bien);
+        if (!bien || !std::isfinite(d))
+            rechazar_valor(c, valor, "no es un número válido.");
+        return d;
+    }
+    case Clase::fecha: {
+        if (valor.typeId() == QMetaType::QDate && valor.toDate().isValid())
+            return valor;
+        if (es_texto)
+            if (auto f = Valores::fecha_de_texto(valor.toString()))
+                return *f;
+        rechazar_valor(c, valor, "no es una fecha válida.");
+    }
+    case Clase::logico:
+        if (valor.typeId() == QMetaType::Bool)
+            return valor;
+        if (es_texto) {
+            if (valor.toString() == Valores::verdadero)
+                return true;
+            if (valor.toString() == Valores::falso)
+                return false;
+        }
+        if (auto n = Valores::entero_de_texto(Valores::texto(valor)))
+            return *n != 0;
+        rechazar_valor(c, valor, "no es verdadero ni falso.");
+    }
+    return {};
+}
+
+void enlazar_valor(SQLite::Statement& st, int indice, Clase clase, const QVariant& v) {
+    if (v.isNull() && v.typeId() != QMetaType::QString) {
+        st.bind(indice);
+        return;
+    }
+    switch (clase) {
+    case Clase::entero:
+        st.bind(indice, static_cast<int64_t>(v.toLongLong()));
+        break;
+    case Clase::real:
+        st.bind(indice, v.toDouble());
+        break;
+    case Clase::texto:
+        st.bind(indice, v.toString().toStdString());
+        break;
+    case Clase::fecha:
+        st.bind(indice, v.toDate().toString(Qt::ISODate).toStdString());
+        break;
+    case Clase::logico:
+        st.bind(indice, v.toBool() ? 1 : 0);
+        break;
+    }
+}
+
+QString texto_fecha_rapido(qint64 dia) {
+    int a = 0, m = 0, d = 0;
+    QDate::fromJulianDay(dia).getDate(&a, &m, &d);
+    if (a < 1000 || a > 9999)
+        return Valores::texto_fecha(QDate::fromJulianDay(dia));
+    const char16_t texto[10] = {char16_t(u'0' + d / 10), char16_t(u'0' + d % 10), u'/',
+                                char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u'/',
+                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10),
+                                char16_t(u'0' + a / 10 % 10), char16_t(u'0' + a % 10)};
+    return QString(reinterpret_cast<const QChar*>(texto), 10);
+}
+
+} // namespace
+
+OrigenDatos::OrigenDatos(QObject* padre) : QObject(padre) {}
+OrigenDatos::~OrigenDatos() = default;
+
+void OrigenDatos::enlazar_base_datos(const QString& ruta) { ruta_ = ruta; }
+void OrigenDatos::enlazar_tabla(const QString& tabla) { nombre_tabla_ = tabla; }
+
+const Tabla& OrigenDatos::tabla() const {
+    if (tabla_)
+        return *tabla_;
+    if (const Tabla* t = Esquema::tabla(nombre_tabla_))
+        return *t;
+    throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla_));
+}
+
+void OrigenDatos::abrir() {
+    if (!abierto_)
+        refrescar();
+}
+
+void OrigenDatos::refrescar() {
+    pendiente_.reset();
+    // The old snapshot goes first: a large table is never held twice.
+    celdas_ = {};
+    rowids_ = {};
+    nulos_ = {};
+    textos_ = {};
+    abierto_ = false;
+    tabla_ = nullptr;
+    posicion_ = 0;
+    recien_borrada_ = false;
+    indice_valido_ = false;
+    try {
+        const Tabla& t = tabla();
+        Conexion conexion = Conexion::abrir(ruta_, Conexion::Modo::lectura);
+        sqlite3* db = conexion.db().getHandle();
+        const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
+        try {
+            const qint64 total = conexion.db()
+                                     .execAndGet(QStringLiteral("SELECT count(*) FROM %1")
+                                                     .arg(QLatin1String(t.nombre))
+                                                     .toStdString())
+                                     .getInt64();
+            columnas_ = t.numero_columnas();
+            celdas_.reserve(static_cast<size_t>(total) * columnas_);
+            rowids_.reserve(total);
+            nulos_.reserve(total);
+
+            const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
+                                       .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
+                                       .toUtf8();
+            sqlite3_stmt* crudo = nullptr;
+            if (int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
+                fallo(rc);
+            Sentencia st(crudo);
+            int rc;
+            while ((rc = sqlite3_step(crudo)) == SQLITE_ROW) {
+                rowids_.push_back(sqlite3_column_int64(crudo, 0));
+                quint16 nulos = 0;
+                for (int i = 0; i < columnas_; ++i) {
+                    const int col = i + 1;
+                    const int tipo = sqlite3_column_type(crudo, col);
+                    Celda celda{};
+                    bool nulo = tipo == SQLITE_NULL;
+                    if (!nulo) {
+                        switch (t.columnas[i].clase) {
+                        case Clase::entero:
+                        case Clase::logico:
+                            if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
+                                celda.entero = sqlite3_column_int64(crudo, col);
+                            } else if (auto n = Valores::entero_de_texto(QString::fromUtf8(
+                                           reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
+                                celda.entero = *n;
+                            } else {
+                                nulo = true;
+                            }
+                            if (t.columnas[i].clase == Clase::logico && !nulo)
+                                celda.entero = celda.entero != 0;
+                            break;
+                        case Clase::real:
+                            celda.real = sqlite3_column_double(crudo, col);
+                            break;
+                        case Clase::texto: {
+                            const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
+                            anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)));
+                            break;
+                        }
+                        case Clase::fecha: {
+                            const unsigned char* s = sqlite3_column_text(crudo, col);
+                            if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
+                                celda.entero = *dia;
+                            else
+                                nulo = true;
+                            break;
+                        }
+                        }
+                    }
+                    if (nulo)
+                        nulos |= quint16(1u << i);
+                    celdas_.push_back(celda);
+                }
+                nulos_.push_back(nulos);
+            }
+            if (rc != SQLITE_DONE)
+                fallo(rc);
+        } catch (const ErrorDatos&) {
+            throw;
+        } catch (const std::exception& e) {
+            conexion.fallo_lectura(e);
+        }
+        tabla_ = &t;
+        ruta_abierta_ = ruta_;
+        abierto_ = true;
+        error_apertura_.clear();
+    } catch (const ErrorDatos& e) {
+        celdas_ = {};
+        rowids_ = {};
+        nulos_ = {};
+        textos_ = {};
+        error_apertura_ = e.texto();
+        Q_EMIT refrescado();
+        throw;
+    }
+    Q_EMIT refrescado();
+    Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
+    if (textos_.size() + longitud > std::numeric_limits<quint32>::max())
+        throw ErrorDatos(QStringLiteral("la tabla %1 es demasiado grande para leerla entera.")
+                             .arg(QLatin1String(tabla().nombre)));
+    c.texto = {static_cast<quint32>(textos_.size()), static_cast<quint32>(longitud)};
+    textos_.append(datos, longitud);
+}
+
+void OrigenDatos::exigir_abierto() const {
+    if (!abierto_)
+        throw ErrorDatos(error_apertura_.isEmpty()
+                             ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
+                             : error_apertura_);
+}
+
+void OrigenDatos::exigir_fila_actual() const {
+    exigir_abierto();
+    if (!hay_fila_actual())
+        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
+                             .arg(QLatin1String(tabla().nombre)));
+}
+
+void OrigenDatos::exigir_ordinal(int ordinal) const {
+    if (ordinal < 0 || ordinal >= tabla().numero_columnas())
+        throw ErrorDatos(
+            QStringLiteral("la tabla %1 no tiene la columna %2.").arg(QLatin1String(tabla().nombre)).arg(ordinal));
+}
+
+void OrigenDatos::cambiar_posicion(int posicion) {
+    pendiente_.reset();
+    posicion_ = posicion;
+    recien_borrada_ = false;
+    Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::mover_primero() {
+    exigir_abierto();
+    cambiar_posicion(0);
+}
+
+void OrigenDatos::mover_siguiente() {
+    exigir_abierto();
+    if (recien_borrada_)
+        cambiar_posicion(posicion_);
+    else
+        cambiar_posicion(std::min(posicion_ + 1, numero_filas()));
+}
+
+void OrigenDatos::mover_ultimo() {
+    exigir_abierto();
+    cambiar_posicion(numero_filas() == 0 ? 0 : numero_filas() - 1);
+}
+
+void OrigenDatos::mover_anterior() {
+    exigir_abierto();
+    cambiar_posicion(std::max(posicion_ - 1, -1));
+}
+
+void OrigenDatos::situar(int fila) {
+    exigir_abierto();
+    cambiar_posicion(std::clamp(fila, -1, numero_filas()));
+}
+
+bool OrigenDatos::al_final() const { return !recien_borrada_ && posicion_ >= numero_filas(); }
+
+bool OrigenDatos::hay_fila_actual() const {
+    return abierto_ && !recien_borrada_ && posicion_ >= 0 && posicion_ < numero_filas();
+}
+
+QVariant OrigenDatos::valor(int fila, int ordinal) const {
+    if (es_nulo(fila, ordinal))
+        return {};
+    const Celda& c = celda(fila, ordinal);
+    switch (tabla_->columnas[ordinal].clase) {
+    case Clase::entero:
+        return QVariant::fromValue<qlonglong>(c.entero);
+    case Clase::real:
+        return c.real;
+    case Clase::texto:
+        return QString::fromUtf8(textos_.data() + c.texto.inicio, c.texto.longitud);
+    case Clase::fecha:
+        return QDate::fromJulianDay(c.entero);
+    case Clase::logico:
+        return c.entero != 0;
+    }
+    return {};
+}
+
+QString OrigenDatos::texto(int fila, int ordinal) const {
+    if (es_nulo(fila, ordinal))
+        return {};
+    const Celda& c = celda(fila, ordinal);
+    switch (tabla_->columnas[ordinal].clase) {
+    case Clase::entero:
+        return QString::number(c.entero);
+    case Clase::real:
+        return Valores::texto_real(c.real);
+    case Clase::texto:
+        return QString::fromUtf8(textos_.data() + c.texto.inicio, c.texto.longitud);
+    case Clase::fecha:
+        return texto_fecha_rapido(c.entero);
+    case Clase::logico:
+        return c.entero != 0 ? Valores::verdadero : Valores::falso;
+    }
+    return {};
+}
+
+std::optional<qint64> OrigenDatos::entero(int fila, int ordinal) const {
+    if (es_nulo(fila, ordinal))
+        return std::nullopt;
+    const Celda& c = celda(fila, ordinal);
+    if (tabla_->columnas[ordinal].clase == Clase::real)
+        return static_cast<qint64>(c.real);
+    if (tabla_->columnas[ordinal].clase == Clase::texto)
+        return Valores::entero_de_texto(texto(fila, ordinal));
+    return c.entero;
+}
+
+QVariant OrigenDatos::leer(int ordinal) const {
+    exigir_ordinal(ordinal);
+    if (pendiente_)
+        return pendiente_->valores[ordinal];
+    exigir_fila_actual();
+    return valor(posicion_, ordinal);
+}
+
+std::optional<qint64> OrigenDatos::leer_entero(int ordinal) const {
+    exigir_ordinal(ordinal);
+    if (pendiente_) {
+        bool bien = false;
+        const qint64 n = pendiente_->valores[ordinal].toLongLong(&bien);
+        return bien ? std::optional<qint64>(n) : std::nullopt;
+    }
+    exigir_fila_actual();
+    return entero(posicion_, ordinal);
+}
+
+QString OrigenDatos::leer_texto(int ordinal) const {
+    exigir_ordinal(ordinal);
+    if (pendiente_)
+        return Valores::texto(pendiente_->valores[ordinal]);
+    exigir_fila_actual();
+    return texto(posicion_, ordinal);
+}
+
+std::optional<int> OrigenDatos::primera_fila_con_codigo(qint64 codigo) const {
+    exigir_abierto();
+    if (!indice_valido_) {
+        indice_codigos_.clear();
+        indice_codigos_.reserve(rowids_.size());
+        for (int fila = numero_filas() - 1; fila >= 0; --fila)
+            if (!es_nulo(fila, 0))
+                indice_codigos_[celda(fila, 0).entero] = fila;
+        indice_valido_ = true;
+    }
+    const auto it = indice_codigos_.find(codigo);
+    if (it == indice_codigos_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void OrigenDatos::anadir_nuevo() {
+    exigir_abierto();
+    Pendiente p{true, {}};
+    for (int i = 0; i < columnas_; ++i) {
+        switch (tabla_->columnas[i].clase) {
+        case Clase::entero:
+            p.valores[i] = QVariant::fromValue<qlonglong>(0);
+            break;
+        case Clase::real:
+            p.valores[i] = 0.0;
+            break;
+        case Clase::texto:
+            p.valores[i] = QStringLiteral("");
+            break;
+        case Clase::logico:
+            p.valores[i] = false;
+            break;
+        case Clase::fecha:
+            break;
+        }
+    }
+    pendiente_ = std::move(p);
+    Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::editar() {
+    exigir_fila_actual();
+    Pendiente p{false, {}};
+    for (int i = 0; i < columnas_; ++i)
+        p.valores[i] = valor(posicion_, i);
+    pendiente_ = std::move(p);
+}
+
+void OrigenDatos::cancelar() {
+    if (pendiente_) {
+        pendiente_.reset();
+        Q_EMIT fila_cambiada();
+    }
+}
+
+void OrigenDatos::escribir(int ordinal, const QVariant& v) {
+    exigir_ordinal(ordinal);
+    if (!pendiente_)
+        throw ErrorDatos(QStringLiteral("no se ha empezado a editar ningún registro de la tabla %1.")
+                             .arg(QLatin1String(tabla().nombre)));
+    pendiente_->valores[ordinal] = convertir(tabla_->columnas[ordinal], v);
+}
+
+void OrigenDatos::actualizar() {
+    if (!pendiente_)
+        throw ErrorDatos(QStringLiteral("no se ha empezado a editar ningún registro de la tabla %1.")
+                             .arg(QLatin1String(tabla().nombre)));
+    const Tabla& t = *tabla_;
+    const Pendiente& p = *pendiente_;
+    qint64 rowid = p.nueva ? 0 : rowids_[posicion_];
+    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
+    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
+        const QString sql =
+            p.nueva ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
+                               QStringList(t.numero_columnas(), QStringLiteral("?")).join(QStringLiteral(", ")))
+                    : QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1 = ?")));
+        SQLite::Statement st(db, sql.toStdString());
+        for (int i = 0; i < t.numero_columnas(); ++i)
+            enlazar_valor(st, i + 1, t.columnas[i].clase, p.valores[i]);
+        if (!p.nueva)
+            st.bind(t.numero_columnas() + 1, static_cast<int64_t>(rowid));
+        st.exec();
+        if (!p.nueva && db.getChanges() != 1)
+            throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el registro ya no está en "
+                                            "la base de datos.")
+                                 .arg(ruta_abierta()));
+        if (p.nueva)
+            rowid = db.getLastInsertRowid();
+    });
+    // Stored: the snapshot takes the row as written.
+    int fila = posicion_;
+    if (p.nueva) {
+        fila = numero_filas();
+        rowids_.push_back(rowid);
+        nulos_.push_back(0);
+        celdas_.resize(celdas_.size() + columnas_);
+    }
+    poner_fila(fila, p);
+    indice_valido_ = false;
+    pendiente_.reset();
+    Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::poner_fila(int fila, const Pendiente& p) {
+    quint16 nulos = 0;
+    for (int i = 0; i < columnas_; ++i) {
+        Celda& c = celdas_[static_cast<size_t>(fila) * columnas_ + i];
+        const QVariant& v = p.valores[i];
+        if (v.isNull() && v.typeId() != QMetaType::QString) {
+            nulos |= quint16(1u << i);
+            continue;
+        }
+        switch (tabla_->columnas[i].clase) {
+        case Clase::entero:
+            c.entero = v.toLongLong();
+            break;
+        case Clase::logico:
+            c.entero = v.toBool();
+            break;
+        case Clase::real:
+            c.real = v.toDouble();
+            break;
+        case Clase::fecha:
+            c.entero = v.toDate().toJulianDay();
+            break;
+        case Clase::texto: {
+            const QByteArray utf8 = v.toString().toUtf8();
+            anadir_texto(c, utf8.constData(), static_cast<size_t>(utf8.size()));
+            break;
+        }
+        }
+    }
+    nulos_[fila] = nulos;
+}
+
+void OrigenDatos::borrar() {
+    cancelar();
+    exigir_fila_actual();
+    const int fila = posicion_;
+    borrar_filas({fila});
+    posicion_ = fila;
+    recien_borrada_ = true;
+}
+
+void OrigenDatos::borrar_filas(std::vector<int> filas) {
+    cancelar();
+    exigir_abierto();
+    std::sort(filas.begin(), filas.end());
+    filas.erase(std::unique(filas.begin(), filas.end()), filas.end());
+    if (filas.empty())
+        return;
+    if (filas.front() < 0 || filas.back() >= numero_filas())
+        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
+                             .arg(QLatin1String(tabla().nombre)));
+    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
+    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
+        SQLite::Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
+                                     .arg(QLatin1String(tabla_->nombre))
+                                     .toStdString());
+        for (int fila : filas) {
+            st.bind(1, static_cast<int64_t>(rowids_[fila]));
+            st.exec();
+            st.reset();
+        }
+    });
+    for (auto it = filas.rbegin(); it != filas.rend(); ++it) {
+        const auto inicio = celdas_.begin() + static_cast<std::ptrdiff_t>(*it) * columnas_;
+        celdas_.erase(inicio, inicio + columnas_);
+        rowids_.erase(rowids_.begin() + *it);
+        nulos_.erase(nulos_.begin() + *it);
+    }
+    indice_valido_ = false;
+    posicion_ = numero_filas();
+    recien_borrada_ = false;
+    Q_EMIT fila_cambiada();
+}

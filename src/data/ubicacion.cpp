@@ -1,0 +1,39 @@
+#include "data/ubicacion.h"
+
+#include "data/error_datos.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace Ubicacion {
+
+QString ruta(const QString& directorio) { return directorio + QDir::separator() + QStringLiteral("talvirenca.cfg"); }
+
+std::optional<QString> leer(const QString& directorio) {
+    QFile archivo(ruta(directorio));
+    if (!archivo.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray contenido = archivo.read(64 * 1024);
+    if (contenido.isEmpty())
+        return std::nullopt;
+    qsizetype fin = contenido.indexOf('\r');
+    const qsizetype salto = contenido.indexOf('\n');
+    if (fin < 0 || (salto >= 0 && salto < fin))
+        fin = salto;
+    return QString::fromUtf8(fin < 0 ? contenido : contenido.left(fin));
+}
+
+void guardar(const QString& directorio, const QString& base_datos) {
+    // Written aside and renamed into place, so a failure never leaves a half-written file.
+    QSaveFile archivo(ruta(directorio));
+    if (archivo.open(QIODevice::WriteOnly)) {
+        archivo.write(base_datos.toUtf8() + "\r\n");
+        if (archivo.commit())
+            return;
+    }
+    throw ErrorDatos(QStringLiteral("no se puede guardar el archivo de configuración %1: %2.")
+                         .arg(QDir::toNativeSeparators(ruta(directorio)), archivo.errorString()));
+}
+
+} // namespace Ubicacion

@@ -1,0 +1,82 @@
+#include "plataforma/aspecto.h"
+
+#include "modulo/module1.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStyleFactory>
+#include <QTranslator>
+
+namespace Aspecto {
+
+void iniciar_aplicacion(QApplication& app) {
+    QApplication::setApplicationName(Programa::titulo);
+    QApplication::setApplicationVersion(Programa::version);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    // The windows are laid out for a small dialog font: the designed labels are 17 pixels high.
+    QFont letra(QStringLiteral("Liberation Sans"));
+    letra.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    letra.setPixelSize(11);
+    QApplication::setFont(letra);
+    // Qt's own buttons and dialogs in Spanish ("Aceptar", "Sí", "No", "Cancelar").
+    auto* traductor = new QTranslator(&app);
+    if (traductor->load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(traductor);
+}
+
+void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, int arriba, int ancho, int alto,
+                      const QString& icono) {
+    ventana->setWindowTitle(titulo);
+    QPalette paleta = ventana->palette();
+    paleta.setColor(QPalette::Window, naranja);
+    ventana->setPalette(paleta);
+    ventana->setAutoFillBackground(true);
+    if (!icono.isEmpty())
+        ventana->setWindowIcon(QIcon(icono));
+    ventana->move(px(izquierda), px(arriba));
+    ventana->setFixedSize(px(ancho), px(alto));
+}
+
+void fijar_tamano_cliente(QWidget* cliente, int ancho, int alto) { cliente->setFixedSize(px(ancho), px(alto)); }
+
+void preparar_campo(QWidget* campo, const char* nombre, const QRect& sitio, const QString& ayuda) {
+    campo->setObjectName(QLatin1String(nombre));
+    campo->setGeometry(sitio);
+    QPalette paleta = campo->palette();
+    paleta.setColor(QPalette::Base, amarillo);
+    campo->setPalette(paleta);
+    if (!ayuda.isEmpty()) {
+        campo->setToolTip(ayuda);
+        campo->setAccessibleName(ayuda);
+    }
+}
+
+QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio) {
+    auto* e = new QLabel(texto, padre);
+    e->setObjectName(QLatin1String(nombre));
+    e->setGeometry(sitio);
+    e->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return e;
+}
+
+void acompanar(QLabel* etiqueta, QWidget* campo) {
+    etiqueta->setBuddy(campo);
+    campo->setAccessibleName(etiqueta->text());
+}
+
+QFrame* linea(QWidget* padre, const char* nombre, int x1, int y, int x2) {
+    auto* l = new QFrame(padre);
+    l->setObjectName(QLatin1String(nombre));
+    l->setFrameShape(QFrame::HLine);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setGeometry(px(x1), px(y) - 1, px(x2 - x1), 2);
+    return l;
+}
+
+} // namespace Aspecto

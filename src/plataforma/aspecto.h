@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+class QApplication;
+class QFrame;
+class QLabel;
+class QWidget;
+
+// The look all windows share: light orange windows, light yellow fields, fixed sizes laid out in twips.
+namespace Aspecto {
+
+inline const QColor naranja{255, 192, 128};
+inline const QColor amarillo{255, 255, 192};
+
+// 15 twips to a pixel at 96 DPI; Qt scales pixels on denser screens.
+constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr QRect sitio(int izquierda, int arriba, int ancho, int alto) {
+    return QRect(px(izquierda), px(arriba), px(ancho), px(alto));
+}
+
+// Style, font, Spanish texts of Qt's own dialogs, locale. Called once, before the first window.
+void iniciar_aplicacion(QApplication& app);
+
+// A window of fixed client size, light orange, at its designed place on the screen, with its icon (none when
+// `icono` is empty).
+void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, int arriba, int ancho, int alto,
+                      const QString& icono);
+// Client area of a window whose size is set by the window's own frame pieces (menu bar).
+void fijar_tamano_cliente(QWidget* cliente, int ancho, int alto);
+
+// A field on light yellow, at its designed place, named and with its tooltip.
+void preparar_campo(QWidget* campo, const char* nombre, const QRect& sitio, const QString& ayuda);
+// A label on the window's background.
+QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio);
+// The label stands beside `campo`: it becomes the field's buddy and gives its accessible name.
+void acompanar(QLabel* etiqueta, QWidget* campo);
+// A horizontal rule from x1 to x2 at height y.
+QFrame* linea(QWidget* padre, const char* nombre, int x1, int y, int x2);
+
+} // namespace Aspecto

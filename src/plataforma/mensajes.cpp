@@ -1,0 +1,80 @@
+#include "plataforma/mensajes.h"
+
+#include "modulo/module1.h"
+
+#include <QPushButton>
+#include <deque>
+
+namespace {
+
+struct Prueba {
+    bool activo = false;
+    std::deque<bool> respuestas;
+    QList<Mensajes::Mostrado> mostrados;
+    int inesperadas = 0;
+};
+
+Prueba& prueba() {
+    static Prueba p;
+    return p;
+}
+
+} // namespace
+
+namespace Mensajes {
+
+std::unique_ptr<QMessageBox> caja_aviso(QWidget* padre, const QString& texto) {
+    auto caja = std::make_unique<QMessageBox>(QMessageBox::NoIcon, Programa::titulo, texto, QMessageBox::Ok, padre);
+    caja->setTextFormat(Qt::PlainText);
+    return caja;
+}
+
+std::unique_ptr<QMessageBox> caja_pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
+    auto caja = std::make_unique<QMessageBox>(QMessageBox::NoIcon, titulo, texto,
+                                              QMessageBox::Yes | QMessageBox::No, padre);
+    caja->setTextFormat(Qt::PlainText);
+    caja->setDefaultButton(QMessageBox::Yes);
+    return caja;
+}
+
+void aviso(QWidget* padre, const QString& texto) {
+    if (prueba().activo) {
+        prueba().mostrados.append({Programa::titulo, texto, false});
+        return;
+    }
+    caja_aviso(padre, texto)->exec();
+}
+
+bool pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
+    if (prueba().activo) {
+        prueba().mostrados.append({titulo, texto, true});
+        if (prueba().respuestas.empty()) {
+            ++prueba().inesperadas;
+            return false;
+        }
+        const bool si = prueba().respuestas.front();
+        prueba().respuestas.pop_front();
+        return si;
+    }
+    return caja_pregunta(padre, titulo, texto)->exec() == QMessageBox::Yes;
+}
+
+void activar_modo_prueba() { prueba().activo = true; }
+void responder(bool si) { prueba().respuestas.push_back(si); }
+
+QList<Mostrado> mostrados() {
+    QList<Mostrado> lista;
+    lista.swap(prueba().mostrados);
+    return lista;
+}
+
+int respuestas_sin_usar() { return static_cast<int>(prueba().respuestas.size()); }
+int preguntas_inesperadas() { return prueba().inesperadas; }
+
+void reiniciar() {
+    prueba().respuestas.clear();
+    prueba().mostrados.clear();
+    prueba().inesperadas = 0;
+}
+
+} // namespace Mensajes

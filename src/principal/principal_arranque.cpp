@@ -1,0 +1,88 @@
+// Start-up of the main window and the database in use: the location file, the binding of the data sources and
+// the database settings command.
+#include "principal/principal.h"
+
+#include "data/esquema.h"
+#include "data/ubicacion.h"
+#include "modulo/module1.h"
+#include "plataforma/dbcombo.h"
+#include "plataforma/dialogos_sistema.h"
+#include "plataforma/mensajes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Module1;
+
+void Principal::Form_Load() {
+    setWindowTitle(windowTitle() + Programa::version + QStringLiteral("."));
+    columnas_creadas = false;
+    directorio_inicial = QDir::currentPath();
+    if (directorio_inicial.endsWith(u'/'))
+        directorio_inicial.chop(1);
+    if (!comprobar_base_datos())
+        abrir_base_Datos();
+    Label2->setText(base_datos);
+    ofrecer_inventario_nuevo();
+    configurar_datas_dbcombo();
+}
+
+bool Principal::comprobar_base_datos() {
+    const std::optional<QString> linea = Ubicacion::leer(directorio_inicial);
+    if (!linea) {
+        Mensajes::aviso(this, QStringLiteral("No hay base de datos seleccionada."));
+        return false;
+    }
+    base_datos = *linea;
+    return true;
+}
+
+void Principal::abrir_base_Datos() {
+    nombre_archivo_dialogo_ = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
+    base_datos = nombre_archivo_dialogo_;
+    guarda_base_datos();
+}
+
+void Principal::guarda_base_datos() {
+    Mensajes::proteger(this, [] { Ubicacion::guardar(directorio_inicial, base_datos); });
+}
+
+void Principal::configurar_datas_dbcombo() {
+    Data1.enlazar_base_datos(base_datos);
+    Data1.enlazar_tabla(QStringLiteral("Elemento"));
+    Data2.enlazar_base_datos(base_datos);
+    Data2.enlazar_tabla(QStringLiteral("Tipo"));
+    Data3.enlazar_base_datos(base_datos);
+    Data3.enlazar_tabla(QStringLiteral("Marca"));
+    DBCombo1->fijar_columna_lista(QStringLiteral("Nombre"));
+}
+
+void Principal::ofrecer_inventario_nuevo() {
+    if (base_datos.isEmpty() || QFileInfo::exists(base_datos))
+        return;
+    const bool crear = Mensajes::pregunta(
+        this, QStringLiteral("          Base de datos nueva. "),
+        QStringLiteral("No existe la base de datos %1.\n\n¿Desea crear en ese archivo un inventario nuevo y vacío?")
+            .arg(base_datos));
+    if (crear)
+        Mensajes::proteger(this, [] { Esquema::crear_inventario(base_datos); });
+}
+
+void Principal::showEvent(QShowEvent* evento) {
+    QMainWindow::showEvent(evento);
+    if (!datos_abiertos_) {
+        datos_abiertos_ = true;
+        Command1->setFocus();
+        abrir_datos();
+    }
+}
+
+void Principal::abrir_datos() {
+    Mensajes::proteger(this, [this] {
+        Data1.abrir();
+        Data2.abrir();
+        Data3.abrir();
+    });
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "plataforma/mensajes.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <functional>
+
+// What every test of the program shares: inventory files made with the program's own schema, a look at what a
+// file holds, and guards for modal windows.
+namespace Soporte {
+
+// Style, fonts and Spanish texts as the program has them; message boxes and system dialogs switched to their
+// recording mode.
+void preparar_aplicacion();
+
+// A new inventory in `dir` named `nombre`, with these statements run on it (rows for the case).
+QString crear_base(const QTemporaryDir& dir, const QString& nombre = QStringLiteral("inventario.db"),
+                   const QStringList& sentencias = {});
+// Runs statements on a file through a fresh connection, outside the program.
+void ejecutar(const QString& ruta, const QStringList& sentencias);
+// The rows of a table as a fresh connection reads them, one text per row, columns joined by "|".
+QStringList filas(const QString& ruta, const QString& tabla);
+// The bytes of a file.
+QByteArray contenido(const QString& ruta);
+
+// The boxes shown since the last call, as "title|text" ("text" alone for OK-only boxes with the program's title).
+QStringList avisos();
+// Every queued answer was used and no question found none.
+bool sin_sobresaltos();
+
+// Runs `accion` as soon as a modal window is open, then returns; closes that window afterwards if the action left
+// it open (a failed check must not hang the test).
+void cuando_abra_modal(std::function<void(QWidget*)> accion);
+
+// Runs the start-up of a test with the current directory set to `dir`.
+struct DirectorioActual {
+    explicit DirectorioActual(const QString& dir);
+    ~DirectorioActual();
+    QString anterior;
+};
+
+} // namespace Soporte
