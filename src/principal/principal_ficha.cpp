@@ -1,4 +1,4 @@
-// The windows the main window opens: record card, types and brands, database settings, About box.
+// The record card, opened from the main window in its three modes.
 #include "principal/principal.h"
 
 #include "modulo/module1.h"
@@ -8,9 +8,3 @@ void Principal::modificar() { abrir_ficha(QStringLiteral("Modificar")); }
 void Principal::Anadir() { abrir_ficha(QStringLiteral("Anadir")); }
 
 void Principal::abrir_ficha(const QString&) {}
-
-void Principal::mantener_tipos_marcas() {}
-
-void Principal::abrir() {}
-
-void Principal::acerca_de() {}
