@@ -29,12 +29,15 @@ const QString todos = QStringLiteral("Todos");
 } // namespace
 
 void Principal::Command1_Click() {
-    Mensajes::proteger(this, [this] {
+    const bool refrescadas = Mensajes::proteger(this, [this] {
         Data1.refrescar();
         Data2.refrescar();
         Data3.refrescar();
     });
-    buscar();
+    if (refrescadas)
+        buscar();
+    else
+        modelo_->vaciar();
 }
 
 void Principal::buscar() {

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <QToolBar>
+#include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 namespace Soporte {
@@ -88,6 +90,23 @@ void cuando_abra_modal(std::function<void(QWidget*)> accion) {
         *intento = nullptr;
     };
     QTimer::singleShot(0, *intento);
+}
+
+void escribir_ubicacion(const QString& dir, const QByteArray& bytes) {
+    QFile f(QDir(dir).filePath(QStringLiteral("talvirenca.cfg")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QAction* accion(QWidget* ventana, const QString& nombre) { return ventana->findChild<QAction*>(nombre); }
+
+bool pulsar_barra(QWidget* ventana, const QString& clave) {
+    auto* barra = ventana->findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QAction* a = accion(ventana, clave);
+    if (!barra || !a || !barra->widgetForAction(a))
+        return false;
+    QTest::mouseClick(barra->widgetForAction(a), Qt::LeftButton);
+    return true;
 }
 
 DirectorioActual::DirectorioActual(const QString& dir) : anterior(QDir::currentPath()) { QDir::setCurrent(dir); }

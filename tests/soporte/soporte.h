@@ -1,7 +1,9 @@
 #pragma once
 
+#include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QByteArray>
 #include <QPointer>
@@ -37,6 +39,13 @@ bool sin_sobresaltos();
 // Runs `accion` as soon as a modal window is open, then returns; closes that window afterwards if the action left
 // it open (a failed check must not hang the test).
 void cuando_abra_modal(std::function<void(QWidget*)> accion);
+
+// Writes the location file of `dir` with exactly these bytes.
+void escribir_ubicacion(const QString& dir, const QByteArray& bytes);
+// A window's menu entry or toolbar key, by its name.
+QAction* accion(QWidget* ventana, const QString& nombre);
+// Clicks the toolbar button of that key, as the user does; false when the window has no such button.
+[[nodiscard]] bool pulsar_barra(QWidget* ventana, const QString& clave);
 
 // Runs the start-up of a test with the current directory set to `dir`.
 struct DirectorioActual {
