@@ -88,13 +88,13 @@ private Q_SLOTS:
         QCOMPARE(ayudas.at(3), "Añade nuevo registro");
         QCOMPARE(ayudas.at(7), "Temas de ayuda");
         QStringList menus;
-        for (const char* nombre : {"menuConfigurar", "menuAnadirTM", "menuConfigPrint", "menuImprimir", "menuSalir",
-                                   "menuAnadir", "menuModificar", "menuConsultar", "menuEliminar", "menuTemasAyuda",
-                                   "menuAcercaDe"})
+        for (const char* nombre :
+             {"menuConfigurar", "menuAnadirTM", "menuConfigPrint", "menuImprimir", "menuSalir", "menuAnadir",
+              "menuModificar", "menuConsultar", "menuEliminar", "menuTemasAyuda", "menuAcercaDe"})
             menus << Soporte::accion(&p, nombre)->text();
-        QCOMPARE(menus, QStringList({"&Configurar", "&Mantener tipos/marcas", "&Configurar impresion", "&Imprimir",
-                                     "&Salir", "&Añadir", "&Modificar", "&Consultar", "&Eliminar",
-                                     "&Temas de ayuda", "&Acerca de"}));
+        QCOMPARE(menus,
+                 QStringList({"&Configurar", "&Mantener tipos/marcas", "&Configurar impresion", "&Imprimir", "&Salir",
+                              "&Añadir", "&Modificar", "&Consultar", "&Eliminar", "&Temas de ayuda", "&Acerca de"}));
         QCOMPARE(Module1::accion_ficha, QString());
     }
 
@@ -222,8 +222,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(nueva));
         const QStringList vistos = avisos();
         QCOMPARE(vistos.size(), 2);
-        QCOMPARE(vistos.at(1),
-                 "ERROR: no se puede abrir la base de datos " + nueva + ": el archivo no existe.");
+        QCOMPARE(vistos.at(1), "ERROR: no se puede abrir la base de datos " + nueva + ": el archivo no existe.");
         QCOMPARE(p.findChild<QLabel*>("Label2")->text(), nueva);
     }
 

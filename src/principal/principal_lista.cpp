@@ -20,7 +20,7 @@ struct ColumnaLista {
 };
 
 const ColumnaLista columnas_lista[ModeloLista::columnas] = {
-    {"Codigo", 700},  {"Tipo", 700},     {"Marca", 1000},      {"Modelo", 1000}, {"Nº Serie", 1000},
+    {"Codigo", 700}, {"Tipo", 700},     {"Marca", 1000},       {"Modelo", 1000}, {"Nº Serie", 1000},
     {"Fecha", 1000}, {"Garantia", 800}, {"Descripcion", 2500}, {"Renting", 800},
 };
 
