@@ -123,6 +123,39 @@ private Q_SLOTS:
         QCOMPARE(Soporte::filas(ruta, "Tipo").last(), "3|Ratón");
     }
 
+    void refrescar_ve_cada_cambio_del_archivo() {
+        // Changes that keep the file's size, made right after a refresh, are still seen by the next one.
+        const QString ruta = Soporte::crear_base(dir, "cambios.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Tipo", this);
+        for (int vuelta = 0; vuelta < 20; ++vuelta) {
+            d->refrescar();
+            const QString nombre = QStringLiteral("Nombre%1").arg(vuelta % 10);
+            QVERIFY(d->leer_texto(1) != nombre);
+            Soporte::ejecutar(ruta, {QStringLiteral("UPDATE Tipo SET Nombre = '%1' WHERE Codigo = 1").arg(nombre)});
+            d->refrescar();
+            QCOMPARE(d->leer_texto(1), nombre);
+        }
+        // A file put in its place is read again even when it looks the same from outside.
+        const QString otra = Soporte::crear_base(dir, "otra.db", {"INSERT INTO Tipo VALUES (1, 'Otro9')"});
+        QVERIFY(QFile::remove(ruta));
+        QVERIFY(QFile::copy(otra, ruta));
+        d->refrescar();
+        QCOMPARE(d->leer_texto(1), "Otro9");
+        QCOMPARE(d->numero_filas(), 1);
+    }
+
+    void abierto_al_usarse() {
+        const QString ruta = Soporte::crear_base(dir, "diferido.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Elemento", this);
+        d->abrir_al_usarse();
+        QVERIFY(!d->abierto());
+        d->mover_primero();
+        QCOMPARE(d->leer_texto(0), "3");
+        OrigenDatos* falta = origen(dir.filePath("falta.db"), "Elemento", this);
+        falta->abrir_al_usarse();
+        QVERIFY(mensaje_de([&] { falta->mover_primero(); }).endsWith("el archivo no existe."));
+    }
+
     void fila_nueva_con_ceros() {
         const QString ruta = Soporte::crear_base(dir, "nueva.db", tres_elementos);
         OrigenDatos* d = origen(ruta, "Elemento", this);

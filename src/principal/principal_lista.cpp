@@ -29,6 +29,8 @@ const QString todos = QStringLiteral("Todos");
 } // namespace
 
 void Principal::Command1_Click() {
+    // The old lines go before the tables are read again: a large list is never held twice.
+    modelo_->vaciar();
     const bool refrescadas = Mensajes::proteger(this, [this] {
         Data1.refrescar();
         Data2.refrescar();
@@ -36,8 +38,6 @@ void Principal::Command1_Click() {
     });
     if (refrescadas)
         buscar();
-    else
-        modelo_->vaciar();
 }
 
 void Principal::buscar() {
