@@ -203,19 +203,20 @@ private Q_SLOTS:
         QCOMPARE(Recorridos::codigo_de_nombre(*tipos, "monitor"), 0);
         QCOMPARE(Recorridos::codigo_de_nombre(*tipos, "Ratón"), 0);
         QCOMPARE(Recorridos::nombre_de_codigo(*marcas, 4).value(), "Primera"); // the first equal row
-        QCOMPARE(marcas->leer_texto(1), "Primera");                           // and the source stands on it
+        QCOMPARE(marcas->leer_texto(1), "Primera");                            // and the source stands on it
         QVERIFY(!Recorridos::nombre_de_codigo(*marcas, 8).has_value());
         QVERIFY(marcas->al_final());
         QCOMPARE(Recorridos::codigo_mayor(*tipos), 7);
     }
 
     void codigo_mayor_por_valor() {
-        const QString ruta = Soporte::crear_base(
-            dir, "mayor.db", {"INSERT INTO Tipo VALUES (3, 'a'), (10, 'b'), (7, 'c')"});
+        const QString ruta =
+            Soporte::crear_base(dir, "mayor.db", {"INSERT INTO Tipo VALUES (3, 'a'), (10, 'b'), (7, 'c')"});
         OrigenDatos* d = origen(ruta, "Tipo", this);
         d->refrescar();
         QCOMPARE(Recorridos::codigo_mayor(*d), 10);
-        const QString negativos = Soporte::crear_base(dir, "negativos.db", {"INSERT INTO Tipo VALUES (-4, 'a'), (0, 'b')"});
+        const QString negativos =
+            Soporte::crear_base(dir, "negativos.db", {"INSERT INTO Tipo VALUES (-4, 'a'), (0, 'b')"});
         d->enlazar_base_datos(negativos);
         QCOMPARE(Recorridos::codigo_mayor(*d), 10); // binding alone reads nothing
         d->refrescar();
@@ -246,8 +247,9 @@ private Q_SLOTS:
         OrigenDatos* d = origen(ruta, "Tipo", this);
         d->refrescar();
         Conexion::forzar_solo_lectura(true);
-        QVERIFY(mensaje_de([&] { Recorridos::anadir(*d, {9, QStringLiteral("Escáner")}); })
-                    .endsWith("el archivo es de solo lectura."));
+        QVERIFY(mensaje_de([&] {
+                    Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
+                }).endsWith("el archivo es de solo lectura."));
         QVERIFY(mensaje_de([&] { d->borrar(); }).endsWith("el archivo es de solo lectura."));
         QCOMPARE(d->numero_filas(), 2);
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -259,8 +261,9 @@ private Q_SLOTS:
         d->refrescar();
         SQLite::Database otro(ruta.toStdString(), SQLite::OPEN_READWRITE);
         otro.exec("BEGIN EXCLUSIVE");
-        QVERIFY(mensaje_de([&] { Recorridos::anadir(*d, {9, QStringLiteral("Escáner")}); })
-                    .endsWith("otro programa está usando el archivo; inténtelo de nuevo más tarde."));
+        QVERIFY(mensaje_de([&] {
+                    Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
+                }).endsWith("otro programa está usando el archivo; inténtelo de nuevo más tarde."));
         otro.exec("ROLLBACK");
         Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
         QCOMPARE(Soporte::filas(ruta, "Tipo").size(), 3);

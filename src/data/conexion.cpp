@@ -66,11 +66,14 @@ QString motivo_sqlite(int codigo) {
 
 Conexion::Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db) : ruta_(ruta), db_(std::move(db)) {}
 
-void Conexion::forzar_solo_lectura(bool si) { solo_lectura_forzada = si; }
+void Conexion::forzar_solo_lectura(bool si) {
+    solo_lectura_forzada = si;
+}
 
 Conexion Conexion::abrir(const QString& ruta, Modo modo) {
     if (ruta.isEmpty())
-        throw ErrorDatos(QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
+        throw ErrorDatos(
+            QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
     const QFileInfo info(ruta);
     if (!info.exists())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));

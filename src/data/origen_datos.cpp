@@ -134,10 +134,10 @@ QString texto_fecha_rapido(qint64 dia) {
     QDate::fromJulianDay(dia).getDate(&a, &m, &d);
     if (a < 1000 || a > 9999)
         return Valores::texto_fecha(QDate::fromJulianDay(dia));
-    const char16_t texto[10] = {char16_t(u'0' + d / 10), char16_t(u'0' + d % 10), u'/',
-                                char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u'/',
-                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10),
-                                char16_t(u'0' + a / 10 % 10), char16_t(u'0' + a % 10)};
+    const char16_t texto[10] = {char16_t(u'0' + d / 10),   char16_t(u'0' + d % 10),       u'/',
+                                char16_t(u'0' + m / 10),   char16_t(u'0' + m % 10),       u'/',
+                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10), char16_t(u'0' + a / 10 % 10),
+                                char16_t(u'0' + a % 10)};
     return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
@@ -146,8 +146,12 @@ QString texto_fecha_rapido(qint64 dia) {
 OrigenDatos::OrigenDatos(QObject* padre) : QObject(padre) {}
 OrigenDatos::~OrigenDatos() = default;
 
-void OrigenDatos::enlazar_base_datos(const QString& ruta) { ruta_ = ruta; }
-void OrigenDatos::enlazar_tabla(const QString& tabla) { nombre_tabla_ = tabla; }
+void OrigenDatos::enlazar_base_datos(const QString& ruta) {
+    ruta_ = ruta;
+}
+void OrigenDatos::enlazar_tabla(const QString& tabla) {
+    nombre_tabla_ = tabla;
+}
 
 const Tabla& OrigenDatos::tabla() const {
     if (tabla_)
@@ -180,11 +184,10 @@ void OrigenDatos::refrescar() {
         sqlite3* db = conexion.db().getHandle();
         const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
         try {
-            const qint64 total = conexion.db()
-                                     .execAndGet(QStringLiteral("SELECT count(*) FROM %1")
-                                                     .arg(QLatin1String(t.nombre))
-                                                     .toStdString())
-                                     .getInt64();
+            const qint64 total =
+                conexion.db()
+                    .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t.nombre)).toStdString())
+                    .getInt64();
             columnas_ = t.numero_columnas();
             celdas_.reserve(static_cast<size_t>(total) * columnas_);
             rowids_.reserve(total);
@@ -271,24 +274,23 @@ void OrigenDatos::refrescar() {
 
 void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
     if (textos_.size() + longitud > std::numeric_limits<quint32>::max())
-        throw ErrorDatos(QStringLiteral("la tabla %1 es demasiado grande para leerla entera.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("la tabla %1 es demasiado grande para leerla entera.").arg(QLatin1String(tabla().nombre)));
     c.texto = {static_cast<quint32>(textos_.size()), static_cast<quint32>(longitud)};
     textos_.append(datos, longitud);
 }
 
 void OrigenDatos::exigir_abierto() const {
     if (!abierto_)
-        throw ErrorDatos(error_apertura_.isEmpty()
-                             ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
-                             : error_apertura_);
+        throw ErrorDatos(error_apertura_.isEmpty() ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
+                                                   : error_apertura_);
 }
 
 void OrigenDatos::exigir_fila_actual() const {
     exigir_abierto();
     if (!hay_fila_actual())
-        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
 }
 
 void OrigenDatos::exigir_ordinal(int ordinal) const {
@@ -332,7 +334,9 @@ void OrigenDatos::situar(int fila) {
     cambiar_posicion(std::clamp(fila, -1, numero_filas()));
 }
 
-bool OrigenDatos::al_final() const { return !recien_borrada_ && posicion_ >= numero_filas(); }
+bool OrigenDatos::al_final() const {
+    return !recien_borrada_ && posicion_ >= numero_filas();
+}
 
 bool OrigenDatos::hay_fila_actual() const {
     return abierto_ && !recien_borrada_ && posicion_ >= 0 && posicion_ < numero_filas();
@@ -569,13 +573,12 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     if (filas.empty())
         return;
     if (filas.front() < 0 || filas.back() >= numero_filas())
-        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        SQLite::Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
-                                     .arg(QLatin1String(tabla_->nombre))
-                                     .toStdString());
+        SQLite::Statement st(
+            db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
         for (int fila : filas) {
             st.bind(1, static_cast<int64_t>(rowids_[fila]));
             st.exec();

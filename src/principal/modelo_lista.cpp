@@ -76,7 +76,9 @@ QString ModeloLista::texto(int fila, int columna) const {
     return QString::fromUtf8(p, static_cast<qsizetype>(std::strlen(p)));
 }
 
-int ModeloLista::rowCount(const QModelIndex& padre) const { return padre.isValid() ? 0 : filas(); }
+int ModeloLista::rowCount(const QModelIndex& padre) const {
+    return padre.isValid() ? 0 : filas();
+}
 
 int ModeloLista::columnCount(const QModelIndex& padre) const {
     return padre.isValid() ? 0 : static_cast<int>(cabeceras_.size());
