@@ -2,7 +2,11 @@
 #include "principal/principal.h"
 
 #include "anadirtm/anadirtm.h"
+#include "dialogos/acerca_de.h"
+#include "dialogos/configurar.h"
 #include "modulo/module1.h"
+
+#include <QLabel>
 
 // The window reads the tables afresh at each opening; the main window sees its changes at its next search.
 void Principal::mantener_tipos_marcas() {
@@ -10,6 +14,20 @@ void Principal::mantener_tipos_marcas() {
     ventana.exec();
 }
 
-void Principal::abrir() {}
+// However the dialog closed, the path in use is shown, remembered and bound again; the list keeps what it showed
+// until the next search.
+void Principal::abrir() {
+    {
+        Configurar configurar(this);
+        configurar.exec();
+    }
+    Label2->setText(Module1::base_datos);
+    guarda_base_datos();
+    ofrecer_inventario_nuevo();
+    configurar_datas_dbcombo();
+}
 
-void Principal::acerca_de() {}
+void Principal::acerca_de() {
+    AcercaDe acerca(this);
+    acerca.exec();
+}
