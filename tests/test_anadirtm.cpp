@@ -38,17 +38,11 @@ QStringList lista(QComboBox* c) {
     return nombres;
 }
 
-// Types a text key by key, accented letters included.
-void escribir(QWidget* w, const QString& texto) {
-    for (QChar letra : texto)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(letra.toUpper().unicode()), QString(letra), Qt::NoModifier);
-}
-
 // What the user does: replaces the box's text by typing.
-void teclear(QComboBox* c, const QString& texto) {
+void escribir_nombre(QComboBox* c, const QString& texto) {
     c->lineEdit()->selectAll();
     QTest::keyClick(c->lineEdit(), Qt::Key_Delete);
-    escribir(c->lineEdit(), texto);
+    Soporte::teclear(c->lineEdit(), texto);
 }
 
 void pulsar(QWidget* v, const char* boton) {
@@ -144,7 +138,7 @@ private Q_SLOTS:
 
         // Neither Escape nor Enter acts by itself: nothing is added, nothing closes.
         const QByteArray antes = Soporte::contenido(Module1::base_datos);
-        teclear(caja(v.get(), 1), "Ratón");
+        escribir_nombre(caja(v.get(), 1), "Ratón");
         QTest::keyClick(caja(v.get(), 1)->lineEdit(), Qt::Key_Return);
         QTest::keyClick(caja(v.get(), 1)->lineEdit(), Qt::Key_Escape);
         QTest::keyClick(v.get(), Qt::Key_Escape);
@@ -152,9 +146,9 @@ private Q_SLOTS:
         QCOMPARE(caja(v.get(), 1)->currentText(), "Ratón");
         QCOMPARE(lista(caja(v.get(), 1)), QStringList({"Monitor", "Impresora", "Escáner"}));
         // What the user typed stays as typed: no name of the list completes it or replaces it.
-        teclear(caja(v.get(), 1), "mon");
+        escribir_nombre(caja(v.get(), 1), "mon");
         QCOMPARE(caja(v.get(), 1)->currentText(), "mon");
-        teclear(caja(v.get(), 1), "monitor");
+        escribir_nombre(caja(v.get(), 1), "monitor");
         QTest::keyClick(caja(v.get(), 1)->lineEdit(), Qt::Key_Return);
         QCOMPARE(caja(v.get(), 1)->currentText(), "monitor");
         QCOMPARE(lista(caja(v.get(), 1)), QStringList({"Monitor", "Impresora", "Escáner"}));
@@ -213,8 +207,8 @@ private Q_SLOTS:
         const QString ruta = base(sentencias);
         auto v = abrir_ventana(ruta);
         const QStringList otra_lista = lista(caja(v.get(), 3 - linea));
-        teclear(caja(v.get(), linea), "Escáner");
-        teclear(caja(v.get(), 3 - linea), "sin tocar");
+        escribir_nombre(caja(v.get(), linea), "Escáner");
+        escribir_nombre(caja(v.get(), 3 - linea), "sin tocar");
         pulsar(v.get(), anadir(linea));
 
         QCOMPARE(Soporte::avisos(), QStringList());
@@ -233,10 +227,10 @@ private Q_SLOTS:
         const QString ruta = base({"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (4, 'HP')"});
         auto v = abrir_ventana(ruta);
         for (const QString& nombre : QStringList({"00", " 0", "0 ", " ", "Monitor", " Monitor "})) {
-            teclear(caja(v.get(), 1), nombre);
+            escribir_nombre(caja(v.get(), 1), nombre);
             pulsar(v.get(), "Command1");
         }
-        teclear(caja(v.get(), 2), "HP");
+        escribir_nombre(caja(v.get(), 2), "HP");
         pulsar(v.get(), "Command2");
         QCOMPARE(Soporte::avisos(), QStringList());
         QCOMPARE(Soporte::filas(ruta, "Tipo"),
@@ -262,7 +256,7 @@ private Q_SLOTS:
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
         const QStringList nombres = lista(caja(v.get(), linea));
-        teclear(caja(v.get(), linea), texto);
+        escribir_nombre(caja(v.get(), linea), texto);
         pulsar(v.get(), anadir(linea));
         QCOMPARE(Soporte::avisos(), QStringList({falta_nombre}));
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -273,7 +267,7 @@ private Q_SLOTS:
     void cada_apertura_lee_de_nuevo() {
         const QString ruta = base(tipos_y_marcas);
         auto v = abrir_ventana(ruta);
-        teclear(caja(v.get(), 2), "Canon");
+        escribir_nombre(caja(v.get(), 2), "Canon");
         pulsar(v.get(), "Command2");
         pulsar(v.get(), "Command3");
         v.reset();
@@ -306,7 +300,7 @@ private Q_SLOTS:
         const QString ruta = base(tipos_y_marcas);
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
-        teclear(caja(v.get(), linea), texto);
+        escribir_nombre(caja(v.get(), linea), texto);
         pulsar(v.get(), eliminar(linea));
         QCOMPARE(Soporte::avisos(), QStringList({mensaje}));
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -318,7 +312,7 @@ private Q_SLOTS:
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
         for (int linea : {1, 2}) {
-            teclear(caja(v.get(), linea), "Monitor");
+            escribir_nombre(caja(v.get(), linea), "Monitor");
             pulsar(v.get(), eliminar(linea));
         }
         QCOMPARE(Soporte::avisos(), QStringList({no_encontrado, no_encontrado}));
@@ -350,7 +344,7 @@ private Q_SLOTS:
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
         const QString nombre = linea == 1 ? "Escáner" : "Epson";
-        teclear(caja(v.get(), linea), nombre);
+        escribir_nombre(caja(v.get(), linea), nombre);
         pulsar(v.get(), eliminar(linea));
         QCOMPARE(Soporte::avisos(), QStringList({en_uso}));
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -361,7 +355,7 @@ private Q_SLOTS:
         const QString ruta = base(tipos_y_marcas);
         auto v = abrir_ventana(ruta);
         // The first row of the table, then the last one.
-        teclear(caja(v.get(), 1), "Monitor");
+        escribir_nombre(caja(v.get(), 1), "Monitor");
         pulsar(v.get(), "Command4");
         QCOMPARE(Soporte::avisos(), QStringList({"Registro eliminado."}));
         QCOMPARE(Soporte::filas(ruta, "Tipo"), QStringList({"2|Impresora", "3|Escáner"}));
@@ -371,14 +365,14 @@ private Q_SLOTS:
         pulsar(v.get(), "Command4");
         QCOMPARE(Soporte::avisos(), QStringList({no_encontrado}));
 
-        teclear(caja(v.get(), 1), "Escáner");
+        escribir_nombre(caja(v.get(), 1), "Escáner");
         pulsar(v.get(), "Command4");
         QCOMPARE(Soporte::avisos(), QStringList({"Registro eliminado."}));
         QCOMPARE(Soporte::filas(ruta, "Tipo"), QStringList({"2|Impresora"}));
         QCOMPARE(Soporte::filas(ruta, "Marca").size(), 3);
 
         // The next addition still numbers after the greatest code left, and refills the list.
-        teclear(caja(v.get(), 1), "Plotter");
+        escribir_nombre(caja(v.get(), 1), "Plotter");
         pulsar(v.get(), "Command1");
         QCOMPARE(Soporte::filas(ruta, "Tipo"), QStringList({"2|Impresora", "3|Plotter"}));
         QCOMPARE(lista(caja(v.get(), 1)), QStringList({"Impresora", "Plotter"}));
@@ -389,7 +383,7 @@ private Q_SLOTS:
         // Brand 2 is no component's brand, though it is the type code of the only component.
         const QString ruta = base(tipos_y_marcas);
         auto v = abrir_ventana(ruta);
-        teclear(caja(v.get(), 2), "Dell");
+        escribir_nombre(caja(v.get(), 2), "Dell");
         pulsar(v.get(), "Command5");
         QCOMPARE(Soporte::avisos(), QStringList());
         QCOMPARE(Soporte::filas(ruta, "Marca"), QStringList({"1|HP", "3|Epson"}));
@@ -403,9 +397,9 @@ private Q_SLOTS:
     void eliminar_sin_componentes() {
         const QString ruta = base({"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')"});
         auto v = abrir_ventana(ruta);
-        teclear(caja(v.get(), 1), "Monitor");
+        escribir_nombre(caja(v.get(), 1), "Monitor");
         pulsar(v.get(), "Command4");
-        teclear(caja(v.get(), 2), "HP");
+        escribir_nombre(caja(v.get(), 2), "HP");
         pulsar(v.get(), "Command5");
         QCOMPARE(Soporte::avisos(), QStringList({"Registro eliminado."}));
         QCOMPARE(Soporte::filas(ruta, "Tipo"), QStringList());
@@ -422,12 +416,12 @@ private Q_SLOTS:
         });
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
-        teclear(caja(v.get(), 1), "Monitor");
+        escribir_nombre(caja(v.get(), 1), "Monitor");
         pulsar(v.get(), "Command4");
         QCOMPARE(Soporte::avisos(), QStringList({en_uso}));
         QCOMPARE(Soporte::contenido(ruta), antes);
 
-        teclear(caja(v.get(), 1), "Disco");
+        escribir_nombre(caja(v.get(), 1), "Disco");
         pulsar(v.get(), "Command4");
         QCOMPARE(Soporte::avisos(), QStringList({"Registro eliminado."}));
         QCOMPARE(Soporte::filas(ruta, "Tipo"), QStringList({"1|Monitor", "2|Monitor", "6|Disco"}));
@@ -460,7 +454,7 @@ private Q_SLOTS:
         QCOMPARE(lista(caja(v.get(), 1)), QStringList());
         QCOMPARE(lista(caja(v.get(), 2)), QStringList());
         for (int linea : {1, 2}) {
-            teclear(caja(v.get(), linea), "Monitor");
+            escribir_nombre(caja(v.get(), linea), "Monitor");
             pulsar(v.get(), anadir(linea));
             pulsar(v.get(), eliminar(linea));
         }
@@ -479,9 +473,9 @@ private Q_SLOTS:
             QStringLiteral("ERROR: no se han podido guardar los cambios en %1: el archivo es de solo lectura.")
                 .arg(ruta);
         Conexion::forzar_solo_lectura(true);
-        teclear(caja(v.get(), 1), "Ratón");
+        escribir_nombre(caja(v.get(), 1), "Ratón");
         pulsar(v.get(), "Command1");
-        teclear(caja(v.get(), 2), "Dell");
+        escribir_nombre(caja(v.get(), 2), "Dell");
         pulsar(v.get(), "Command5");
         QCOMPARE(Soporte::avisos(), QStringList({error, error}));
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -503,7 +497,7 @@ private Q_SLOTS:
         {
             SQLite::Database otro(ruta.toStdString(), SQLite::OPEN_READWRITE);
             otro.exec("BEGIN EXCLUSIVE");
-            teclear(caja(v.get(), 2), "Canon");
+            escribir_nombre(caja(v.get(), 2), "Canon");
             pulsar(v.get(), "Command2");
             QCOMPARE(Soporte::avisos(),
                      QStringList({QStringLiteral("ERROR: no se puede abrir la base de datos %1: otro programa está "
@@ -522,7 +516,7 @@ private Q_SLOTS:
         const QString ruta = base({"INSERT INTO Tipo VALUES (9223372036854775807, 'Monitor')"});
         auto v = abrir_ventana(ruta);
         const QByteArray antes = Soporte::contenido(ruta);
-        teclear(caja(v.get(), 1), "Ratón");
+        escribir_nombre(caja(v.get(), 1), "Ratón");
         pulsar(v.get(), "Command1");
         QCOMPARE(Soporte::avisos(), QStringList({"ERROR: no quedan códigos libres en la tabla Tipo."}));
         QCOMPARE(Soporte::contenido(ruta), antes);

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -28,27 +27,6 @@ QStringList lista(QComboBox* c) {
     return nombres;
 }
 
-// The main window started in `dir`, whose location file names `ruta`.
-std::unique_ptr<Principal> arrancar(const QString& dir, const QString& ruta) {
-    QFile cfg(dir + QStringLiteral("/talvirenca.cfg"));
-    if (!cfg.open(QIODevice::WriteOnly))
-        qFatal("No se puede escribir talvirenca.cfg");
-    cfg.write(ruta.toUtf8() + "\r\n");
-    cfg.close();
-    Soporte::DirectorioActual actual(dir);
-    auto p = std::make_unique<Principal>();
-    p->show();
-    if (!QTest::qWaitForWindowExposed(p.get()))
-        qFatal("La ventana principal no se muestra");
-    return p;
-}
-
-// Types a text key by key, accented letters included.
-void escribir(QWidget* w, const QString& texto) {
-    for (QChar letra : texto)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(letra.toUpper().unicode()), QString(letra), Qt::NoModifier);
-}
-
 } // namespace
 
 class PruebaAnadirTMMenu : public QObject {
@@ -63,7 +41,8 @@ private Q_SLOTS:
         const QString ruta = Soporte::crear_base(
             dir, "menu.db",
             {"INSERT INTO Tipo VALUES (1, 'Monitor'), (2, 'Impresora')", "INSERT INTO Marca VALUES (1, 'HP')"});
-        auto p = arrancar(dir.path(), ruta);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        QVERIFY(QTest::qWaitForWindowExposed(p.get()));
         auto* picker = control<DBCombo>(p.get(), "DBCombo1");
         QCOMPARE(picker->count(), 2);
 
@@ -74,7 +53,7 @@ private Q_SLOTS:
             QCOMPARE(w->windowTitle(), "Anadir registros tipo/marca");
             QCOMPARE(lista(control<QComboBox>(w, "Combo1")), QStringList({"Monitor", "Impresora"}));
             QCOMPARE(lista(control<QComboBox>(w, "Combo2")), QStringList({"HP"}));
-            escribir(control<QComboBox>(w, "Combo1")->lineEdit(), "Escáner");
+            Soporte::teclear(control<QComboBox>(w, "Combo1")->lineEdit(), "Escáner");
             QTest::mouseClick(control<QPushButton>(w, "Command1"), Qt::LeftButton);
             QTest::mouseClick(control<QPushButton>(w, "Command3"), Qt::LeftButton);
             QVERIFY(!w->isVisible());
@@ -97,7 +76,7 @@ private Q_SLOTS:
         control<QAction>(p.get(), "menuAnadirTM")->trigger();
         QVERIFY(abierta);
 
-        escribir(picker->lineEdit(), "Monitor");
+        Soporte::teclear(picker->lineEdit(), "Monitor");
         QTest::mouseClick(control<QPushButton>(p.get(), "Command1"), Qt::LeftButton);
         QCOMPARE(picker->count(), 3);
         QCOMPARE(picker->itemText(2), "Escáner");
