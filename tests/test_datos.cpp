@@ -144,6 +144,21 @@ private Q_SLOTS:
         QCOMPARE(d->numero_filas(), 1);
     }
 
+    void enlazar_otra_tabla() {
+        const QString ruta = Soporte::crear_base(dir, "tablas.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Tipo", this);
+        d->refrescar();
+        d->enlazar_tabla("Marca");
+        QCOMPARE(d->leer_texto(1), "Monitor"); // binding alone reads nothing
+        d->refrescar();
+        QCOMPARE(d->leer_texto(1), "HP");
+        Recorridos::anadir(*d, {3, QStringLiteral("Lenovo")});
+        QCOMPARE(Soporte::filas(ruta, "Marca").last(), "3|Lenovo");
+        QCOMPARE(Soporte::filas(ruta, "Tipo").size(), 2);
+        d->enlazar_tabla("Tabla");
+        QCOMPARE(mensaje_de([&] { d->refrescar(); }), "la tabla «Tabla» no existe en el inventario.");
+    }
+
     void abierto_al_usarse() {
         const QString ruta = Soporte::crear_base(dir, "diferido.db", tres_elementos);
         OrigenDatos* d = origen(ruta, "Elemento", this);

@@ -182,7 +182,11 @@ void OrigenDatos::refrescar() {
     posicion_ = 0;
     recien_borrada_ = false;
     try {
-        const Tabla& t = tabla();
+        // The bound table, which may differ from the snapshot's.
+        const Tabla* enlazada = Esquema::tabla(nombre_tabla_);
+        if (!enlazada)
+            throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla_));
+        const Tabla& t = *enlazada;
         Conexion conexion = Conexion::abrir(ruta_, Conexion::Modo::lectura);
         // The whole refresh reads one consistent state of the file.
         auto lectura = conexion.empezar_lectura();
