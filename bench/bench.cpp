@@ -230,7 +230,11 @@ int main(int argc, char* argv[]) {
     Aspecto::iniciar_aplicacion(app);
     Mensajes::activar_modo_prueba();
     QTemporaryDir dir;
-    for (int n : {1000, 10000, 100000, 1000000}) {
+    // TALVIRENCA_BENCH_N="100000" measures one size only.
+    std::vector<int> tamanos = {1000, 10000, 100000, 1000000};
+    if (const char* n = std::getenv("TALVIRENCA_BENCH_N"))
+        tamanos = {std::atoi(n)};
+    for (int n : tamanos) {
         const QString ruta = crear_inventario(dir, n);
         const int veces = n >= 1000000 ? 3 : 5;
 

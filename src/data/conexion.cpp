@@ -81,7 +81,10 @@ Conexion Conexion::abrir(const QString& ruta, Modo modo) {
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
     if (info.isDir())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("es una carpeta, no un archivo.")));
-    const int flags = (modo == Modo::lectura || solo_lectura_forzada) ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE;
+    // Each connection is used by the one thread of the program, so SQLite need not lock it on every call.
+    const int flags =
+        ((modo == Modo::lectura || solo_lectura_forzada) ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE) |
+        SQLite::OPEN_NOMUTEX;
     std::unique_ptr<SQLite::Database> db;
     try {
         db = std::make_unique<SQLite::Database>(ruta.toStdString(), flags);
@@ -96,7 +99,8 @@ Conexion Conexion::abrir(const QString& ruta, Modo modo) {
 
 Conexion Conexion::crear(const QString& ruta) {
     try {
-        auto db = std::make_unique<SQLite::Database>(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        auto db = std::make_unique<SQLite::Database>(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE |
+                                                                             SQLite::OPEN_NOMUTEX);
         configurar_defensa(db->getHandle());
         return Conexion(ruta, std::move(db));
     } catch (const std::exception& e) {
