@@ -123,6 +123,54 @@ private Q_SLOTS:
         QCOMPARE(Soporte::filas(ruta, "Tipo").last(), "3|Ratón");
     }
 
+    void refrescar_ve_cada_cambio_del_archivo() {
+        // Changes that keep the file's size, made right after a refresh, are still seen by the next one.
+        const QString ruta = Soporte::crear_base(dir, "cambios.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Tipo", this);
+        for (int vuelta = 0; vuelta < 20; ++vuelta) {
+            d->refrescar();
+            const QString nombre = QStringLiteral("Nombre%1").arg(vuelta % 10);
+            QVERIFY(d->leer_texto(1) != nombre);
+            Soporte::ejecutar(ruta, {QStringLiteral("UPDATE Tipo SET Nombre = '%1' WHERE Codigo = 1").arg(nombre)});
+            d->refrescar();
+            QCOMPARE(d->leer_texto(1), nombre);
+        }
+        // A file put in its place is read again even when it looks the same from outside.
+        const QString otra = Soporte::crear_base(dir, "otra.db", {"INSERT INTO Tipo VALUES (1, 'Otro9')"});
+        QVERIFY(QFile::remove(ruta));
+        QVERIFY(QFile::copy(otra, ruta));
+        d->refrescar();
+        QCOMPARE(d->leer_texto(1), "Otro9");
+        QCOMPARE(d->numero_filas(), 1);
+    }
+
+    void enlazar_otra_tabla() {
+        const QString ruta = Soporte::crear_base(dir, "tablas.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Tipo", this);
+        d->refrescar();
+        d->enlazar_tabla("Marca");
+        QCOMPARE(d->leer_texto(1), "Monitor"); // binding alone reads nothing
+        d->refrescar();
+        QCOMPARE(d->leer_texto(1), "HP");
+        Recorridos::anadir(*d, {3, QStringLiteral("Lenovo")});
+        QCOMPARE(Soporte::filas(ruta, "Marca").last(), "3|Lenovo");
+        QCOMPARE(Soporte::filas(ruta, "Tipo").size(), 2);
+        d->enlazar_tabla("Tabla");
+        QCOMPARE(mensaje_de([&] { d->refrescar(); }), "la tabla «Tabla» no existe en el inventario.");
+    }
+
+    void abierto_al_usarse() {
+        const QString ruta = Soporte::crear_base(dir, "diferido.db", tres_elementos);
+        OrigenDatos* d = origen(ruta, "Elemento", this);
+        d->abrir_al_usarse();
+        QVERIFY(!d->abierto());
+        d->mover_primero();
+        QCOMPARE(d->leer_texto(0), "3");
+        OrigenDatos* falta = origen(dir.filePath("falta.db"), "Elemento", this);
+        falta->abrir_al_usarse();
+        QVERIFY(mensaje_de([&] { falta->mover_primero(); }).endsWith("el archivo no existe."));
+    }
+
     void fila_nueva_con_ceros() {
         const QString ruta = Soporte::crear_base(dir, "nueva.db", tres_elementos);
         OrigenDatos* d = origen(ruta, "Elemento", this);
@@ -203,19 +251,20 @@ private Q_SLOTS:
         QCOMPARE(Recorridos::codigo_de_nombre(*tipos, "monitor"), 0);
         QCOMPARE(Recorridos::codigo_de_nombre(*tipos, "Ratón"), 0);
         QCOMPARE(Recorridos::nombre_de_codigo(*marcas, 4).value(), "Primera"); // the first equal row
-        QCOMPARE(marcas->leer_texto(1), "Primera");                           // and the source stands on it
+        QCOMPARE(marcas->leer_texto(1), "Primera");                            // and the source stands on it
         QVERIFY(!Recorridos::nombre_de_codigo(*marcas, 8).has_value());
         QVERIFY(marcas->al_final());
         QCOMPARE(Recorridos::codigo_mayor(*tipos), 7);
     }
 
     void codigo_mayor_por_valor() {
-        const QString ruta = Soporte::crear_base(
-            dir, "mayor.db", {"INSERT INTO Tipo VALUES (3, 'a'), (10, 'b'), (7, 'c')"});
+        const QString ruta =
+            Soporte::crear_base(dir, "mayor.db", {"INSERT INTO Tipo VALUES (3, 'a'), (10, 'b'), (7, 'c')"});
         OrigenDatos* d = origen(ruta, "Tipo", this);
         d->refrescar();
         QCOMPARE(Recorridos::codigo_mayor(*d), 10);
-        const QString negativos = Soporte::crear_base(dir, "negativos.db", {"INSERT INTO Tipo VALUES (-4, 'a'), (0, 'b')"});
+        const QString negativos =
+            Soporte::crear_base(dir, "negativos.db", {"INSERT INTO Tipo VALUES (-4, 'a'), (0, 'b')"});
         d->enlazar_base_datos(negativos);
         QCOMPARE(Recorridos::codigo_mayor(*d), 10); // binding alone reads nothing
         d->refrescar();
@@ -246,8 +295,9 @@ private Q_SLOTS:
         OrigenDatos* d = origen(ruta, "Tipo", this);
         d->refrescar();
         Conexion::forzar_solo_lectura(true);
-        QVERIFY(mensaje_de([&] { Recorridos::anadir(*d, {9, QStringLiteral("Escáner")}); })
-                    .endsWith("el archivo es de solo lectura."));
+        QVERIFY(mensaje_de([&] {
+                    Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
+                }).endsWith("el archivo es de solo lectura."));
         QVERIFY(mensaje_de([&] { d->borrar(); }).endsWith("el archivo es de solo lectura."));
         QCOMPARE(d->numero_filas(), 2);
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -259,8 +309,9 @@ private Q_SLOTS:
         d->refrescar();
         SQLite::Database otro(ruta.toStdString(), SQLite::OPEN_READWRITE);
         otro.exec("BEGIN EXCLUSIVE");
-        QVERIFY(mensaje_de([&] { Recorridos::anadir(*d, {9, QStringLiteral("Escáner")}); })
-                    .endsWith("otro programa está usando el archivo; inténtelo de nuevo más tarde."));
+        QVERIFY(mensaje_de([&] {
+                    Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
+                }).endsWith("otro programa está usando el archivo; inténtelo de nuevo más tarde."));
         otro.exec("ROLLBACK");
         Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
         QCOMPARE(Soporte::filas(ruta, "Tipo").size(), 3);

@@ -3,9 +3,11 @@
 #include "data/error_datos.h"
 #include "data/esquema.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,11 +68,14 @@ QString motivo_sqlite(int codigo) {
 
 Conexion::Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db) : ruta_(ruta), db_(std::move(db)) {}
 
-void Conexion::forzar_solo_lectura(bool si) { solo_lectura_forzada = si; }
+void Conexion::forzar_solo_lectura(bool si) {
+    solo_lectura_forzada = si;
+}
 
 Conexion Conexion::abrir(const QString& ruta, Modo modo) {
     if (ruta.isEmpty())
-        throw ErrorDatos(QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
+        throw ErrorDatos(
+            QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
     const QFileInfo info(ruta);
     if (!info.exists())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
@@ -153,6 +158,42 @@ void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database
             throw *propio;
         throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
     }
+}
+
+Conexion::Lectura Conexion::empezar_lectura() {
+    try {
+        db_->exec("BEGIN");
+        // A first read takes the shared lock that keeps writers out until the transaction ends.
+        db_->exec("SELECT 1 FROM sqlite_schema LIMIT 1");
+    } catch (const std::exception& e) {
+        fallo_lectura(e);
+    }
+    return Lectura(db_->getHandle());
+}
+
+Conexion::Lectura::~Lectura() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+std::optional<Huella> Conexion::huella() {
+    sqlite3_file* archivo = nullptr;
+    if (sqlite3_file_control(db_->getHandle(), "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
+        !archivo->pMethods)
+        return std::nullopt;
+    // Read through SQLite's own handle: opening and closing another one would drop SQLite's locks on the file.
+    unsigned char cabecera[28] = {};
+    if (archivo->pMethods->xRead(archivo, cabecera, sizeof cabecera, 0) != SQLITE_OK)
+        return std::nullopt;
+    if (cabecera[18] != 1) // only the rollback journal keeps the change counter on every write
+        return std::nullopt;
+    struct stat estado {};
+    if (::stat(QFile::encodeName(ruta_).constData(), &estado) != 0)
+        return std::nullopt;
+    return Huella{
+        (quint32(cabecera[24]) << 24) | (quint32(cabecera[25]) << 16) | (quint32(cabecera[26]) << 8) | cabecera[27],
+        static_cast<quint64>(estado.st_dev), static_cast<quint64>(estado.st_ino), static_cast<qint64>(estado.st_size),
+        static_cast<qint64>(estado.st_mtim.tv_sec) * 1000000000 + estado.st_mtim.tv_nsec};
 }
 
 void Conexion::fallo_lectura(const std::exception& e) const {

@@ -4,6 +4,20 @@
 #include <SQLiteCpp/Database.h>
 #include <functional>
 #include <memory>
+#include <optional>
+
+struct sqlite3;
+
+// What identifies one state of a database file: its identity on disk, its size and time, and SQLite's own change
+// counter, which every write transaction increments. Two equal fingerprints mean the file holds the same rows.
+struct Huella {
+    quint32 contador;
+    quint64 dispositivo;
+    quint64 nodo;
+    qint64 tamano;
+    qint64 modificado_ns;
+    bool operator==(const Huella&) const = default;
+};
 
 // One connection to an inventory file, held for the length of one read or one write. Every connection is opened
 // with SQLite's defensive settings (no triggers, no views, untrusted schema), so a crafted file cannot make the
@@ -23,6 +37,23 @@ public:
     // Runs `cambios` inside BEGIN IMMEDIATE ... COMMIT. Another program holding the file makes it wait a few
     // seconds and then fail; any failure rolls back, so the file is left exactly as it was. Throws ErrorDatos.
     void ejecutar_en_transaccion(const std::function<void(SQLite::Database&)>& cambios);
+
+    // A read transaction: every read until it ends sees one state of the file, which no writer can change meanwhile.
+    class Lectura {
+    public:
+        explicit Lectura(sqlite3* db) : db_(db) {}
+        Lectura(const Lectura&) = delete;
+        Lectura& operator=(const Lectura&) = delete;
+        ~Lectura();
+
+    private:
+        sqlite3* db_;
+    };
+    [[nodiscard]] Lectura empezar_lectura();
+
+    // The file's fingerprint, taken inside a read transaction; no value when the file's journal mode does not keep
+    // the change counter up to date (write-ahead log) or it cannot be read.
+    std::optional<Huella> huella();
 
     // Turns a failure of SQLite while reading into ErrorDatos.
     [[noreturn]] void fallo_lectura(const std::exception& e) const;

@@ -9,9 +9,9 @@
 namespace {
 
 constexpr Columna columnas_elemento[] = {
-    {"Codigo", Clase::entero}, {"Tipo", Clase::entero},         {"Marca", Clase::entero},
-    {"Modelo", Clase::texto},  {"NumSerie", Clase::texto},      {"Fecha", Clase::fecha},
-    {"Garantia", Clase::real}, {"Descripcion", Clase::texto},   {"Renting", Clase::logico},
+    {"Codigo", Clase::entero}, {"Tipo", Clase::entero},       {"Marca", Clase::entero},
+    {"Modelo", Clase::texto},  {"NumSerie", Clase::texto},    {"Fecha", Clase::fecha},
+    {"Garantia", Clase::real}, {"Descripcion", Clase::texto}, {"Renting", Clase::logico},
 };
 constexpr Columna columnas_tipo_marca[] = {{"Codigo", Clase::entero}, {"Nombre", Clase::texto}};
 

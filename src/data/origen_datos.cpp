@@ -134,10 +134,10 @@ QString texto_fecha_rapido(qint64 dia) {
     QDate::fromJulianDay(dia).getDate(&a, &m, &d);
     if (a < 1000 || a > 9999)
         return Valores::texto_fecha(QDate::fromJulianDay(dia));
-    const char16_t texto[10] = {char16_t(u'0' + d / 10), char16_t(u'0' + d % 10), u'/',
-                                char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u'/',
-                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10),
-                                char16_t(u'0' + a / 10 % 10), char16_t(u'0' + a % 10)};
+    const char16_t texto[10] = {char16_t(u'0' + d / 10),   char16_t(u'0' + d % 10),       u'/',
+                                char16_t(u'0' + m / 10),   char16_t(u'0' + m % 10),       u'/',
+                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10), char16_t(u'0' + a / 10 % 10),
+                                char16_t(u'0' + a % 10)};
     return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
@@ -146,8 +146,12 @@ QString texto_fecha_rapido(qint64 dia) {
 OrigenDatos::OrigenDatos(QObject* padre) : QObject(padre) {}
 OrigenDatos::~OrigenDatos() = default;
 
-void OrigenDatos::enlazar_base_datos(const QString& ruta) { ruta_ = ruta; }
-void OrigenDatos::enlazar_tabla(const QString& tabla) { nombre_tabla_ = tabla; }
+void OrigenDatos::enlazar_base_datos(const QString& ruta) {
+    ruta_ = ruta;
+}
+void OrigenDatos::enlazar_tabla(const QString& tabla) {
+    nombre_tabla_ = tabla;
+}
 
 const Tabla& OrigenDatos::tabla() const {
     if (tabla_)
@@ -162,105 +166,47 @@ void OrigenDatos::abrir() {
         refrescar();
 }
 
+void OrigenDatos::abrir_al_usarse() {
+    if (!abierto_)
+        diferido_ = true;
+}
+
+void OrigenDatos::asegurar_abierto() {
+    if (diferido_ && !abierto_)
+        refrescar();
+}
+
 void OrigenDatos::refrescar() {
+    diferido_ = false;
     pendiente_.reset();
-    // The old snapshot goes first: a large table is never held twice.
-    celdas_ = {};
-    rowids_ = {};
-    nulos_ = {};
-    textos_ = {};
-    abierto_ = false;
-    tabla_ = nullptr;
     posicion_ = 0;
     recien_borrada_ = false;
-    indice_valido_ = false;
     try {
-        const Tabla& t = tabla();
+        // The bound table, which may differ from the snapshot's.
+        const Tabla* enlazada = Esquema::tabla(nombre_tabla_);
+        if (!enlazada)
+            throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla_));
+        const Tabla& t = *enlazada;
         Conexion conexion = Conexion::abrir(ruta_, Conexion::Modo::lectura);
-        sqlite3* db = conexion.db().getHandle();
-        const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
-        try {
-            const qint64 total = conexion.db()
-                                     .execAndGet(QStringLiteral("SELECT count(*) FROM %1")
-                                                     .arg(QLatin1String(t.nombre))
-                                                     .toStdString())
-                                     .getInt64();
-            columnas_ = t.numero_columnas();
-            celdas_.reserve(static_cast<size_t>(total) * columnas_);
-            rowids_.reserve(total);
-            nulos_.reserve(total);
-
-            const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
-                                       .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
-                                       .toUtf8();
-            sqlite3_stmt* crudo = nullptr;
-            if (int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
-                fallo(rc);
-            Sentencia st(crudo);
-            int rc;
-            while ((rc = sqlite3_step(crudo)) == SQLITE_ROW) {
-                rowids_.push_back(sqlite3_column_int64(crudo, 0));
-                quint16 nulos = 0;
-                for (int i = 0; i < columnas_; ++i) {
-                    const int col = i + 1;
-                    const int tipo = sqlite3_column_type(crudo, col);
-                    Celda celda{};
-                    bool nulo = tipo == SQLITE_NULL;
-                    if (!nulo) {
-                        switch (t.columnas[i].clase) {
-                        case Clase::entero:
-                        case Clase::logico:
-                            if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
-                                celda.entero = sqlite3_column_int64(crudo, col);
-                            } else if (auto n = Valores::entero_de_texto(QString::fromUtf8(
-                                           reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
-                                celda.entero = *n;
-                            } else {
-                                nulo = true;
-                            }
-                            if (t.columnas[i].clase == Clase::logico && !nulo)
-                                celda.entero = celda.entero != 0;
-                            break;
-                        case Clase::real:
-                            celda.real = sqlite3_column_double(crudo, col);
-                            break;
-                        case Clase::texto: {
-                            const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
-                            anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)));
-                            break;
-                        }
-                        case Clase::fecha: {
-                            const unsigned char* s = sqlite3_column_text(crudo, col);
-                            if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
-                                celda.entero = *dia;
-                            else
-                                nulo = true;
-                            break;
-                        }
-                        }
-                    }
-                    if (nulo)
-                        nulos |= quint16(1u << i);
-                    celdas_.push_back(celda);
-                }
-                nulos_.push_back(nulos);
-            }
-            if (rc != SQLITE_DONE)
-                fallo(rc);
-        } catch (const ErrorDatos&) {
-            throw;
-        } catch (const std::exception& e) {
-            conexion.fallo_lectura(e);
+        // The whole refresh reads one consistent state of the file.
+        auto lectura = conexion.empezar_lectura();
+        const std::optional<Huella> huella = conexion.huella();
+        if (abierto_ && huella && huella_ && *huella == *huella_ && ruta_abierta_ == ruta_ && tabla_ == &t) {
+            // The file has not changed since the snapshot was read: reading it again would give the same rows.
+            Q_EMIT refrescado();
+            Q_EMIT fila_cambiada();
+            return;
         }
+        vaciar_instantanea();
+        leer_tabla(conexion, t);
+        textos_.shrink_to_fit();
         tabla_ = &t;
         ruta_abierta_ = ruta_;
+        huella_ = huella;
         abierto_ = true;
         error_apertura_.clear();
     } catch (const ErrorDatos& e) {
-        celdas_ = {};
-        rowids_ = {};
-        nulos_ = {};
-        textos_ = {};
+        vaciar_instantanea();
         error_apertura_ = e.texto();
         Q_EMIT refrescado();
         throw;
@@ -269,26 +215,113 @@ void OrigenDatos::refrescar() {
     Q_EMIT fila_cambiada();
 }
 
+void OrigenDatos::vaciar_instantanea() {
+    celdas_ = {};
+    rowids_ = {};
+    nulos_ = {};
+    textos_ = {};
+    abierto_ = false;
+    tabla_ = nullptr;
+    huella_.reset();
+    indice_valido_ = false;
+}
+
+void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
+    sqlite3* db = conexion.db().getHandle();
+    const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
+    try {
+        const qint64 total =
+            conexion.db()
+                .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t.nombre)).toStdString())
+                .getInt64();
+        columnas_ = t.numero_columnas();
+        celdas_.reserve(static_cast<size_t>(total) * columnas_);
+        rowids_.reserve(total);
+        nulos_.reserve(total);
+
+        const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
+                                   .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
+                                   .toUtf8();
+        sqlite3_stmt* crudo = nullptr;
+        if (int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
+            fallo(rc);
+        Sentencia st(crudo);
+        int rc;
+        while ((rc = sqlite3_step(crudo)) == SQLITE_ROW) {
+            rowids_.push_back(sqlite3_column_int64(crudo, 0));
+            quint16 nulos = 0;
+            for (int i = 0; i < columnas_; ++i) {
+                const int col = i + 1;
+                const int tipo = sqlite3_column_type(crudo, col);
+                Celda celda{};
+                bool nulo = tipo == SQLITE_NULL;
+                if (!nulo) {
+                    switch (t.columnas[i].clase) {
+                    case Clase::entero:
+                    case Clase::logico:
+                        if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
+                            celda.entero = sqlite3_column_int64(crudo, col);
+                        } else if (auto n = Valores::entero_de_texto(QString::fromUtf8(
+                                       reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
+                            celda.entero = *n;
+                        } else {
+                            nulo = true;
+                        }
+                        if (t.columnas[i].clase == Clase::logico && !nulo)
+                            celda.entero = celda.entero != 0;
+                        break;
+                    case Clase::real:
+                        celda.real = sqlite3_column_double(crudo, col);
+                        break;
+                    case Clase::texto: {
+                        const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
+                        anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)));
+                        break;
+                    }
+                    case Clase::fecha: {
+                        const unsigned char* s = sqlite3_column_text(crudo, col);
+                        if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
+                            celda.entero = *dia;
+                        else
+                            nulo = true;
+                        break;
+                    }
+                    }
+                }
+                if (nulo)
+                    nulos |= quint16(1u << i);
+                celdas_.push_back(celda);
+            }
+            nulos_.push_back(nulos);
+        }
+        if (rc != SQLITE_DONE)
+            fallo(rc);
+    } catch (const ErrorDatos&) {
+        throw;
+    } catch (const std::exception& e) {
+        conexion.fallo_lectura(e);
+    }
+}
+
 void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
     if (textos_.size() + longitud > std::numeric_limits<quint32>::max())
-        throw ErrorDatos(QStringLiteral("la tabla %1 es demasiado grande para leerla entera.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("la tabla %1 es demasiado grande para leerla entera.").arg(QLatin1String(tabla().nombre)));
     c.texto = {static_cast<quint32>(textos_.size()), static_cast<quint32>(longitud)};
     textos_.append(datos, longitud);
 }
 
 void OrigenDatos::exigir_abierto() const {
     if (!abierto_)
-        throw ErrorDatos(error_apertura_.isEmpty()
-                             ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
-                             : error_apertura_);
+        throw ErrorDatos(error_apertura_.isEmpty() ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
+                                                   : error_apertura_);
 }
 
 void OrigenDatos::exigir_fila_actual() const {
     exigir_abierto();
     if (!hay_fila_actual())
-        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
 }
 
 void OrigenDatos::exigir_ordinal(int ordinal) const {
@@ -305,11 +338,13 @@ void OrigenDatos::cambiar_posicion(int posicion) {
 }
 
 void OrigenDatos::mover_primero() {
+    asegurar_abierto();
     exigir_abierto();
     cambiar_posicion(0);
 }
 
 void OrigenDatos::mover_siguiente() {
+    asegurar_abierto();
     exigir_abierto();
     if (recien_borrada_)
         cambiar_posicion(posicion_);
@@ -318,21 +353,26 @@ void OrigenDatos::mover_siguiente() {
 }
 
 void OrigenDatos::mover_ultimo() {
+    asegurar_abierto();
     exigir_abierto();
     cambiar_posicion(numero_filas() == 0 ? 0 : numero_filas() - 1);
 }
 
 void OrigenDatos::mover_anterior() {
+    asegurar_abierto();
     exigir_abierto();
     cambiar_posicion(std::max(posicion_ - 1, -1));
 }
 
 void OrigenDatos::situar(int fila) {
+    asegurar_abierto();
     exigir_abierto();
     cambiar_posicion(std::clamp(fila, -1, numero_filas()));
 }
 
-bool OrigenDatos::al_final() const { return !recien_borrada_ && posicion_ >= numero_filas(); }
+bool OrigenDatos::al_final() const {
+    return !recien_borrada_ && posicion_ >= numero_filas();
+}
 
 bool OrigenDatos::hay_fila_actual() const {
     return abierto_ && !recien_borrada_ && posicion_ >= 0 && posicion_ < numero_filas();
@@ -431,6 +471,7 @@ std::optional<int> OrigenDatos::primera_fila_con_codigo(qint64 codigo) const {
 }
 
 void OrigenDatos::anadir_nuevo() {
+    asegurar_abierto();
     exigir_abierto();
     Pendiente p{true, {}};
     for (int i = 0; i < columnas_; ++i) {
@@ -456,6 +497,7 @@ void OrigenDatos::anadir_nuevo() {
 }
 
 void OrigenDatos::editar() {
+    asegurar_abierto();
     exigir_fila_actual();
     Pendiente p{false, {}};
     for (int i = 0; i < columnas_; ++i)
@@ -516,6 +558,7 @@ void OrigenDatos::actualizar() {
     }
     poner_fila(fila, p);
     indice_valido_ = false;
+    huella_.reset();
     pendiente_.reset();
     Q_EMIT fila_cambiada();
 }
@@ -553,6 +596,7 @@ void OrigenDatos::poner_fila(int fila, const Pendiente& p) {
 }
 
 void OrigenDatos::borrar() {
+    asegurar_abierto();
     cancelar();
     exigir_fila_actual();
     const int fila = posicion_;
@@ -562,6 +606,7 @@ void OrigenDatos::borrar() {
 }
 
 void OrigenDatos::borrar_filas(std::vector<int> filas) {
+    asegurar_abierto();
     cancelar();
     exigir_abierto();
     std::sort(filas.begin(), filas.end());
@@ -569,13 +614,12 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     if (filas.empty())
         return;
     if (filas.front() < 0 || filas.back() >= numero_filas())
-        throw ErrorDatos(QStringLiteral("no hay ningún registro actual en la tabla %1.")
-                             .arg(QLatin1String(tabla().nombre)));
+        throw ErrorDatos(
+            QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        SQLite::Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
-                                     .arg(QLatin1String(tabla_->nombre))
-                                     .toStdString());
+        SQLite::Statement st(
+            db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
         for (int fila : filas) {
             st.bind(1, static_cast<int64_t>(rowids_[fila]));
             st.exec();
@@ -589,6 +633,7 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
         nulos_.erase(nulos_.begin() + *it);
     }
     indice_valido_ = false;
+    huella_.reset();
     posicion_ = numero_filas();
     recien_borrada_ = false;
     Q_EMIT fila_cambiada();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/conexion.h"
 #include "data/esquema.h"
 
 #include <QObject>
@@ -34,6 +35,8 @@ public:
     // A source opens by itself once its window has finished loading: the first refresh, unless one was made.
     bool abierto() const { return abierto_; }
     void abrir();
+    // Opens at the first move or write instead of now: a large table a window may never walk is not read at start.
+    void abrir_al_usarse();
     // Re-reads the table from the file with the current bindings and stands on the first row.
     void refrescar();
 
@@ -99,6 +102,9 @@ private:
         std::array<QVariant, 9> valores;
     };
 
+    void vaciar_instantanea();
+    void asegurar_abierto();
+    void leer_tabla(Conexion& conexion, const Tabla& t);
     void exigir_abierto() const;
     void exigir_fila_actual() const;
     const Celda& celda(int fila, int ordinal) const { return celdas_[static_cast<size_t>(fila) * columnas_ + ordinal]; }
@@ -111,8 +117,11 @@ private:
     QString ruta_;
     QString nombre_tabla_;
     QString ruta_abierta_;
+    // The state of the file the snapshot was read from, while the snapshot still matches it.
+    std::optional<Huella> huella_;
     const Tabla* tabla_ = nullptr; // of the snapshot
     bool abierto_ = false;
+    bool diferido_ = false;
     QString error_apertura_;
 
     int columnas_ = 0;

@@ -8,7 +8,9 @@
 
 namespace Ubicacion {
 
-QString ruta(const QString& directorio) { return directorio + QDir::separator() + QStringLiteral("talvirenca.cfg"); }
+QString ruta(const QString& directorio) {
+    return directorio + QDir::separator() + QStringLiteral("talvirenca.cfg");
+}
 
 std::optional<QString> leer(const QString& directorio) {
     QFile archivo(ruta(directorio));

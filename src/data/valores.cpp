@@ -20,9 +20,13 @@ int valor_digito(QChar c) {
 
 namespace Valores {
 
-QString texto_fecha(const QDate& fecha) { return fecha.toString(QStringLiteral("dd/MM/yyyy")); }
+QString texto_fecha(const QDate& fecha) {
+    return fecha.toString(QStringLiteral("dd/MM/yyyy"));
+}
 
-QString texto_real(double valor) { return QString::number(valor, 'g', QLocale::FloatingPointShortest); }
+QString texto_real(double valor) {
+    return QString::number(valor, 'g', QLocale::FloatingPointShortest);
+}
 
 QString texto(const QVariant& valor) {
     switch (valor.typeId()) {

@@ -43,7 +43,9 @@ void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, in
     ventana->setFixedSize(px(ancho), px(alto));
 }
 
-void fijar_tamano_cliente(QWidget* cliente, int ancho, int alto) { cliente->setFixedSize(px(ancho), px(alto)); }
+void fijar_tamano_cliente(QWidget* cliente, int ancho, int alto) {
+    cliente->setFixedSize(px(ancho), px(alto));
+}
 
 void preparar_campo(QWidget* campo, const char* nombre, const QRect& sitio, const QString& ayuda) {
     campo->setObjectName(QLatin1String(nombre));

@@ -16,7 +16,9 @@ inline const QColor naranja{255, 192, 128};
 inline const QColor amarillo{255, 255, 192};
 
 // 15 twips to a pixel at 96 DPI; Qt scales pixels on denser screens.
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips) {
+    return (twips + 7) / 15;
+}
 constexpr QRect sitio(int izquierda, int arriba, int ancho, int alto) {
     return QRect(px(izquierda), px(arriba), px(ancho), px(alto));
 }

@@ -39,9 +39,13 @@ void DBCombo::fijar_origen_datos(OrigenDatos* origen) {
         connect(origen, &OrigenDatos::fila_cambiada, this, &DBCombo::seguir_datos);
 }
 
-void DBCombo::fijar_columna_datos(const QString& columna) { columna_datos_ = columna; }
+void DBCombo::fijar_columna_datos(const QString& columna) {
+    columna_datos_ = columna;
+}
 
-void DBCombo::fijar_texto(const QString& texto) { setEditText(texto); }
+void DBCombo::fijar_texto(const QString& texto) {
+    setEditText(texto);
+}
 
 void DBCombo::rellenar() {
     const QString texto = currentText();

@@ -54,11 +54,21 @@ bool configurar_impresora(QWidget* padre, QPrinter& impresora) {
     return dialogo.exec() == QDialog::Accepted;
 }
 
-void activar_modo_prueba() { prueba().activo = true; }
-void proximo_archivo(std::optional<QString> ruta) { prueba().archivos.push_back(std::move(ruta)); }
-void proxima_impresora(std::function<void(QPrinter&)> eleccion) { prueba().impresoras.push_back(std::move(eleccion)); }
-int sin_usar() { return static_cast<int>(prueba().archivos.size() + prueba().impresoras.size()); }
-int inesperados() { return prueba().inesperados; }
+void activar_modo_prueba() {
+    prueba().activo = true;
+}
+void proximo_archivo(std::optional<QString> ruta) {
+    prueba().archivos.push_back(std::move(ruta));
+}
+void proxima_impresora(std::function<void(QPrinter&)> eleccion) {
+    prueba().impresoras.push_back(std::move(eleccion));
+}
+int sin_usar() {
+    return static_cast<int>(prueba().archivos.size() + prueba().impresoras.size());
+}
+int inesperados() {
+    return prueba().inesperados;
+}
 
 void reiniciar() {
     prueba().archivos.clear();

@@ -9,15 +9,15 @@ ImpresoraPapel::ImpresoraPapel(QPrinter& impresora) : impresora_(impresora) {}
 ImpresoraPapel::~ImpresoraPapel() = default;
 
 void ImpresoraPapel::empezar() {
-    if (impresora_.outputFormat() == QPrinter::NativeFormat && impresora_.printerName().isEmpty())
+    const bool pdf = impresora_.outputFormat() == QPrinter::PdfFormat;
+    if (pdf ? impresora_.outputFileName().isEmpty() : impresora_.printerName().isEmpty())
         throw ErrorDatos(QStringLiteral("no hay ninguna impresora elegida. Elija una impresora o un archivo PDF en "
                                         "Archivo, Configurar impresion."));
     pintor_ = std::make_unique<QPainter>();
     if (!pintor_->begin(&impresora_)) {
         pintor_.reset();
         throw ErrorDatos(QStringLiteral("no se puede imprimir en %1.")
-                             .arg(impresora_.outputFormat() == QPrinter::PdfFormat ? impresora_.outputFileName()
-                                                                                  : impresora_.printerName()));
+                             .arg(pdf ? impresora_.outputFileName() : impresora_.printerName()));
     }
     QFont letra(QStringLiteral("DejaVu Sans Mono"));
     letra.setStyleHint(QFont::Monospace);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QFont>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
-#include <QPainter>
-#include <QFont>
 #include <memory>
 
 class QPrinter;

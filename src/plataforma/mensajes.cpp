@@ -30,8 +30,8 @@ std::unique_ptr<QMessageBox> caja_aviso(QWidget* padre, const QString& texto) {
 }
 
 std::unique_ptr<QMessageBox> caja_pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
-    auto caja = std::make_unique<QMessageBox>(QMessageBox::NoIcon, titulo, texto,
-                                              QMessageBox::Yes | QMessageBox::No, padre);
+    auto caja =
+        std::make_unique<QMessageBox>(QMessageBox::NoIcon, titulo, texto, QMessageBox::Yes | QMessageBox::No, padre);
     caja->setTextFormat(Qt::PlainText);
     caja->setDefaultButton(QMessageBox::Yes);
     return caja;
@@ -59,8 +59,12 @@ bool pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
     return caja_pregunta(padre, titulo, texto)->exec() == QMessageBox::Yes;
 }
 
-void activar_modo_prueba() { prueba().activo = true; }
-void responder(bool si) { prueba().respuestas.push_back(si); }
+void activar_modo_prueba() {
+    prueba().activo = true;
+}
+void responder(bool si) {
+    prueba().respuestas.push_back(si);
+}
 
 QList<Mostrado> mostrados() {
     QList<Mostrado> lista;
@@ -68,8 +72,12 @@ QList<Mostrado> mostrados() {
     return lista;
 }
 
-int respuestas_sin_usar() { return static_cast<int>(prueba().respuestas.size()); }
-int preguntas_inesperadas() { return prueba().inesperadas; }
+int respuestas_sin_usar() {
+    return static_cast<int>(prueba().respuestas.size());
+}
+int preguntas_inesperadas() {
+    return prueba().inesperadas;
+}
 
 void reiniciar() {
     prueba().respuestas.clear();

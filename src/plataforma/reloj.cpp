@@ -5,6 +5,10 @@ QDate fijada;
 }
 
 namespace Reloj {
-QDate hoy() { return fijada.isValid() ? fijada : QDate::currentDate(); }
-void fijar_hoy(const QDate& fecha) { fijada = fecha; }
+QDate hoy() {
+    return fijada.isValid() ? fijada : QDate::currentDate();
+}
+void fijar_hoy(const QDate& fecha) {
+    fijada = fecha;
+}
 } // namespace Reloj

@@ -11,18 +11,38 @@ namespace {
 constexpr char separador = '\0';
 } // namespace
 
+quint64 TextosEnBloques::guardar(std::string_view linea) {
+    if (bloques_.empty() || bloques_.back().capacity() - bloques_.back().size() < linea.size()) {
+        if (bloques_.size() >= std::numeric_limits<quint32>::max())
+            throw ErrorDatos(QStringLiteral("la lista tiene demasiados componentes para mostrarlos."));
+        bloques_.emplace_back();
+        bloques_.back().reserve(std::max(tamano_bloque, linea.size()));
+    }
+    std::string& bloque = bloques_.back();
+    const quint64 sitio = (quint64(bloques_.size() - 1) << 32) | bloque.size();
+    bloque.append(linea);
+    return sitio;
+}
+
+quint64 TextosEnBloques::absorber(TextosEnBloques&& otros) {
+    const quint64 desplazamiento = quint64(bloques_.size()) << 32;
+    for (std::string& bloque : otros.bloques_)
+        bloques_.push_back(std::move(bloque));
+    otros.bloques_.clear();
+    return desplazamiento;
+}
+
 void ModeloLista::Lote::anadir(const Linea& linea) {
-    if (textos_.size() > std::numeric_limits<quint32>::max() - 64 * 1024)
-        throw ErrorDatos(QStringLiteral("la lista tiene demasiados componentes para mostrarlos."));
-    inicios_.push_back(static_cast<quint32>(textos_.size()));
+    linea_.clear();
     for (const QString& texto : linea) {
         const QByteArray utf8 = texto.toUtf8();
-        const size_t inicio = textos_.size();
-        textos_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+        const size_t inicio = linea_.size();
+        linea_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
         if (utf8.contains(separador))
-            std::replace(textos_.begin() + static_cast<std::ptrdiff_t>(inicio), textos_.end(), separador, ' ');
-        textos_ += separador;
+            std::replace(linea_.begin() + static_cast<std::ptrdiff_t>(inicio), linea_.end(), separador, ' ');
+        linea_ += separador;
     }
+    lineas_.push_back(textos_.guardar(linea_));
 }
 
 ModeloLista::ModeloLista(QObject* padre) : QAbstractTableModel(padre) {}
@@ -36,24 +56,21 @@ void ModeloLista::crear_columnas(const QStringList& cabeceras) {
 void ModeloLista::vaciar() {
     beginResetModel();
     textos_ = {};
-    inicios_ = {};
+    lineas_ = {};
     endResetModel();
 }
 
 void ModeloLista::anadir(Lote&& lote) {
-    if (lote.inicios_.empty())
+    if (lote.lineas_.empty())
         return;
-    if (textos_.size() + lote.textos_.size() > std::numeric_limits<quint32>::max())
-        throw ErrorDatos(QStringLiteral("la lista tiene demasiados componentes para mostrarlos."));
     beginInsertRows({}, filas(), filas() + lote.filas() - 1);
-    if (inicios_.empty()) {
+    if (lineas_.empty()) {
         textos_ = std::move(lote.textos_);
-        inicios_ = std::move(lote.inicios_);
+        lineas_ = std::move(lote.lineas_);
     } else {
-        const auto base = static_cast<quint32>(textos_.size());
-        textos_ += lote.textos_;
-        for (quint32 inicio : lote.inicios_)
-            inicios_.push_back(base + inicio);
+        const quint64 desplazamiento = textos_.absorber(std::move(lote.textos_));
+        for (quint64 sitio : lote.lineas_)
+            lineas_.push_back(sitio + desplazamiento);
     }
     lote = {};
     endInsertRows();
@@ -63,20 +80,22 @@ void ModeloLista::quitar_fila(int fila) {
     if (fila < 0 || fila >= filas())
         return;
     beginRemoveRows({}, fila, fila);
-    inicios_.erase(inicios_.begin() + fila);
+    lineas_.erase(lineas_.begin() + fila);
     endRemoveRows();
 }
 
 QString ModeloLista::texto(int fila, int columna) const {
     if (fila < 0 || fila >= filas() || columna < 0 || columna >= columnas)
         return {};
-    const char* p = textos_.data() + inicios_[fila];
+    const char* p = textos_.en(lineas_[fila]);
     for (int i = 0; i < columna; ++i)
         p += std::strlen(p) + 1;
     return QString::fromUtf8(p, static_cast<qsizetype>(std::strlen(p)));
 }
 
-int ModeloLista::rowCount(const QModelIndex& padre) const { return padre.isValid() ? 0 : filas(); }
+int ModeloLista::rowCount(const QModelIndex& padre) const {
+    return padre.isValid() ? 0 : filas();
+}
 
 int ModeloLista::columnCount(const QModelIndex& padre) const {
     return padre.isValid() ? 0 : static_cast<int>(cabeceras_.size());

@@ -4,11 +4,27 @@
 #include <QStringList>
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
+// Lines of text packed in blocks of a fixed size: a large list grows a block at a time, never by copying all it
+// holds into a buffer twice as large.
+class TextosEnBloques {
+public:
+    // Keeps `linea` and returns where it stands.
+    quint64 guardar(std::string_view linea);
+    const char* en(quint64 sitio) const { return bloques_[sitio >> 32].data() + (sitio & 0xffffffffu); }
+    // Takes over the blocks of `otros`; their places move by the returned amount.
+    quint64 absorber(TextosEnBloques&& otros);
+
+private:
+    static constexpr size_t tamano_bloque = size_t(1) << 20;
+    std::vector<std::string> bloques_;
+};
+
 // The items of the component list: one line per component, nine texts each, exactly as the fill wrote them, in
-// the order they were added. Texts are kept packed (UTF-8, one buffer) so a list of a million components stays
-// small; the view asks only for the lines it shows.
+// the order they were added. Texts are kept packed (UTF-8) so a list of a million components stays small; the
+// view asks only for the lines it shows.
 class ModeloLista : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -19,12 +35,13 @@ public:
     class Lote {
     public:
         void anadir(const Linea& linea);
-        int filas() const { return static_cast<int>(inicios_.size()); }
+        int filas() const { return static_cast<int>(lineas_.size()); }
 
     private:
         friend class ModeloLista;
-        std::string textos_;
-        std::vector<quint32> inicios_;
+        TextosEnBloques textos_;
+        std::vector<quint64> lineas_;
+        std::string linea_; // reused while a line is put together
     };
 
     explicit ModeloLista(QObject* padre = nullptr);
@@ -36,7 +53,7 @@ public:
     void anadir(Lote&& lote);
     void quitar_fila(int fila);
 
-    int filas() const { return static_cast<int>(inicios_.size()); }
+    int filas() const { return static_cast<int>(lineas_.size()); }
     QString texto(int fila, int columna) const;
 
     int rowCount(const QModelIndex& padre = {}) const override;
@@ -46,6 +63,6 @@ public:
 
 private:
     QStringList cabeceras_;
-    std::string textos_;
-    std::vector<quint32> inicios_;
+    TextosEnBloques textos_;
+    std::vector<quint64> lineas_;
 };

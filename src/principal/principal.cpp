@@ -97,7 +97,8 @@ void Principal::disenar() {
 
     modelo_ = new ModeloLista(this);
     ListView1 = new QTreeView(cliente);
-    Aspecto::preparar_campo(ListView1, "ListView1", sitio(120, 1560, 6615, 2055), QStringLiteral("Lista de componentes"));
+    Aspecto::preparar_campo(ListView1, "ListView1", sitio(120, 1560, 6615, 2055),
+                            QStringLiteral("Lista de componentes"));
     ListView1->setModel(modelo_);
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);

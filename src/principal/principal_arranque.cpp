@@ -80,8 +80,9 @@ void Principal::showEvent(QShowEvent* evento) {
 }
 
 void Principal::abrir_datos() {
+    // The components are read when the list first needs them, so a large inventory does not delay the window.
+    Data1.abrir_al_usarse();
     Mensajes::proteger(this, [this] {
-        Data1.abrir();
         Data2.abrir();
         Data3.abrir();
     });

@@ -44,7 +44,7 @@ void Principal::eliminar_registro_de_listview(const qint64&) {
     const int siguiente = std::min(fila, modelo_->filas() - 1);
     if (siguiente >= 0) {
         const QModelIndex indice = modelo_->index(siguiente, 0);
-        ListView1->selectionModel()->setCurrentIndex(indice, QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
+        ListView1->selectionModel()->setCurrentIndex(indice,
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }

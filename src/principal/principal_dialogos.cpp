@@ -1,10 +1,33 @@
 // The other windows the main window opens: types and brands, database settings, About box.
 #include "principal/principal.h"
 
+#include "anadirtm/anadirtm.h"
+#include "dialogos/acerca_de.h"
+#include "dialogos/configurar.h"
 #include "modulo/module1.h"
 
-void Principal::mantener_tipos_marcas() {}
+#include <QLabel>
 
-void Principal::abrir() {}
+// The window reads the tables afresh at each opening; the main window sees its changes at its next search.
+void Principal::mantener_tipos_marcas() {
+    AnadirTM ventana(this);
+    ventana.exec();
+}
 
-void Principal::acerca_de() {}
+// However the dialog closed, the path in use is shown, remembered and bound again; the list keeps what it showed
+// until the next search.
+void Principal::abrir() {
+    {
+        Configurar configurar(this);
+        configurar.exec();
+    }
+    Label2->setText(Module1::base_datos);
+    guarda_base_datos();
+    ofrecer_inventario_nuevo();
+    configurar_datas_dbcombo();
+}
+
+void Principal::acerca_de() {
+    AcercaDe acerca(this);
+    acerca.exec();
+}

@@ -28,7 +28,9 @@ void Principal::imprimir() {
     });
 }
 
-void Principal::menuConfigPrint_Click() { DialogosSistema::configurar_impresora(this, impresora_); }
+void Principal::menuConfigPrint_Click() {
+    DialogosSistema::configurar_impresora(this, impresora_);
+}
 
 void Principal::fijar_impresora_lineas(std::unique_ptr<ImpresoraLineas> impresora) {
     impresora_lineas_ = std::move(impresora);

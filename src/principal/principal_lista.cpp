@@ -20,7 +20,7 @@ struct ColumnaLista {
 };
 
 const ColumnaLista columnas_lista[ModeloLista::columnas] = {
-    {"Codigo", 700},  {"Tipo", 700},     {"Marca", 1000},      {"Modelo", 1000}, {"Nº Serie", 1000},
+    {"Codigo", 700}, {"Tipo", 700},     {"Marca", 1000},       {"Modelo", 1000}, {"Nº Serie", 1000},
     {"Fecha", 1000}, {"Garantia", 800}, {"Descripcion", 2500}, {"Renting", 800},
 };
 
@@ -29,12 +29,15 @@ const QString todos = QStringLiteral("Todos");
 } // namespace
 
 void Principal::Command1_Click() {
-    Mensajes::proteger(this, [this] {
+    // The old lines go before the tables are read again: a large list is never held twice.
+    modelo_->vaciar();
+    const bool refrescadas = Mensajes::proteger(this, [this] {
         Data1.refrescar();
         Data2.refrescar();
         Data3.refrescar();
     });
-    buscar();
+    if (refrescadas)
+        buscar();
 }
 
 void Principal::buscar() {

@@ -45,7 +45,9 @@ void Principal::con_seleccion(void (Principal::*orden)()) {
     (this->*orden)();
 }
 
-void Principal::ayuda() { Mensajes::aviso(this, QStringLiteral("Ayuda todavía no implementada.")); }
+void Principal::ayuda() {
+    Mensajes::aviso(this, QStringLiteral("Ayuda todavía no implementada."));
+}
 
 QMessageBox::StandardButton Principal::cuadro_sino(const QString& cabecera) {
     return Mensajes::pregunta(this, cabecera, texto_seguro) ? QMessageBox::Yes : QMessageBox::No;

@@ -4,9 +4,17 @@
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
 
+#include "principal/principal.h"
+
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 namespace Soporte {
@@ -90,7 +98,72 @@ void cuando_abra_modal(std::function<void(QWidget*)> accion) {
     QTimer::singleShot(0, *intento);
 }
 
-DirectorioActual::DirectorioActual(const QString& dir) : anterior(QDir::currentPath()) { QDir::setCurrent(dir); }
-DirectorioActual::~DirectorioActual() { QDir::setCurrent(anterior); }
+void escribir_ubicacion(const QString& dir, const QByteArray& bytes) {
+    QFile f(QDir(dir).filePath(QStringLiteral("talvirenca.cfg")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QAction* accion(QWidget* ventana, const QString& nombre) {
+    return ventana->findChild<QAction*>(nombre);
+}
+
+bool pulsar_barra(QWidget* ventana, const QString& clave) {
+    auto* barra = ventana->findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QAction* a = accion(ventana, clave);
+    if (!barra || !a || !barra->widgetForAction(a))
+        return false;
+    QTest::mouseClick(barra->widgetForAction(a), Qt::LeftButton);
+    return true;
+}
+
+void teclear(QWidget* campo, const QString& texto) {
+    for (QChar c : texto) {
+        if (c.unicode() < 128)
+            QTest::keyClick(campo, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, campo, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+std::unique_ptr<Principal> abrir_principal(const QTemporaryDir& dir, const QString& base) {
+    escribir_ubicacion(dir.path(), base.toUtf8() + "\r\n");
+    DirectorioActual aqui(dir.path());
+    auto principal = std::make_unique<Principal>();
+    principal->show();
+    return principal;
+}
+
+void buscar(Principal& principal, const QString& tipo) {
+    auto* combo = principal.findChild<QComboBox*>(QStringLiteral("DBCombo1"));
+    combo->lineEdit()->clear();
+    teclear(combo, tipo);
+    QTest::mouseClick(principal.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+}
+
+QStringList lineas(Principal& principal) {
+    const QAbstractItemModel* modelo = principal.findChild<QTreeView*>(QStringLiteral("ListView1"))->model();
+    QStringList resultado;
+    for (int fila = 0; fila < modelo->rowCount(); ++fila) {
+        QStringList textos;
+        for (int columna = 0; columna < modelo->columnCount(); ++columna)
+            textos << modelo->index(fila, columna).data().toString();
+        resultado << textos.join(u'|');
+    }
+    return resultado;
+}
+
+void seleccionar(Principal& principal, int fila) {
+    auto* lista = principal.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    const QRect sitio = lista->visualRect(lista->model()->index(fila, 0));
+    QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, sitio.center());
+}
+
+DirectorioActual::DirectorioActual(const QString& dir) : anterior(QDir::currentPath()) {
+    QDir::setCurrent(dir);
+}
+DirectorioActual::~DirectorioActual() {
+    QDir::setCurrent(anterior);
+}
 
 } // namespace Soporte

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QByteArray>
 #include <QPointer>
@@ -10,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
+#include <memory>
+
+class Principal;
 
 // What every test of the program shares: inventory files made with the program's own schema, a look at what a
 // file holds, and guards for modal windows.
@@ -37,6 +42,25 @@ bool sin_sobresaltos();
 // Runs `accion` as soon as a modal window is open, then returns; closes that window afterwards if the action left
 // it open (a failed check must not hang the test).
 void cuando_abra_modal(std::function<void(QWidget*)> accion);
+
+// Writes the location file of `dir` with exactly these bytes.
+void escribir_ubicacion(const QString& dir, const QByteArray& bytes);
+// A window's menu entry or toolbar key, by its name.
+QAction* accion(QWidget* ventana, const QString& nombre);
+// Clicks the toolbar button of that key, as the user does; false when the window has no such button.
+[[nodiscard]] bool pulsar_barra(QWidget* ventana, const QString& clave);
+
+// Types `texto` into `campo` key by key, as the user does; unlike QTest::keyClicks it takes accented letters.
+void teclear(QWidget* campo, const QString& texto);
+
+// The main window started in `dir` on the database `base` (the location file names it), shown.
+std::unique_ptr<Principal> abrir_principal(const QTemporaryDir& dir, const QString& base);
+// Types `tipo` in the main window's type picker, replacing its text, and clicks "Buscar".
+void buscar(Principal& principal, const QString& tipo);
+// The main window's list as the user sees it: one text per line, its nine texts joined by "|".
+QStringList lineas(Principal& principal);
+// Selects the line `fila` of the main window's list with a click.
+void seleccionar(Principal& principal, int fila);
 
 // Runs the start-up of a test with the current directory set to `dir`.
 struct DirectorioActual {

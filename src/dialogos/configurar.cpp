@@ -1,0 +1,86 @@
+#include "dialogos/configurar.h"
+
+#include "modulo/module1.h"
+#include "plataforma/aspecto.h"
+#include "plataforma/dialogos_sistema.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using Aspecto::sitio;
+
+namespace {
+
+QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& donde, const QString& ayuda) {
+    auto* b = new QPushButton(texto, padre);
+    b->setObjectName(QLatin1String(nombre));
+    b->setGeometry(donde);
+    b->setToolTip(ayuda);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+Configurar::Configurar(QWidget* padre) : QDialog(padre) {
+    disenar();
+}
+
+Configurar::~Configurar() = default;
+
+void Configurar::disenar() {
+    setObjectName(QStringLiteral("Configurar"));
+    Aspecto::preparar_ventana(this, QStringLiteral("Configurar"), 1530, 2520, 7200, 1185,
+                              QStringLiteral(":/iconos/configurar.svg"));
+
+    Label1 = Aspecto::etiqueta(this, "Label1", QStringLiteral("Nueva base de datos:"), sitio(120, 240, 1695, 255));
+    Text1 = new QLineEdit(this);
+    Aspecto::preparar_campo(Text1, "Text1", sitio(1920, 240, 4095, 285),
+                            QStringLiteral("Nombre y path de la base de datos"));
+    Aspecto::acompanar(Label1, Text1);
+    Command3 = boton(this, "Command3", QStringLiteral("Examinar"), sitio(6120, 240, 975, 375),
+                     QStringLiteral("Examinar base de datos"));
+    Command2 = boton(this, "Command2", QStringLiteral("Cancelar"), sitio(4200, 720, 1455, 375),
+                     QStringLiteral("Cancle y vuelve al menu principal"));
+    Command1 = boton(this, "Command1", QStringLiteral("Aceptar"), sitio(5760, 720, 1335, 375),
+                     QStringLiteral("Acepta la nueva base de datos y vuelve al menu principal"));
+
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Text1);
+    Command1->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &Configurar::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Configurar::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Configurar::Command3_Click);
+}
+
+// Any text but the empty one becomes the database path, exactly as typed: whether it names a usable database
+// shows when the data sources next open it.
+void Configurar::Command1_Click() {
+    if (!Text1->text().isEmpty())
+        Module1::base_datos = Text1->text();
+    accept();
+}
+
+void Configurar::Command2_Click() {
+    reject();
+}
+
+// A cancelled file dialog still gives back the name it holds, which is empty until a file is chosen in this
+// opening of the settings dialog.
+void Configurar::Command3_Click() {
+    nombre_archivo_dialogo_ = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
+    Text1->setText(nombre_archivo_dialogo_);
+}
+
+// Neither Enter nor Escape acts by itself.
+void Configurar::keyPressEvent(QKeyEvent* evento) {
+    if (evento->key() == Qt::Key_Escape) {
+        evento->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evento);
+}
