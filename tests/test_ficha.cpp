@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
 
@@ -39,11 +38,7 @@ void teclear(QWidget* control, const QString& texto) {
     control->setFocus();
     QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(control, Qt::Key_Delete);
-    for (QChar letra : texto) // letters beyond ASCII arrive as text, as a keyboard layout sends them
-        if (letra.unicode() < 128)
-            QTest::keyClick(control, static_cast<char>(letra.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(letra), Qt::NoModifier);
+    Soporte::teclear(control, texto);
 }
 
 // Chooses a line of a drop-down list with the mouse.
@@ -61,45 +56,35 @@ void pulsar(QWidget* ficha, const char* boton) {
 // A main window started in its own folder, whose location file names a new inventory with these rows.
 struct Inventario {
     explicit Inventario(const QStringList& sentencias)
-        : ruta(Soporte::crear_base(dir, QStringLiteral("inventario.db"), sentencias)) {
-        QFile cfg(dir.filePath(QStringLiteral("talvirenca.cfg")));
-        if (!cfg.open(QIODevice::WriteOnly) || cfg.write(ruta.toUtf8() + "\r\n") < 0)
-            qFatal("no se puede escribir talvirenca.cfg");
-        cfg.close();
-        Soporte::DirectorioActual actual(dir.path());
-        principal = std::make_unique<Principal>();
-        principal->show();
-    }
+        : ruta(Soporte::crear_base(dir, QStringLiteral("inventario.db"), sentencias)),
+          principal(Soporte::abrir_principal(dir, ruta)) {}
 
-    // "Todos" typed in the type picker, then "Buscar".
-    void buscar_todos() {
-        teclear(principal->findChild<DBCombo*>(QStringLiteral("DBCombo1")), QStringLiteral("Todos"));
-        QTest::mouseClick(principal->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    }
     QTreeView* lista() const { return principal->findChild<QTreeView*>(QStringLiteral("ListView1")); }
     QStringList codigos() const {
-        QStringList texto;
-        for (int fila = 0; fila < lista()->model()->rowCount(); ++fila)
-            texto << lista()->model()->index(fila, 0).data().toString();
-        return texto;
+        QStringList primeras;
+        for (const QString& linea : Soporte::lineas(*principal))
+            primeras << linea.section(u'|', 0, 0);
+        return primeras;
     }
+    // Lists every component and selects the line of `codigo`.
     void seleccionar(const QString& codigo) {
-        const QRect sitio = lista()->visualRect(lista()->model()->index(codigos().indexOf(codigo), 0));
-        QTest::mouseClick(lista()->viewport(), Qt::LeftButton, {}, sitio.center());
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+        Soporte::seleccionar(*principal, codigos().indexOf(codigo));
     }
     // A toolbar button is clicked; a menu entry is chosen.
     void orden(const char* nombre) {
-        auto* accion = principal->findChild<QAction*>(QLatin1String(nombre));
-        if (QByteArray(nombre).startsWith("Boton"))
-            QTest::mouseClick(principal->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->widgetForAction(accion),
-                              Qt::LeftButton);
-        else
-            accion->trigger();
+        if (QByteArray(nombre).startsWith("Boton")) {
+            if (!Soporte::pulsar_barra(principal.get(), QLatin1String(nombre)))
+                qFatal("no hay botón %s", nombre);
+        } else {
+            Soporte::accion(principal.get(), QLatin1String(nombre))->trigger();
+        }
     }
     // The card opened by `orden` on the component `codigo` (none for "Añadir"), handled by `accion`.
     bool abrir_ficha(const char* nombre, const QString& codigo, const std::function<void(QWidget*)>& accion) {
-        buscar_todos();
-        if (!codigo.isEmpty())
+        if (codigo.isEmpty())
+            Soporte::buscar(*principal, QStringLiteral("Todos"));
+        else
             seleccionar(codigo);
         bool abierta = false;
         Soporte::cuando_abra_modal([&](QWidget* ficha) {
@@ -381,7 +366,6 @@ private Q_SLOTS:
     void componente_que_ya_no_esta() {
         Inventario inv(tres_componentes);
         for (const char* nombre : {"BotonConsultar", "menuModificar"}) {
-            inv.buscar_todos();
             inv.seleccionar("7");
             Soporte::ejecutar(inv.ruta, {"DELETE FROM Elemento WHERE Codigo = 7"});
             const QByteArray antes = Soporte::contenido(inv.ruta);
@@ -404,7 +388,7 @@ private Q_SLOTS:
 
     void base_de_datos_inservible() {
         Inventario inv(tres_componentes);
-        inv.buscar_todos();
+        Soporte::buscar(*inv.principal, QStringLiteral("Todos"));
         QFile archivo(inv.ruta);
         QVERIFY(archivo.open(QIODevice::WriteOnly | QIODevice::Truncate));
         archivo.write("Esto no es un inventario.\n");

@@ -35,11 +35,7 @@ void teclear(QWidget* control, const QString& texto) {
         control = lista->lineEdit();
     QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(control, Qt::Key_Delete);
-    for (QChar letra : texto)
-        if (letra.unicode() < 128)
-            QTest::keyClick(control, static_cast<char>(letra.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(letra), Qt::NoModifier);
+    Soporte::teclear(control, texto);
 }
 
 void elegir(QComboBox* lista, const QString& texto) {
