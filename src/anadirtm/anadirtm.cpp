@@ -8,7 +8,6 @@
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,18 +30,9 @@ QComboBox* caja_nombres(QWidget* padre, const char* nombre, const QRect& donde) 
     return caja;
 }
 
-QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& donde, const QString& ayuda) {
-    auto* b = new QPushButton(texto, padre);
-    b->setObjectName(QLatin1String(nombre));
-    b->setGeometry(donde);
-    b->setToolTip(ayuda);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
-AnadirTM::AnadirTM(QWidget* padre) : QDialog(padre) {
+AnadirTM::AnadirTM(QWidget* padre) : VentanaFija(padre) {
     disenar();
     Form_Load();
 }
@@ -60,22 +50,22 @@ void AnadirTM::disenar() {
     Label1 = Aspecto::etiqueta(this, "Label1", QStringLiteral("Tipo:"), sitio(120, 240, 495, 255));
     Combo1 = caja_nombres(this, "Combo1", sitio(720, 240, 2055, 315));
     Aspecto::acompanar(Label1, Combo1);
-    Command1 = boton(this, "Command1", QStringLiteral("Añadir"), sitio(2880, 240, 735, 315),
-                     QStringLiteral("Añade registros a la table de tipos"));
-    Command4 = boton(this, "Command4", QStringLiteral("Eliminar"), sitio(3720, 240, 735, 315),
-                     QStringLiteral("Elimina registros de la tabla de tipos"));
+    Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Añadir"), sitio(2880, 240, 735, 315),
+                              QStringLiteral("Añade registros a la table de tipos"));
+    Command4 = Aspecto::boton(this, "Command4", QStringLiteral("Eliminar"), sitio(3720, 240, 735, 315),
+                              QStringLiteral("Elimina registros de la tabla de tipos"));
 
     Label2 = Aspecto::etiqueta(this, "Label2", QStringLiteral("Marca:"), sitio(120, 600, 615, 255));
     Combo2 = caja_nombres(this, "Combo2", sitio(720, 600, 2055, 315));
     Aspecto::acompanar(Label2, Combo2);
-    Command2 = boton(this, "Command2", QStringLiteral("Añadir"), sitio(2880, 600, 735, 315),
-                     QStringLiteral("Añade registros a la tabla de marcas"));
-    Command5 = boton(this, "Command5", QStringLiteral("Eliminar"), sitio(3720, 600, 735, 315),
-                     QStringLiteral("Elimina registros ed la tabla de marcas"));
+    Command2 = Aspecto::boton(this, "Command2", QStringLiteral("Añadir"), sitio(2880, 600, 735, 315),
+                              QStringLiteral("Añade registros a la tabla de marcas"));
+    Command5 = Aspecto::boton(this, "Command5", QStringLiteral("Eliminar"), sitio(3720, 600, 735, 315),
+                              QStringLiteral("Elimina registros ed la tabla de marcas"));
 
     Line2 = Aspecto::linea(this, "Line2", 0, 1080, 4560);
-    Command3 = boton(this, "Command3", QStringLiteral("Aceptar"), sitio(3480, 1200, 975, 375),
-                     QStringLiteral("Volver a la ventana principal"));
+    Command3 = Aspecto::boton(this, "Command3", QStringLiteral("Aceptar"), sitio(3480, 1200, 975, 375),
+                              QStringLiteral("Volver a la ventana principal"));
 
     setTabOrder(Combo1, Command1);
     setTabOrder(Command1, Combo2);
@@ -157,13 +147,4 @@ void AnadirTM::Command4_Click() {
 }
 void AnadirTM::Command5_Click() {
     eliminar_marca();
-}
-
-// Neither Enter nor Escape acts by itself: the window closes only through "Aceptar" or its close box.
-void AnadirTM::keyPressEvent(QKeyEvent* evento) {
-    if (evento->key() == Qt::Key_Escape) {
-        evento->accept();
-        return;
-    }
-    QDialog::keyPressEvent(evento);
 }

@@ -2,17 +2,16 @@
 
 #include "data/origen_datos.h"
 
-#include <QDialog>
+#include "plataforma/ventana_fija.h"
 
 class QComboBox;
 class QFrame;
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 
 // The types and brands window: adds names to the Tipo and Marca tables and deletes the names no component uses.
 // One line of controls for types, one for brands; each name box offers the names already in its table.
-class AnadirTM : public QDialog {
+class AnadirTM : public VentanaFija {
     Q_OBJECT
 public:
     explicit AnadirTM(QWidget* padre = nullptr);
@@ -35,9 +34,6 @@ public:
     OrigenDatos Data1; // Tipo
     OrigenDatos Data2; // Marca
     OrigenDatos Data3; // Elemento, for the check that a type or brand is not in use
-
-protected:
-    void keyPressEvent(QKeyEvent* evento) override;
 
 private:
     void disenar();

@@ -4,13 +4,12 @@
 #include "plataforma/aspecto.h"
 
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
 using Aspecto::sitio;
 
-AcercaDe::AcercaDe(QWidget* padre) : QDialog(padre) {
+AcercaDe::AcercaDe(QWidget* padre) : VentanaFija(padre) {
     disenar();
     Form_Load();
 }
@@ -28,10 +27,7 @@ void AcercaDe::disenar() {
     Label2 = Aspecto::etiqueta(this, "Label2", QStringLiteral("Windows 95."), sitio(120, 360, 1935, 255));
     Label7 = Aspecto::etiqueta(this, "Label7", QString(), sitio(120, 840, 3375, 255));
     Line1 = Aspecto::linea(this, "Line1", 0, 2280, 3600);
-    Command1 = new QPushButton(QStringLiteral("Aceptar"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(sitio(2400, 2400, 1215, 375));
-    Command1->setAutoDefault(false);
+    Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(2400, 2400, 1215, 375));
     Command1->setFocus();
     connect(Command1, &QPushButton::clicked, this, &AcercaDe::Command1_Click);
 }
@@ -44,12 +40,4 @@ void AcercaDe::Form_Load() {
 
 void AcercaDe::Command1_Click() {
     accept();
-}
-
-void AcercaDe::keyPressEvent(QKeyEvent* evento) {
-    if (evento->key() == Qt::Key_Escape) {
-        evento->accept();
-        return;
-    }
-    QDialog::keyPressEvent(evento);
 }

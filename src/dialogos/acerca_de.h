@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "plataforma/ventana_fija.h"
 
 class QFrame;
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 
 // The About box: the program's name and version, the platform it was made for and the date of the version.
-class AcercaDe : public QDialog {
+class AcercaDe : public VentanaFija {
     Q_OBJECT
 public:
     explicit AcercaDe(QWidget* padre = nullptr);
@@ -16,9 +15,6 @@ public:
 
     void Form_Load();
     void Command1_Click();
-
-protected:
-    void keyPressEvent(QKeyEvent* evento) override;
 
 private:
     void disenar();

@@ -4,27 +4,15 @@
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 using Aspecto::sitio;
 
-namespace {
+namespace {} // namespace
 
-QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& donde, const QString& ayuda) {
-    auto* b = new QPushButton(texto, padre);
-    b->setObjectName(QLatin1String(nombre));
-    b->setGeometry(donde);
-    b->setToolTip(ayuda);
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
-
-Configurar::Configurar(QWidget* padre) : QDialog(padre) {
+Configurar::Configurar(QWidget* padre) : VentanaFija(padre) {
     disenar();
 }
 
@@ -40,12 +28,12 @@ void Configurar::disenar() {
     Aspecto::preparar_campo(Text1, "Text1", sitio(1920, 240, 4095, 285),
                             QStringLiteral("Nombre y path de la base de datos"));
     Aspecto::acompanar(Label1, Text1);
-    Command3 = boton(this, "Command3", QStringLiteral("Examinar"), sitio(6120, 240, 975, 375),
-                     QStringLiteral("Examinar base de datos"));
-    Command2 = boton(this, "Command2", QStringLiteral("Cancelar"), sitio(4200, 720, 1455, 375),
-                     QStringLiteral("Cancle y vuelve al menu principal"));
-    Command1 = boton(this, "Command1", QStringLiteral("Aceptar"), sitio(5760, 720, 1335, 375),
-                     QStringLiteral("Acepta la nueva base de datos y vuelve al menu principal"));
+    Command3 = Aspecto::boton(this, "Command3", QStringLiteral("Examinar"), sitio(6120, 240, 975, 375),
+                              QStringLiteral("Examinar base de datos"));
+    Command2 = Aspecto::boton(this, "Command2", QStringLiteral("Cancelar"), sitio(4200, 720, 1455, 375),
+                              QStringLiteral("Cancle y vuelve al menu principal"));
+    Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(5760, 720, 1335, 375),
+                              QStringLiteral("Acepta la nueva base de datos y vuelve al menu principal"));
 
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
@@ -74,13 +62,4 @@ void Configurar::Command2_Click() {
 void Configurar::Command3_Click() {
     nombre_archivo_dialogo_ = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
     Text1->setText(nombre_archivo_dialogo_);
-}
-
-// Neither Enter nor Escape acts by itself.
-void Configurar::keyPressEvent(QKeyEvent* evento) {
-    if (evento->key() == Qt::Key_Escape) {
-        evento->accept();
-        return;
-    }
-    QDialog::keyPressEvent(evento);
 }

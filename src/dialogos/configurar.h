@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "plataforma/ventana_fija.h"
 #include <QString>
 
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // The database settings dialog: the user names another database file, typing its path or browsing for it. Its
 // only effect is on base_datos; showing, remembering and binding the new path is the main window's work.
-class Configurar : public QDialog {
+class Configurar : public VentanaFija {
     Q_OBJECT
 public:
     explicit Configurar(QWidget* padre = nullptr);
@@ -19,9 +18,6 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
-
-protected:
-    void keyPressEvent(QKeyEvent* evento) override;
 
 private:
     void disenar();

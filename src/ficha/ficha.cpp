@@ -9,7 +9,7 @@
 #include "plataforma/reloj.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,20 +29,11 @@ QComboBox* lista_libre(QWidget* padre) {
     return lista;
 }
 
-QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& donde, const QString& ayuda) {
-    auto* b = new QPushButton(texto, padre);
-    b->setObjectName(QLatin1String(nombre));
-    b->setGeometry(donde);
-    b->setToolTip(ayuda);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 Ficha::Ficha(QWidget* padre, const QString& codigo_seleccionado)
-    : QDialog(padre, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
+    : VentanaFija(padre, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowCloseButtonHint),
       codigo_seleccionado_(codigo_seleccionado) {
     disenar();
     Form_Load();
@@ -90,10 +81,10 @@ void Ficha::disenar() {
     DBCombo1->fijar_origen_datos(&Data1);
     DBCombo2->fijar_origen_datos(&Data1);
 
-    Command2 = boton(this, "Command2", QStringLiteral("Cancelar"), sitio(120, 2880, 1455, 495),
-                     QStringLiteral("Cancela y vuelve al menu principal sin grabar ni actualizar"));
-    Command1 = boton(this, "Command1", QStringLiteral("Aceptar"), sitio(1680, 2880, 1935, 495),
-                     QStringLiteral("Acepta los cambios y vuelve al menu principal"));
+    Command2 = Aspecto::boton(this, "Command2", QStringLiteral("Cancelar"), sitio(120, 2880, 1455, 495),
+                              QStringLiteral("Cancela y vuelve al menu principal sin grabar ni actualizar"));
+    Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(1680, 2880, 1935, 495),
+                              QStringLiteral("Acepta los cambios y vuelve al menu principal"));
 
     // The keyboard goes through the buttons first, then the fields in their designed order, not the visual one.
     QWidget* orden[] = {Command1, Command2, Text1, Text4, Text5, Text6, Text8, DBCombo1, Combo1, Combo2, DBCombo2};
@@ -217,13 +208,4 @@ bool Ficha::eventFilter(QObject* objeto, QEvent* evento) {
         return true;
     }
     return QDialog::eventFilter(objeto, evento);
-}
-
-void Ficha::keyPressEvent(QKeyEvent* evento) {
-    // Escape does not close the card: only its two buttons and the close box do.
-    if (evento->key() == Qt::Key_Escape) {
-        evento->accept();
-        return;
-    }
-    QDialog::keyPressEvent(evento);
 }

@@ -2,7 +2,7 @@
 
 #include "data/origen_datos.h"
 
-#include <QDialog>
+#include "plataforma/ventana_fija.h"
 #include <QString>
 
 // The texts of `Module1::accion_ficha` that choose the card's mode.
@@ -22,7 +22,7 @@ class QPushButton;
 // `Module1::accion_ficha` while the card loads; consult and modify show the component whose code the main window's
 // list has selected. The card is created for one showing and loads from its constructor; when the load fails
 // (the component is gone, the file cannot be read) it has told the user why and `exec` returns at once.
-class Ficha : public QDialog {
+class Ficha : public VentanaFija {
     Q_OBJECT
 public:
     Ficha(QWidget* padre, const QString& codigo_seleccionado);
@@ -61,7 +61,6 @@ public:
     OrigenDatos Data3; // Marca
 
 protected:
-    void keyPressEvent(QKeyEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 public Q_SLOTS:

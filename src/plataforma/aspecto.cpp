@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTranslator>
 
@@ -57,6 +58,15 @@ void preparar_campo(QWidget* campo, const char* nombre, const QRect& sitio, cons
         campo->setToolTip(ayuda);
         campo->setAccessibleName(ayuda);
     }
+}
+
+QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio, const QString& ayuda) {
+    auto* b = new QPushButton(texto, padre);
+    b->setObjectName(QLatin1String(nombre));
+    b->setGeometry(sitio);
+    b->setToolTip(ayuda);
+    b->setAutoDefault(false);
+    return b;
 }
 
 QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio) {

@@ -7,6 +7,7 @@
 class QApplication;
 class QFrame;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 // The look all windows share: light orange windows, light yellow fields, fixed sizes laid out in twips.
@@ -35,6 +36,9 @@ void fijar_tamano_cliente(QWidget* cliente, int ancho, int alto);
 
 // A field on light yellow, at its designed place, named and with its tooltip.
 void preparar_campo(QWidget* campo, const char* nombre, const QRect& sitio, const QString& ayuda);
+// A push button at its designed place, named, with its tooltip; it never acts on Enter by itself.
+QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio,
+                   const QString& ayuda = QString());
 // A label on the window's background.
 QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio);
 // The label stands beside `campo`: it becomes the field's buddy and gives its accessible name.

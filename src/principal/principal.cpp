@@ -89,11 +89,8 @@ void Principal::disenar() {
                             QStringLiteral("Selección de tipos de componentes"));
     DBCombo1->fijar_origen_filas(&Data2);
 
-    Command1 = new QPushButton(QStringLiteral("Buscar"), cliente);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(sitio(5160, 1080, 1575, 400));
-    Command1->setToolTip(QStringLiteral("Busca según el tipo de componente seleccionado"));
-    Command1->setAutoDefault(false);
+    Command1 = Aspecto::boton(cliente, "Command1", QStringLiteral("Buscar"), sitio(5160, 1080, 1575, 400),
+                              QStringLiteral("Busca según el tipo de componente seleccionado"));
 
     modelo_ = new ModeloLista(this);
     ListView1 = new QTreeView(cliente);
