@@ -31,6 +31,7 @@ void configurar_defensa(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_busy_timeout(db, espera_bloqueo_ms);
+    sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
 }
 
 } // namespace

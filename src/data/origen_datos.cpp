@@ -4,6 +4,7 @@
 #include "data/error_datos.h"
 #include "data/valores.h"
 
+#include <QFileInfo>
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <cmath>
@@ -199,7 +200,6 @@ void OrigenDatos::refrescar() {
         }
         vaciar_instantanea();
         leer_tabla(conexion, t);
-        textos_.shrink_to_fit();
         tabla_ = &t;
         ruta_abierta_ = ruta_;
         huella_ = huella;
@@ -238,6 +238,10 @@ void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
         celdas_.reserve(static_cast<size_t>(total) * columnas_);
         rowids_.reserve(total);
         nulos_.reserve(total);
+        // The texts cannot take more room than the file that holds them: reserving that much up front reads them
+        // without ever moving what was read, and the part never used costs no memory.
+        const qint64 tamano = QFileInfo(conexion.ruta()).size();
+        textos_.reserve(static_cast<size_t>(std::clamp<qint64>(std::min(tamano, total * 4096), 0, 1LL << 32)));
 
         const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
                                    .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
