@@ -303,6 +303,33 @@ private Q_SLOTS:
         QCOMPARE(avisos(), QStringList(2, pregunta_salir));
     }
 
+    void cada_ventana_con_su_icono() {
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(
+            dir, "i.db",
+            {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+             "INSERT INTO Elemento VALUES (1, 1, 1, 'E24', 'S1', '2000-01-01', 12, '', 0)"});
+        auto p = Soporte::abrir_principal(dir, base);
+        const auto imagen = [](QWidget* w) { return w->windowIcon().pixmap(32, 32).toImage(); };
+        QList<QImage> iconos = {imagen(p.get())};
+        QVERIFY(!iconos.first().isNull());
+        // Each window is opened the way the user opens it, and looked at while it is open.
+        const auto icono_de = [&](const std::function<void()>& abrir) {
+            QImage visto;
+            Soporte::cuando_abra_modal([&](QWidget* ventana) { visto = imagen(ventana); });
+            abrir();
+            return visto;
+        };
+        iconos << icono_de([&] { QVERIFY(Soporte::pulsar_barra(p.get(), "BotonAnadir")); });
+        iconos << icono_de([&] { Soporte::accion(p.get(), "menuAnadirTM")->trigger(); });
+        iconos << icono_de([&] { QVERIFY(Soporte::pulsar_barra(p.get(), "BotonAbrir")); });
+        for (int i = 0; i < iconos.size(); ++i)
+            for (int j = i + 1; j < iconos.size(); ++j)
+                QVERIFY2(!iconos[i].isNull() && iconos[i] != iconos[j], qPrintable(QString("%1 %2").arg(i).arg(j)));
+        const QImage acerca = icono_de([&] { Soporte::accion(p.get(), "menuAcercaDe")->trigger(); });
+        QVERIFY(!iconos.contains(acerca)); // the About box has none of its own
+    }
+
     void cajas_de_mensaje_en_castellano() {
         auto aviso = Mensajes::caja_aviso(nullptr, "Hola");
         QCOMPARE(aviso->windowTitle(), "Talvirenca");
