@@ -24,33 +24,8 @@ const QStringList tres_componentes = {
 const QStringList filas_iniciales = {"3|1|5|P2422H|S3|2000-03-05|24.0|Contabilidad|1",
                                      "7|3|6||S7|1999-11-12|36.0|Recepción|0", "10|2|1|LJ4|S10|1999-02-01|12.0||0"};
 
-template <class T = QLineEdit> T* campo(QWidget* ficha, const char* nombre) {
-    T* c = ficha->findChild<T*>(QLatin1String(nombre));
-    if (!c)
-        qFatal("no hay control %s", nombre);
-    return c;
-}
-
-// Replaces what a field holds by typing, as the user does.
-void teclear(QWidget* control, const QString& texto) {
-    if (auto* lista = qobject_cast<QComboBox*>(control))
-        control = lista->lineEdit();
-    control->setFocus();
-    QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(control, Qt::Key_Delete);
-    Soporte::teclear(control, texto);
-}
-
-// Chooses a line of a drop-down list with the mouse.
-void elegir(QComboBox* lista, const QString& texto) {
-    lista->showPopup();
-    QAbstractItemView* vista = lista->view();
-    const QRect sitio = vista->visualRect(vista->model()->index(lista->findText(texto), 0));
-    QTest::mouseClick(vista->viewport(), Qt::LeftButton, {}, sitio.center());
-}
-
 void pulsar(QWidget* ficha, const char* boton) {
-    QTest::mouseClick(campo<QPushButton>(ficha, boton), Qt::LeftButton);
+    QTest::mouseClick(Soporte::control<QPushButton>(ficha, boton), Qt::LeftButton);
 }
 
 // A main window started in its own folder, whose location file names a new inventory with these rows.
@@ -120,19 +95,19 @@ private Q_SLOTS:
             QCOMPARE(ficha->windowTitle(), "Ficha de datos");
             for (const char* nombre :
                  {"Text1", "DBCombo1", "DBCombo2", "Text4", "Text5", "Text6", "Combo2", "Text8", "Combo1"})
-                QVERIFY2(!campo<QWidget>(ficha, nombre)->isEnabled(), nombre);
-            QCOMPARE(campo(ficha, "Text1")->text(), "3");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo1")->currentText(), "1");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo1")->valor_enlazado(), "1");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo2")->currentText(), "5");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo2")->valor_enlazado(), "5");
-            QCOMPARE(campo(ficha, "Text4")->text(), "P2422H");
-            QCOMPARE(campo(ficha, "Text5")->text(), "S3");
-            QCOMPARE(campo(ficha, "Text6")->text(), "05/03/2000");
-            QCOMPARE(campo<QComboBox>(ficha, "Combo2")->currentText(), "24");
-            QVERIFY(campo<QComboBox>(ficha, "Combo2")->findText("24") >= 0);
-            QCOMPARE(campo(ficha, "Text8")->text(), "Contabilidad");
-            QCOMPARE(campo<QComboBox>(ficha, "Combo1")->currentText(), "Si");
+                QVERIFY2(!Soporte::control<QWidget>(ficha, nombre)->isEnabled(), nombre);
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), "3");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo1")->currentText(), "1");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo1")->valor_enlazado(), "1");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo2")->currentText(), "5");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo2")->valor_enlazado(), "5");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text4")->text(), "P2422H");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text5")->text(), "S3");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text6")->text(), "05/03/2000");
+            QCOMPARE(Soporte::control<QComboBox>(ficha, "Combo2")->currentText(), "24");
+            QVERIFY(Soporte::control<QComboBox>(ficha, "Combo2")->findText("24") >= 0);
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text8")->text(), "Contabilidad");
+            QCOMPARE(Soporte::control<QComboBox>(ficha, "Combo1")->currentText(), "Si");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -142,8 +117,8 @@ private Q_SLOTS:
 
         // The checks still run: a stored component without model is reported, then the card closes.
         QVERIFY(inv.abrir_ficha("menuConsultar", "7", [](QWidget* ficha) {
-            QCOMPARE(campo(ficha, "Text6")->text(), "12/11/1999");
-            QCOMPARE(campo<QComboBox>(ficha, "Combo1")->currentText(), "No");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text6")->text(), "12/11/1999");
+            QCOMPARE(Soporte::control<QComboBox>(ficha, "Combo1")->currentText(), "No");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -154,8 +129,8 @@ private Q_SLOTS:
     void anadir_propone_el_codigo_siguiente() {
         Inventario vacio({"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')"});
         QVERIFY(vacio.abrir_ficha("BotonAnadir", {}, [](QWidget* ficha) {
-            QCOMPARE(campo(ficha, "Text1")->text(), "1");
-            QVERIFY(campo(ficha, "Text1")->isEnabled());
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), "1");
+            QVERIFY(Soporte::control<QLineEdit>(ficha, "Text1")->isEnabled());
             pulsar(ficha, "Command2");
             QVERIFY(!ficha->isVisible());
         }));
@@ -165,8 +140,8 @@ private Q_SLOTS:
         const QByteArray antes = Soporte::contenido(inv.ruta);
         for (int vez = 0; vez < 2; ++vez) // "Cancelar" adds nothing, so the proposal stays the same
             QVERIFY(inv.abrir_ficha("menuAnadir", {}, [](QWidget* ficha) {
-                QCOMPARE(campo(ficha, "Text1")->text(), "11");
-                teclear(campo(ficha, "Text4"), "Algo");
+                QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), "11");
+                Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "Algo");
                 pulsar(ficha, "Command2");
             }));
         QCOMPARE(Soporte::contenido(inv.ruta), antes);
@@ -175,16 +150,16 @@ private Q_SLOTS:
     void anadir_guarda_lo_escrito() {
         Inventario inv(tres_componentes);
         QVERIFY(inv.abrir_ficha("BotonAnadir", {}, [](QWidget* ficha) {
-            teclear(campo(ficha, "Text1"), "25");
-            elegir(campo<DBCombo>(ficha, "DBCombo1"), "Teclado");
-            elegir(campo<DBCombo>(ficha, "DBCombo2"), "Dell");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo2")->currentText(), "Dell");
-            QCOMPARE(campo<DBCombo>(ficha, "DBCombo2")->valor_enlazado(), "5");
-            teclear(campo(ficha, "Text4"), " "); // one blank is a model
-            teclear(campo(ficha, "Text5"), "K-1");
-            teclear(campo(ficha, "Text6"), "6/12/2026");
-            elegir(campo<QComboBox>(ficha, "Combo2"), "36");
-            elegir(campo<QComboBox>(ficha, "Combo1"), "Si");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "25");
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo1"), "Teclado");
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo2"), "Dell");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo2")->currentText(), "Dell");
+            QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo2")->valor_enlazado(), "5");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), " "); // one blank is a model
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "K-1");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text6"), "6/12/2026");
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "Combo2"), "36");
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "Combo1"), "Si");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -206,21 +181,21 @@ private Q_SLOTS:
             QVERIFY(ficha->isVisible());
             QCOMPARE(Soporte::contenido(inv.ruta), antes);
             // Part of the entry, then "Aceptar" again: only what is still missing is reported.
-            teclear(campo(ficha, "Text1"), "");
-            elegir(campo<DBCombo>(ficha, "DBCombo1"), "Monitor");
-            teclear(campo(ficha, "Text4"), "E24");
-            teclear(campo(ficha, "Text5"), "S20");
-            teclear(campo(ficha, "Text6"), "01/02/2003");
-            teclear(campo<QComboBox>(ficha, "Combo2"), "6");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "");
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo1"), "Monitor");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "E24");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "S20");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text6"), "01/02/2003");
+            Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo2"), "6");
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(),
                      QStringList({"ERROR: el campo Código esta vacio.", "ERROR: el campo Marca esta vacio.",
                                   "ERROR: el campo Renting esta vacio."}));
-            QCOMPARE(campo(ficha, "Text4")->text(), "E24");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text4")->text(), "E24");
             QCOMPARE(Soporte::contenido(inv.ruta), antes);
-            teclear(campo(ficha, "Text1"), "20");
-            elegir(campo<DBCombo>(ficha, "DBCombo2"), "HP");
-            teclear(campo<QComboBox>(ficha, "Combo1"), "No");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "20");
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo2"), "HP");
+            Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo1"), "No");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -231,10 +206,10 @@ private Q_SLOTS:
     void modificar_guarda_en_la_misma_fila() {
         Inventario inv(tres_componentes);
         QVERIFY(inv.abrir_ficha("BotonModificar", "10", [](QWidget* ficha) {
-            QVERIFY(campo(ficha, "Text1")->isEnabled());
-            QCOMPARE(campo(ficha, "Text4")->text(), "LJ4");
-            teclear(campo(ficha, "Text1"), "12");
-            elegir(campo<DBCombo>(ficha, "DBCombo2"), "Logitech");
+            QVERIFY(Soporte::control<QLineEdit>(ficha, "Text1")->isEnabled());
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text4")->text(), "LJ4");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "12");
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo2"), "Logitech");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -254,14 +229,14 @@ private Q_SLOTS:
         Inventario inv(tres_componentes);
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha("BotonModificar", "3", [&](QWidget* ficha) {
-            teclear(campo(ficha, "Text5"), "S3-bis");
-            teclear(campo(ficha, "Text4"), "");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "S3-bis");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "");
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(), QStringList({"ERROR: el campo Modelo esta vacion."}));
             QVERIFY(ficha->isVisible());
-            QCOMPARE(campo(ficha, "Text5")->text(), "S3-bis");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text5")->text(), "S3-bis");
             QCOMPARE(Soporte::contenido(inv.ruta), antes);
-            teclear(campo(ficha, "Text4"), "P2423");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "P2423");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -313,19 +288,19 @@ private Q_SLOTS:
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha(orden.constData(), codigo, [&](QWidget* ficha) {
             if (orden == "BotonAnadir") {
-                elegir(campo<DBCombo>(ficha, "DBCombo1"), "Monitor");
-                elegir(campo<DBCombo>(ficha, "DBCombo2"), "HP");
-                teclear(campo(ficha, "Text4"), "E24");
-                teclear(campo(ficha, "Text5"), "S1");
-                teclear(campo<QComboBox>(ficha, "Combo2"), "12");
-                teclear(campo<QComboBox>(ficha, "Combo1"), "No");
+                Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo1"), "Monitor");
+                Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo2"), "HP");
+                Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "E24");
+                Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "S1");
+                Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo2"), "12");
+                Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo1"), "No");
             }
-            teclear(campo(ficha, "Text1"), texto_codigo);
-            teclear(campo(ficha, "Text6"), fecha);
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), texto_codigo);
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text6"), fecha);
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(), mensajes);
             QVERIFY(ficha->isVisible());
-            QCOMPARE(campo(ficha, "Text1")->text(), texto_codigo);
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), texto_codigo);
             pulsar(ficha, "Command2");
         }));
         QCOMPARE(Soporte::contenido(inv.ruta), antes);
@@ -335,8 +310,8 @@ private Q_SLOTS:
         Inventario inv(tres_componentes);
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha("BotonModificar", "10", [&](QWidget* ficha) {
-            teclear(campo(ficha, "Text1"), "3");
-            teclear(campo(ficha, "Text5"), "");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "3");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "");
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(), QStringList({"ERROR: el campo Nº de serie esta vacio."}));
         }));
@@ -347,16 +322,16 @@ private Q_SLOTS:
         Inventario inv(tres_componentes + QStringList{"INSERT INTO Tipo VALUES (4, 'Monitor')"});
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha("BotonModificar", "10", [&](QWidget* ficha) {
-            teclear(campo<DBCombo>(ficha, "DBCombo1"), "Escáner");
-            teclear(campo<DBCombo>(ficha, "DBCombo2"), "dell");
+            Soporte::reemplazar(Soporte::control<DBCombo>(ficha, "DBCombo1"), "Escáner");
+            Soporte::reemplazar(Soporte::control<DBCombo>(ficha, "DBCombo2"), "dell");
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(),
                      QStringList({"ERROR: el campo Tipo esta vacio.", "ERROR: el campo Marca esta vacio."}));
             QVERIFY(ficha->isVisible());
             QCOMPARE(Soporte::contenido(inv.ruta), antes);
             // A name typed exactly chooses its row, the first in table order when two share it.
-            teclear(campo<DBCombo>(ficha, "DBCombo1"), "Monitor");
-            teclear(campo<DBCombo>(ficha, "DBCombo2"), "Dell");
+            Soporte::reemplazar(Soporte::control<DBCombo>(ficha, "DBCombo1"), "Monitor");
+            Soporte::reemplazar(Soporte::control<DBCombo>(ficha, "DBCombo2"), "Dell");
             pulsar(ficha, "Command1");
             QVERIFY(!ficha->isVisible());
         }));
@@ -408,7 +383,7 @@ private Q_SLOTS:
         Inventario inv(tres_componentes);
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha("BotonModificar", "10", [&](QWidget* ficha) {
-            teclear(campo(ficha, "Text8"), "Almacén");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text8"), "Almacén");
             Conexion::forzar_solo_lectura(true);
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(),
@@ -416,7 +391,7 @@ private Q_SLOTS:
                                                  "solo lectura.")
                                       .arg(inv.ruta)}));
             QVERIFY(ficha->isVisible());
-            QCOMPARE(campo(ficha, "Text8")->text(), "Almacén");
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text8")->text(), "Almacén");
             QCOMPARE(Soporte::contenido(inv.ruta), antes);
             // Once the file takes writes again, the same entry is stored.
             Conexion::forzar_solo_lectura(false);
@@ -432,9 +407,10 @@ private Q_SLOTS:
         const QByteArray antes = Soporte::contenido(inv.ruta);
         for (int vez = 0; vez < 2; ++vez)
             QVERIFY(inv.abrir_ficha(vez == 0 ? "BotonModificar" : "BotonAnadir", vez == 0 ? "3" : "", [](QWidget* f) {
-                teclear(campo(f, "Text4"), "Otro");
-                QTest::keyClick(campo(f, "Text4"), Qt::Key_Escape); // Escape does not close the card
-                QTest::keyClick(campo(f, "Text4"), Qt::Key_Return);
+                Soporte::reemplazar(Soporte::control<QLineEdit>(f, "Text4"), "Otro");
+                QTest::keyClick(Soporte::control<QLineEdit>(f, "Text4"),
+                                Qt::Key_Escape); // Escape does not close the card
+                QTest::keyClick(Soporte::control<QLineEdit>(f, "Text4"), Qt::Key_Return);
                 QVERIFY(f->isVisible());
                 f->close(); // the close box
                 QVERIFY(!f->isVisible());

@@ -23,30 +23,8 @@ const QStringList tipos_y_marcas = {
     "INSERT INTO Elemento VALUES (4, 3, 1, 'K120', 'S4', '2000-03-05', 24, '', 1)",
 };
 
-template <class T = QLineEdit> T* campo(QWidget* ficha, const char* nombre) {
-    T* c = ficha->findChild<T*>(QLatin1String(nombre));
-    if (!c)
-        qFatal("no hay control %s", nombre);
-    return c;
-}
-
-void teclear(QWidget* control, const QString& texto) {
-    if (auto* lista = qobject_cast<QComboBox*>(control))
-        control = lista->lineEdit();
-    QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(control, Qt::Key_Delete);
-    Soporte::teclear(control, texto);
-}
-
-void elegir(QComboBox* lista, const QString& texto) {
-    lista->showPopup();
-    QAbstractItemView* vista = lista->view();
-    const QRect sitio = vista->visualRect(vista->model()->index(lista->findText(texto), 0));
-    QTest::mouseClick(vista->viewport(), Qt::LeftButton, {}, sitio.center());
-}
-
 void aceptar(QWidget* ficha) {
-    QTest::mouseClick(campo<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+    QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
 }
 
 // A card opened in `modo` on the inventory at `ruta`, shown without waiting for it to close.
@@ -61,11 +39,11 @@ std::unique_ptr<Ficha> ficha(const QString& ruta, const QString& modo, const QSt
 
 // Every field but the warranty and the renting box filled in a new card.
 void rellenar(QWidget* f) {
-    elegir(campo<DBCombo>(f, "DBCombo1"), "Monitor");
-    elegir(campo<DBCombo>(f, "DBCombo2"), "HP");
-    teclear(campo(f, "Text4"), "E24");
-    teclear(campo(f, "Text5"), "S9");
-    teclear(campo(f, "Text6"), "05/03/2000");
+    Soporte::elegir(Soporte::control<DBCombo>(f, "DBCombo1"), "Monitor");
+    Soporte::elegir(Soporte::control<DBCombo>(f, "DBCombo2"), "HP");
+    Soporte::reemplazar(Soporte::control<QLineEdit>(f, "Text4"), "E24");
+    Soporte::reemplazar(Soporte::control<QLineEdit>(f, "Text5"), "S9");
+    Soporte::reemplazar(Soporte::control<QLineEdit>(f, "Text6"), "05/03/2000");
 }
 
 } // namespace
@@ -94,7 +72,7 @@ private Q_SLOTS:
         QCOMPARE(f->palette().color(QPalette::Window), Aspecto::naranja);
         // The keyboard's order: the two buttons, then the fields as designed.
         QStringList orden;
-        QCOMPARE(f->focusWidget(), campo<QPushButton>(f.get(), "Command1"));
+        QCOMPARE(f->focusWidget(), Soporte::control<QPushButton>(f.get(), "Command1"));
         for (QWidget* w = f->focusWidget(); orden.size() < 11; w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && w->parentWidget() == f.get())
                 orden << w->objectName();
@@ -112,7 +90,7 @@ private Q_SLOTS:
             {"Combo1", "Renting:", "Comprando por renting si/no"},
         };
         for (const auto& [nombre, etiqueta, ayuda] : campos) {
-            QWidget* c = campo<QWidget>(f.get(), nombre.toLatin1().constData());
+            QWidget* c = Soporte::control<QWidget>(f.get(), nombre.toLatin1().constData());
             QCOMPARE(c->accessibleName(), etiqueta);
             QCOMPARE(c->toolTip(), ayuda);
             QCOMPARE(c->palette().color(QPalette::Base), Aspecto::amarillo);
@@ -121,19 +99,19 @@ private Q_SLOTS:
         for (const auto& [nombre, texto, ayuda] :
              {std::array<QString, 3>{"Command1", "Aceptar", "Acepta los cambios y vuelve al menu principal"},
               {"Command2", "Cancelar", "Cancela y vuelve al menu principal sin grabar ni actualizar"}}) {
-            auto* b = campo<QPushButton>(f.get(), nombre.toLatin1().constData());
+            auto* b = Soporte::control<QPushButton>(f.get(), nombre.toLatin1().constData());
             QCOMPARE(b->text(), texto);
             QCOMPARE(b->toolTip(), ayuda);
             QVERIFY(!b->autoDefault() && !b->isDefault());
         }
-        QCOMPARE(campo<QLabel>(f.get(), "Label5")->buddy(), campo(f.get(), "Text5"));
+        QCOMPARE(Soporte::control<QLabel>(f.get(), "Label5")->buddy(), Soporte::control<QLineEdit>(f.get(), "Text5"));
         QStringList listas;
         for (const char* nombre : {"Combo1", "Combo2"})
-            for (int i = 0; i < campo<QComboBox>(f.get(), nombre)->count(); ++i)
-                listas << campo<QComboBox>(f.get(), nombre)->itemText(i);
+            for (int i = 0; i < Soporte::control<QComboBox>(f.get(), nombre)->count(); ++i)
+                listas << Soporte::control<QComboBox>(f.get(), nombre)->itemText(i);
         QCOMPARE(listas, QStringList({"Si", "No", "6", "12", "24", "36"}));
-        QCOMPARE(campo<QComboBox>(f.get(), "Combo1")->currentText(), "");
-        QCOMPARE(campo<QComboBox>(f.get(), "Combo2")->currentText(), "");
+        QCOMPARE(Soporte::control<QComboBox>(f.get(), "Combo1")->currentText(), "");
+        QCOMPARE(Soporte::control<QComboBox>(f.get(), "Combo2")->currentText(), "");
     }
 
     void valores_guardados_data() {
@@ -167,8 +145,8 @@ private Q_SLOTS:
         const QString ruta = base();
         auto f = ficha(ruta, ModoFicha::anadir);
         rellenar(f.get());
-        teclear(campo<QComboBox>(f.get(), "Combo2"), garantia);
-        teclear(campo<QComboBox>(f.get(), "Combo1"), renting);
+        Soporte::reemplazar(Soporte::control<QComboBox>(f.get(), "Combo2"), garantia);
+        Soporte::reemplazar(Soporte::control<QComboBox>(f.get(), "Combo1"), renting);
         aceptar(f.get());
         QVERIFY(!f->isVisible());
         QCOMPARE(Soporte::filas(ruta, "Elemento").last(), "5|1|1|E24|S9|2000-03-05|" + guardado);
@@ -178,23 +156,23 @@ private Q_SLOTS:
         Reloj::fijar_hoy(QDate(2026, 12, 6));
         const QString ruta = base();
         auto f = ficha(ruta, ModoFicha::anadir);
-        QLineEdit* fecha = campo(f.get(), "Text6");
+        QLineEdit* fecha = Soporte::control<QLineEdit>(f.get(), "Text6");
         QTest::mouseDClick(fecha, Qt::LeftButton);
         QCOMPARE(fecha->text(), "06/12/2026");
-        teclear(fecha, "01/01/1999");
+        Soporte::reemplazar(fecha, "01/01/1999");
         QTest::mouseDClick(fecha, Qt::LeftButton);
         QCOMPARE(fecha->text(), "06/12/2026");
 
         auto consulta = ficha(ruta, ModoFicha::consultar, "4");
-        QTest::mouseDClick(campo(consulta.get(), "Text6"), Qt::LeftButton);
-        QCOMPARE(campo(consulta.get(), "Text6")->text(), "05/03/2000");
+        QTest::mouseDClick(Soporte::control<QLineEdit>(consulta.get(), "Text6"), Qt::LeftButton);
+        QCOMPARE(Soporte::control<QLineEdit>(consulta.get(), "Text6")->text(), "05/03/2000");
     }
 
     void selectores() {
         const QString ruta = base();
         auto nueva = ficha(ruta, ModoFicha::anadir);
-        auto* tipo = campo<DBCombo>(nueva.get(), "DBCombo1");
-        auto* marca = campo<DBCombo>(nueva.get(), "DBCombo2");
+        auto* tipo = Soporte::control<DBCombo>(nueva.get(), "DBCombo1");
+        auto* marca = Soporte::control<DBCombo>(nueva.get(), "DBCombo2");
         QStringList nombres;
         for (int i = 0; i < tipo->count(); ++i)
             nombres << tipo->itemText(i);
@@ -202,23 +180,23 @@ private Q_SLOTS:
         QCOMPARE(tipo->currentText(), "");
         QCOMPARE(tipo->valor_enlazado(), "0");
         QCOMPARE(marca->valor_enlazado(), "0");
-        elegir(marca, "Dell");
+        Soporte::elegir(marca, "Dell");
         QCOMPARE(marca->currentText(), "Dell");
         QCOMPARE(marca->valor_enlazado(), "5");
         QCOMPARE(tipo->valor_enlazado(), "0");
 
         auto cambio = ficha(ruta, ModoFicha::modificar, "4");
-        QCOMPARE(campo<DBCombo>(cambio.get(), "DBCombo1")->currentText(), "3");
-        QCOMPARE(campo<DBCombo>(cambio.get(), "DBCombo1")->valor_enlazado(), "3");
-        QCOMPARE(campo<DBCombo>(cambio.get(), "DBCombo2")->valor_enlazado(), "1");
+        QCOMPARE(Soporte::control<DBCombo>(cambio.get(), "DBCombo1")->currentText(), "3");
+        QCOMPARE(Soporte::control<DBCombo>(cambio.get(), "DBCombo1")->valor_enlazado(), "3");
+        QCOMPARE(Soporte::control<DBCombo>(cambio.get(), "DBCombo2")->valor_enlazado(), "1");
 
         auto consulta = ficha(ruta, ModoFicha::consultar, "4");
-        QVERIFY(!campo<DBCombo>(consulta.get(), "DBCombo1")->isEnabled());
+        QVERIFY(!Soporte::control<DBCombo>(consulta.get(), "DBCombo1")->isEnabled());
 
         // A type stored while the card was closed is offered at its next opening.
         Soporte::ejecutar(ruta, {"INSERT INTO Tipo VALUES (9, 'Escáner')"});
         auto otra = ficha(ruta, ModoFicha::anadir);
-        QCOMPARE(campo<DBCombo>(otra.get(), "DBCombo1")->findText("Escáner"), 3);
+        QCOMPARE(Soporte::control<DBCombo>(otra.get(), "DBCombo1")->findText("Escáner"), 3);
     }
 
     void codigo_buscado_como_texto() {
@@ -237,8 +215,9 @@ private Q_SLOTS:
                     "(NULL, 1, 1, 'Sin código', 'S', '2000-01-01', 6, '', 0)");
         }
         const QByteArray antes = Soporte::contenido(ruta);
-        QCOMPARE(campo(ficha(ruta, ModoFicha::consultar, "4").get(), "Text4")->text(), "Primero");
-        QCOMPARE(campo(ficha(ruta, ModoFicha::consultar, "").get(), "Text4")->text(), "Sin código");
+        QCOMPARE(Soporte::control<QLineEdit>(ficha(ruta, ModoFicha::consultar, "4").get(), "Text4")->text(), "Primero");
+        QCOMPARE(Soporte::control<QLineEdit>(ficha(ruta, ModoFicha::consultar, "").get(), "Text4")->text(),
+                 "Sin código");
         for (const char* texto : {" 4", "04", "5"}) {
             auto f = ficha(ruta, ModoFicha::consultar, texto);
             QVERIFY(f->cerrada_al_cargar());
@@ -257,10 +236,10 @@ private Q_SLOTS:
         const QString ruta = base({"INSERT INTO Tipo VALUES (1, 'Monitor')"});
         const QByteArray antes = Soporte::contenido(ruta);
         auto f = ficha(ruta, QStringLiteral("consultar"));
-        QVERIFY(campo(f.get(), "Text1")->isEnabled());
-        QCOMPARE(campo(f.get(), "Text1")->text(), "");
-        QCOMPARE(campo<DBCombo>(f.get(), "DBCombo1")->count(), 1);
-        teclear(campo(f.get(), "Text1"), "8");
+        QVERIFY(Soporte::control<QLineEdit>(f.get(), "Text1")->isEnabled());
+        QCOMPARE(Soporte::control<QLineEdit>(f.get(), "Text1")->text(), "");
+        QCOMPARE(Soporte::control<DBCombo>(f.get(), "DBCombo1")->count(), 1);
+        Soporte::reemplazar(Soporte::control<QLineEdit>(f.get(), "Text1"), "8");
         aceptar(f.get());
         QCOMPARE(Soporte::avisos(),
                  QStringList({"ERROR: el campo Modelo esta vacion.", "ERROR: el campo Nº de serie esta vacio.",

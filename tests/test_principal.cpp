@@ -305,10 +305,10 @@ private Q_SLOTS:
 
     void cada_ventana_con_su_icono() {
         QTemporaryDir dir;
-        const QString base = Soporte::crear_base(
-            dir, "i.db",
-            {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
-             "INSERT INTO Elemento VALUES (1, 1, 1, 'E24', 'S1', '2000-01-01', 12, '', 0)"});
+        const QString base =
+            Soporte::crear_base(dir, "i.db",
+                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+                                 "INSERT INTO Elemento VALUES (1, 1, 1, 'E24', 'S1', '2000-01-01', 12, '', 0)"});
         auto p = Soporte::abrir_principal(dir, base);
         const auto imagen = [](QWidget* w) { return w->windowIcon().pixmap(32, 32).toImage(); };
         QList<QImage> iconos = {imagen(p.get())};

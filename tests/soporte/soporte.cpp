@@ -6,6 +6,7 @@
 
 #include "principal/principal.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -124,6 +125,22 @@ void teclear(QWidget* campo, const QString& texto) {
         else
             QTest::sendKeyEvent(QTest::Click, campo, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+void reemplazar(QWidget* campo, const QString& texto) {
+    if (auto* lista = qobject_cast<QComboBox*>(campo))
+        campo = lista->lineEdit();
+    campo->setFocus();
+    QTest::keyClick(campo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(campo, Qt::Key_Delete);
+    teclear(campo, texto);
+}
+
+void elegir(QComboBox* lista, const QString& texto) {
+    lista->showPopup();
+    QAbstractItemView* vista = lista->view();
+    const QRect sitio = vista->visualRect(vista->model()->index(lista->findText(texto), 0));
+    QTest::mouseClick(vista->viewport(), Qt::LeftButton, {}, sitio.center());
 }
 
 std::unique_ptr<Principal> abrir_principal(const QTemporaryDir& dir, const QString& base) {

@@ -15,6 +15,7 @@
 #include <memory>
 
 class Principal;
+class QComboBox;
 
 // What every test of the program shares: inventory files made with the program's own schema, a look at what a
 // file holds, and guards for modal windows.
@@ -52,6 +53,18 @@ QAction* accion(QWidget* ventana, const QString& nombre);
 
 // Types `texto` into `campo` key by key, as the user does; unlike QTest::keyClicks it takes accented letters.
 void teclear(QWidget* campo, const QString& texto);
+
+// A window's control by its design name; the test stops at once when the window has no such control.
+template <class T = QWidget> T* control(QWidget* ventana, const char* nombre) {
+    T* c = ventana->findChild<T*>(QLatin1String(nombre));
+    if (!c)
+        qFatal("no hay control %s", nombre);
+    return c;
+}
+// Replaces what a field (or an editable drop-down list) holds by selecting it all and typing, as the user does.
+void reemplazar(QWidget* campo, const QString& texto);
+// Chooses a line of a drop-down list with the mouse.
+void elegir(QComboBox* lista, const QString& texto);
 
 // The main window started in `dir` on the database `base` (the location file names it), shown.
 std::unique_ptr<Principal> abrir_principal(const QTemporaryDir& dir, const QString& base);
