@@ -132,17 +132,11 @@ private Q_SLOTS:
 
     void un_archivo_antiguo_con_un_codigo_repetido() {
         QTemporaryDir dir;
-        const QString base = dir.filePath("antiguo.db");
-        {
-            SQLite::Database db(base.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-            db.exec("CREATE TABLE Tipo (Codigo INTEGER, Nombre TEXT)");
-            db.exec("CREATE TABLE Marca (Codigo INTEGER, Nombre TEXT)");
-            db.exec("CREATE TABLE Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, "
-                    "Renting)");
-            db.exec("INSERT INTO Tipo VALUES (1, 'Monitor')");
-            db.exec("INSERT INTO Elemento VALUES (4, 1, 1, 'A', 'S', '2000-01-01', 12, '', 0), "
-                    "(4.0, 1, 1, 'B', 'S', '2000-01-01', 12, '', 0), (5, 1, 1, 'C', 'S', '2000-01-01', 12, '', 0)");
-        }
+        const QString base = Soporte::crear_base_sin_claves(
+            dir, "antiguo.db",
+            {"INSERT INTO Tipo VALUES (1, 'Monitor')",
+             "INSERT INTO Elemento VALUES (4, 1, 1, 'A', 'S', '2000-01-01', 12, '', 0), "
+             "(4.0, 1, 1, 'B', 'S', '2000-01-01', 12, '', 0), (5, 1, 1, 'C', 'S', '2000-01-01', 12, '', 0)"});
         auto p = Soporte::abrir_principal(dir, base);
         Soporte::buscar(*p, "Todos");
         QCOMPARE(codigos(*p), QStringList({"4", "4", "5"}));

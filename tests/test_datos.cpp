@@ -20,16 +20,6 @@ const QStringList tres_elementos = {
     "INSERT INTO Elemento VALUES (7, 1, 1, 'E24', 'S7', '1999-11-12', 36, 'Recepción', 0)",
 };
 
-// A file made by hand: the right tables and columns but no key, so a code may be repeated.
-QString base_sin_claves(const QTemporaryDir& dir) {
-    const QString ruta = dir.filePath(QStringLiteral("a_mano.db"));
-    SQLite::Database db(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-    db.exec("CREATE TABLE Tipo (Codigo INTEGER, Nombre TEXT)");
-    db.exec("CREATE TABLE Marca (Codigo INTEGER, Nombre TEXT)");
-    db.exec("CREATE TABLE Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting)");
-    return ruta;
-}
-
 OrigenDatos* origen(const QString& ruta, const QString& tabla, QObject* padre) {
     auto* o = new OrigenDatos(padre);
     o->enlazar_base_datos(ruta);
@@ -240,7 +230,7 @@ private Q_SLOTS:
     }
 
     void recorridos_de_busqueda() {
-        const QString ruta = base_sin_claves(dir);
+        const QString ruta = Soporte::crear_base_sin_claves(dir, "a_mano.db");
         Soporte::ejecutar(ruta, {"INSERT INTO Tipo VALUES (3, 'Monitor'), (5, 'Teclado'), (7, 'Monitor')",
                                  "INSERT INTO Marca VALUES (4, 'Primera'), (4, 'Segunda'), (9, 'Otra')"});
         OrigenDatos* tipos = origen(ruta, "Tipo", this);

@@ -201,19 +201,12 @@ private Q_SLOTS:
 
     void codigo_buscado_como_texto() {
         // A file made by hand, without keys: two components share a code and one has none.
-        const QString ruta = dir.filePath(QStringLiteral("a_mano.db"));
-        {
-            SQLite::Database db(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-            db.exec("CREATE TABLE Tipo (Codigo INTEGER, Nombre TEXT)");
-            db.exec("CREATE TABLE Marca (Codigo INTEGER, Nombre TEXT)");
-            db.exec("CREATE TABLE Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, "
-                    "Renting)");
-            db.exec("INSERT INTO Tipo VALUES (1, 'Monitor')");
-            db.exec("INSERT INTO Marca VALUES (1, 'HP')");
-            db.exec("INSERT INTO Elemento VALUES (4, 1, 1, 'Primero', 'S', '2000-01-01', 6, '', 0), "
-                    "(4, 1, 1, 'Segundo', 'S', '2000-01-01', 6, '', 0), "
-                    "(NULL, 1, 1, 'Sin código', 'S', '2000-01-01', 6, '', 0)");
-        }
+        const QString ruta = Soporte::crear_base_sin_claves(
+            dir, "a_mano.db",
+            {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+             "INSERT INTO Elemento VALUES (4, 1, 1, 'Primero', 'S', '2000-01-01', 6, '', 0), "
+             "(4, 1, 1, 'Segundo', 'S', '2000-01-01', 6, '', 0), "
+             "(NULL, 1, 1, 'Sin código', 'S', '2000-01-01', 6, '', 0)"});
         const QByteArray antes = Soporte::contenido(ruta);
         QCOMPARE(Soporte::control<QLineEdit>(ficha(ruta, ModoFicha::consultar, "4").get(), "Text4")->text(), "Primero");
         QCOMPARE(Soporte::control<QLineEdit>(ficha(ruta, ModoFicha::consultar, "").get(), "Text4")->text(),

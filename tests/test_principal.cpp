@@ -250,56 +250,44 @@ private Q_SLOTS:
 
     void ordenes_sin_elemento_seleccionado() {
         QTemporaryDir dir;
-        Soporte::escribir_ubicacion(dir.path(), Soporte::crear_base(dir, "i.db", tipos_y_marcas).toUtf8() + "\r\n");
-        Soporte::DirectorioActual aqui(dir.path());
-        Principal p;
-        p.show();
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", tipos_y_marcas));
         for (const char* clave : {"BotonConsultar", "BotonModificar", "BotonBorrar"})
-            QVERIFY(Soporte::pulsar_barra(&p, clave));
+            QVERIFY(Soporte::pulsar_barra(p.get(), clave));
         for (const char* entrada : {"menuConsultar", "menuModificar", "menuEliminar"})
-            Soporte::accion(&p, entrada)->trigger();
+            Soporte::accion(p.get(), entrada)->trigger();
         QCOMPARE(avisos(), QStringList(6, sin_seleccion));
     }
 
     void ayuda_desde_la_barra_y_el_menu() {
         QTemporaryDir dir;
-        Soporte::escribir_ubicacion(dir.path(), Soporte::crear_base(dir).toUtf8() + "\r\n");
-        Soporte::DirectorioActual aqui(dir.path());
-        Principal p;
-        p.show();
-        QVERIFY(Soporte::pulsar_barra(&p, "BotonAyuda"));
-        Soporte::accion(&p, "menuTemasAyuda")->trigger();
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir));
+        QVERIFY(Soporte::pulsar_barra(p.get(), "BotonAyuda"));
+        Soporte::accion(p.get(), "menuTemasAyuda")->trigger();
         QCOMPARE(avisos(), QStringList(2, "Ayuda todavía no implementada."));
-        p.Toolbar1_ButtonClick("BotonQueNoExiste"); // an unknown key does nothing
+        p->Toolbar1_ButtonClick("BotonQueNoExiste"); // an unknown key does nothing
         QCOMPARE(avisos(), QStringList());
     }
 
     void salir_con_no_y_con_si() {
         QTemporaryDir dir;
-        Soporte::escribir_ubicacion(dir.path(), Soporte::crear_base(dir).toUtf8() + "\r\n");
-        Soporte::DirectorioActual aqui(dir.path());
-        Principal p;
-        p.show();
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir));
         Mensajes::responder(false);
-        Soporte::accion(&p, "menuSalir")->trigger();
-        QVERIFY(p.isVisible());
+        Soporte::accion(p.get(), "menuSalir")->trigger();
+        QVERIFY(p->isVisible());
         Mensajes::responder(true);
-        Soporte::accion(&p, "menuSalir")->trigger();
-        QVERIFY(!p.isVisible());
+        Soporte::accion(p.get(), "menuSalir")->trigger();
+        QVERIFY(!p->isVisible());
         QCOMPARE(avisos(), QStringList(2, pregunta_salir));
     }
 
     void la_caja_de_cierre_pregunta_lo_mismo() {
         QTemporaryDir dir;
-        Soporte::escribir_ubicacion(dir.path(), Soporte::crear_base(dir).toUtf8() + "\r\n");
-        Soporte::DirectorioActual aqui(dir.path());
-        Principal p;
-        p.show();
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir));
         Mensajes::responder(false);
-        QVERIFY(!p.close());
-        QVERIFY(p.isVisible());
+        QVERIFY(!p->close());
+        QVERIFY(p->isVisible());
         Mensajes::responder(true);
-        QVERIFY(p.close());
+        QVERIFY(p->close());
         QCOMPARE(avisos(), QStringList(2, pregunta_salir));
     }
 

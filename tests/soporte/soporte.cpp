@@ -37,6 +37,18 @@ QString crear_base(const QTemporaryDir& dir, const QString& nombre, const QStrin
     return ruta;
 }
 
+QString crear_base_sin_claves(const QTemporaryDir& dir, const QString& nombre, const QStringList& sentencias) {
+    const QString ruta = dir.filePath(nombre);
+    {
+        SQLite::Database db(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        db.exec("CREATE TABLE Tipo (Codigo INTEGER, Nombre TEXT)");
+        db.exec("CREATE TABLE Marca (Codigo INTEGER, Nombre TEXT)");
+        db.exec("CREATE TABLE Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting)");
+    }
+    ejecutar(ruta, sentencias);
+    return ruta;
+}
+
 void ejecutar(const QString& ruta, const QStringList& sentencias) {
     if (sentencias.isEmpty())
         return;

@@ -28,6 +28,9 @@ void preparar_aplicacion();
 // A new inventory in `dir` named `nombre`, with these statements run on it (rows for the case).
 QString crear_base(const QTemporaryDir& dir, const QString& nombre = QStringLiteral("inventario.db"),
                    const QStringList& sentencias = {});
+// A file made by hand, as an older program may have left it: the three tables with their columns but no keys, so
+// a code may be repeated or missing; then these statements are run on it.
+QString crear_base_sin_claves(const QTemporaryDir& dir, const QString& nombre, const QStringList& sentencias = {});
 // Runs statements on a file through a fresh connection, outside the program.
 void ejecutar(const QString& ruta, const QStringList& sentencias);
 // The rows of a table as a fresh connection reads them, one text per row, columns joined by "|".
