@@ -158,6 +158,11 @@ void Principal::crear_menus() {
     connect(accion_menu(acciones, "menuEliminar", QStringLiteral("&Eliminar"), nullptr), &QAction::triggered, this,
             [this] { con_seleccion(&Principal::borrar); });
 
+    // Every command beyond the design lives here, so the design's own menus keep their entries.
+    QMenu* herramientas = barra->addMenu(QStringLiteral("&Herramientas"));
+    herramientas->setObjectName(QStringLiteral("menuHerramientas"));
+    crear_menu_herramientas(herramientas);
+
     QMenu* ayuda_menu = barra->addMenu(QStringLiteral("&Ayuda"));
     ayuda_menu->setObjectName(QStringLiteral("menuAyuda"));
     accion_menu(ayuda_menu, "menuTemasAyuda", QStringLiteral("&Temas de ayuda"), &Principal::ayuda);

@@ -73,6 +73,8 @@ private:
     void disenar();
     void crear_menus();
     void crear_barra(QWidget* cliente);
+    // The entries of "&Herramientas", one per command the program adds beyond the design.
+    void crear_menu_herramientas(QMenu* menu);
     QAction* accion_menu(QMenu* menu, const char* nombre, const QString& texto, void (Principal::*orden)());
     // Offers to create an empty inventory when the path names no file.
     void ofrecer_inventario_nuevo();
