@@ -1,5 +1,6 @@
 // Measures the data source and the main window on inventories of growing size, each next to its floor: the same
 // rows read straight with SQLite's C API in the same run. Prints medians; ratios are what we compare.
+#include "bench/comun.h"
 #include "data/esquema.h"
 #include "data/origen_datos.h"
 #include "data/recorridos.h"
@@ -26,10 +27,8 @@
 #include <sys/resource.h>
 #include <vector>
 
-namespace {
+namespace Bench {
 
-constexpr int tipos = 50;
-constexpr int marcas = 500;
 
 void ejecutar(sqlite3* db, const char* sql) {
     char* error = nullptr;
@@ -90,7 +89,7 @@ QString crear_inventario(const QTemporaryDir& dir, int n) {
     return ruta;
 }
 
-double mediana(int veces, const std::function<void()>& medida, const std::function<void()>& antes = {}) {
+double mediana(int veces, const std::function<void()>& medida, const std::function<void()>& antes) {
     std::vector<double> tiempos;
     for (int i = 0; i < veces; ++i) {
         if (antes)
@@ -106,10 +105,15 @@ double mediana(int veces, const std::function<void()>& medida, const std::functi
 
 volatile qint64 sumidero = 0;
 
+namespace {
+
+
 QDate dia_iso(const unsigned char* s) {
     return QDate((s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0'),
                  (s[5] - '0') * 10 + (s[6] - '0'), (s[8] - '0') * 10 + (s[9] - '0'));
 }
+
+} // namespace
 
 // The floor of a full walk: every row read with the C API and turned into the values a reader gets.
 void suelo_recorrido(const QString& ruta) {
@@ -223,7 +227,9 @@ void linea(const char* medida, int n, double ms, const char* nombre_suelo, doubl
     std::fflush(stdout);
 }
 
-} // namespace
+} // namespace Bench
+
+using namespace Bench;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -289,6 +295,9 @@ int main(int argc, char* argv[]) {
         }
         QFile::remove(ruta);
     }
+    // The measures of the tools beyond the main window, each on inventories of its own.
+    for (const auto& medir : medidas_herramientas())
+        medir(dir, tamanos);
     std::printf("peak_rss_mb=%.0f\n", pico_mb());
     return 0;
 }
