@@ -341,6 +341,13 @@ private Q_SLOTS:
                             "CREATE TRIGGER borra_todo AFTER INSERT ON Tipo BEGIN DELETE FROM Marca; END",
                             "INSERT INTO Marca VALUES (1, 'HP')"})
             << "contiene disparadores o vistas, que el programa no admite.";
+        QTest::newRow("sin número de fila")
+            << "sin_rowid.db" << QByteArray()
+            << QStringList({"CREATE TABLE Tipo (Codigo INTEGER, Nombre TEXT)",
+                            "CREATE TABLE Marca (Codigo INTEGER, Nombre TEXT)",
+                            "CREATE TABLE Elemento (Codigo INTEGER PRIMARY KEY, Tipo, Marca, Modelo, NumSerie, "
+                            "Fecha, Garantia, Descripcion, Renting) WITHOUT ROWID"})
+            << "la tabla Elemento está declarada sin número de fila (WITHOUT ROWID), que el programa no admite.";
     }
 
     void archivos_que_no_son_inventarios() {

@@ -98,7 +98,8 @@ private Q_SLOTS:
         configurar(p.get(), [&](QWidget* w) {
             QCOMPARE(w->windowTitle(), "Configurar");
             QCOMPARE(w->size(), QSize(Aspecto::px(7200), Aspecto::px(1185)));
-            QCOMPARE(w->pos(), QPoint(Aspecto::px(1530), Aspecto::px(2520)));
+            // The designed point is the client area's, not the frame's.
+            QCOMPARE(w->geometry().topLeft(), QPoint(Aspecto::px(1530), Aspecto::px(2520)));
             QVERIFY(!w->windowIcon().isNull());
             QVERIFY(w->windowIcon().cacheKey() != p->windowIcon().cacheKey());
             QCOMPARE(control<QLabel>(w, "Label1")->text(), "Nueva base de datos:");
@@ -358,7 +359,7 @@ private Q_SLOTS:
                 QCOMPARE(w->objectName(), "AcercaDe");
                 QCOMPARE(w->windowTitle(), "Acerca De");
                 QCOMPARE(w->size(), QSize(Aspecto::px(3675), Aspecto::px(2850)));
-                QCOMPARE(w->pos(), QPoint(Aspecto::px(3120), Aspecto::px(2490)));
+                QCOMPARE(w->geometry().topLeft(), QPoint(Aspecto::px(3120), Aspecto::px(2490)));
                 QVERIFY(w->windowIcon().isNull());
                 QCOMPARE(control<QLabel>(w, "Label1")->text(), "Talvirenca de hardware. Version 1.1.");
                 QCOMPARE(control<QLabel>(w, "Label2")->text(), "Windows 95.");

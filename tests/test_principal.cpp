@@ -73,7 +73,6 @@ private Q_SLOTS:
         QCOMPARE(p.findChild<QPushButton*>("Command1")->geometry(), QRect(344, 72, 105, 27));
         QCOMPARE(p.findChild<QTreeView*>("ListView1")->geometry(), QRect(8, 104, 441, 137));
         QCOMPARE(p.findChild<QComboBox*>("DBCombo1")->accessibleName(), "Selección de tipos de componentes");
-        QCOMPARE(p.findChild<QLabel*>("Label2")->accessibleName(), "Base de datos:");
         QCOMPARE(p.findChild<QLabel*>("Label2")->toolTip(), "Nombre y ubicación de la base de datos que se utiliza");
         QCOMPARE(p.findChild<QPushButton*>("Command1")->toolTip(), "Busca según el tipo de componente seleccionado");
         QCOMPARE(p.findChild<QTreeView*>("ListView1")->accessibleName(), "Lista de componentes");

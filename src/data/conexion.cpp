@@ -2,6 +2,7 @@
 
 #include "data/error_datos.h"
 #include "data/esquema.h"
+#include "data/ubicacion.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,11 +13,42 @@
 namespace {
 
 bool solo_lectura_forzada = false;
-constexpr int espera_bloqueo_ms = 4000;
+int espera_bloqueo_ms = 4000;
+std::function<void()> al_esperar;
+
+// Called by SQLite while another program holds the file: tells the program once that a wait began, then waits in
+// short steps until the time allowed has passed.
+int esperar_bloqueo(void*, int intentos) {
+    constexpr int paso_ms = 20;
+    if (intentos == 0 && al_esperar)
+        al_esperar();
+    if (intentos * paso_ms >= espera_bloqueo_ms)
+        return 0;
+    sqlite3_sleep(paso_ms);
+    return 1;
+}
 
 QString texto_apertura(const QString& ruta, const QString& motivo) {
     return QStringLiteral("no se puede abrir la base de datos %1: %2").arg(ruta, motivo);
 }
+
+int codigo_de(const std::exception& e) {
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        return s->getExtendedErrorCode();
+    return 0;
+}
+
+// The file name handed to SQLite: exactly the path the program checked, which holds no NUL character.
+std::string nombre_sqlite(const QString& ruta) {
+    return QFile::encodeName(ruta).toStdString();
+}
+
+// A failure to open, with SQLite's code, so the opening can tell an interrupted write from other failures.
+struct ErrorApertura {
+    QString texto_;
+    int codigo;
+    const QString& texto() const { return texto_; }
+};
 
 QString motivo_de(const std::exception& e) {
     if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
@@ -30,17 +62,53 @@ void configurar_defensa(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    sqlite3_busy_timeout(db, espera_bloqueo_ms);
+    sqlite3_busy_handler(db, esperar_bloqueo, nullptr);
+}
+
+// A larger page cache for reading whole tables. Set once the file is known readable: the pragma reads the schema, and
+// on a file another program holds that would be a second wait.
+void agrandar_cache(sqlite3* db) {
     sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
 }
 
 } // namespace
 
 QString motivo_sqlite(int codigo) {
+    switch (codigo) {
+    case SQLITE_READONLY_ROLLBACK:
+    case SQLITE_READONLY_RECOVERY:
+        return QStringLiteral(
+            "una escritura interrumpida no se ha podido deshacer porque el archivo o su carpeta son de "
+            "solo lectura.");
+    case SQLITE_READONLY_DIRECTORY:
+        return QStringLiteral("la carpeta del archivo es de solo lectura.");
+    case SQLITE_READONLY_CANTLOCK:
+    case SQLITE_READONLY_CANTINIT:
+        return QStringLiteral("no se puede preparar el bloqueo del archivo porque su carpeta es de solo lectura.");
+    case SQLITE_READONLY_DBMOVED:
+        return QStringLiteral("el archivo se ha movido o borrado mientras estaba abierto.");
+    case SQLITE_CANTOPEN_ISDIR:
+        return QStringLiteral("es una carpeta, no un archivo.");
+    case SQLITE_CANTOPEN_FULLPATH:
+    case SQLITE_CANTOPEN_NOTEMPDIR:
+        return QStringLiteral("no se encuentra la carpeta del archivo.");
+    case SQLITE_IOERR_NOMEM:
+        return QStringLiteral("no hay memoria suficiente.");
+    case SQLITE_IOERR_SHORT_READ:
+        return QStringLiteral("el archivo está incompleto o dañado.");
+    case SQLITE_IOERR_LOCK:
+    case SQLITE_IOERR_RDLOCK:
+    case SQLITE_IOERR_UNLOCK:
+    case SQLITE_IOERR_CHECKRESERVEDLOCK:
+        return QStringLiteral("no se puede bloquear el archivo; puede estar en una carpeta de red que no lo permite.");
+    default:
+        break;
+    }
     switch (codigo & 0xff) {
     case SQLITE_NOTADB:
         return QStringLiteral("el archivo no es una base de datos.");
     case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
         return QStringLiteral("el archivo está dañado.");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -56,14 +124,30 @@ QString motivo_sqlite(int codigo) {
         return QStringLiteral("el disco está lleno.");
     case SQLITE_IOERR:
         return QStringLiteral("ha fallado la lectura o la escritura del disco.");
+    case SQLITE_NOMEM:
+        return QStringLiteral("no hay memoria suficiente.");
+    case SQLITE_NOLFS:
+        return QStringLiteral("el archivo es demasiado grande para este sistema.");
+    case SQLITE_PROTOCOL:
+        return QStringLiteral("no se puede bloquear el archivo; puede estar en una carpeta de red que no lo permite.");
     case SQLITE_TOOBIG:
         return QStringLiteral("el texto es demasiado largo.");
     case SQLITE_CONSTRAINT:
         if (codigo == SQLITE_CONSTRAINT_PRIMARYKEY || codigo == SQLITE_CONSTRAINT_UNIQUE)
             return QStringLiteral("ya existe un registro con ese código.");
         return QStringLiteral("la base de datos no admite ese valor.");
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+        return QStringLiteral("la base de datos no admite ese valor.");
+    case SQLITE_SCHEMA:
+        return QStringLiteral("otro programa ha cambiado la forma de las tablas; inténtelo de nuevo.");
+    case SQLITE_INTERRUPT:
+    case SQLITE_ABORT:
+        return QStringLiteral("la operación se ha interrumpido.");
+    case SQLITE_ERROR:
+        return QStringLiteral("el archivo no tiene la forma que el programa espera.");
     default:
-        return QStringLiteral("%1.").arg(QString::fromUtf8(sqlite3_errstr(codigo)));
+        return QStringLiteral("error interno de la base de datos (código %1).").arg(codigo);
     }
 }
 
@@ -73,37 +157,93 @@ void Conexion::forzar_solo_lectura(bool si) {
     solo_lectura_forzada = si;
 }
 
+void Conexion::al_esperar_bloqueo(std::function<void()> aviso) {
+    al_esperar = std::move(aviso);
+}
+
+void Conexion::fijar_espera_bloqueo(int ms) {
+    espera_bloqueo_ms = ms;
+}
+
 Conexion Conexion::abrir(const QString& ruta, Modo modo) {
     if (ruta.isEmpty())
         throw ErrorDatos(
             QStringLiteral("no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar."));
+    if (const std::optional<QString> problema = Ubicacion::problema_ruta(ruta))
+        throw ErrorDatos(texto_apertura(Ubicacion::ruta_visible(ruta), *problema));
     const QFileInfo info(ruta);
     if (!info.exists())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
     if (info.isDir())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("es una carpeta, no un archivo.")));
+    const bool leer = modo == Modo::lectura || solo_lectura_forzada;
+    // A write interrupted by a crash leaves its journal beside the file, and only a connection that may write can
+    // undo it; once undone, the file reads as it was before that write.
+    if (leer && !solo_lectura_forzada && hay_escritura_interrumpida(ruta))
+        deshacer_escritura_interrumpida(ruta);
+    try {
+        return abrir_conexion(ruta, leer);
+    } catch (const ErrorApertura& e) {
+        // The journal may have appeared between the look and the opening.
+        if (!leer || solo_lectura_forzada || e.codigo != SQLITE_READONLY_ROLLBACK)
+            throw ErrorDatos(e.texto());
+    }
+    deshacer_escritura_interrumpida(ruta);
+    try {
+        return abrir_conexion(ruta, leer);
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
+}
+
+Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     // Each connection is used by the one thread of the program, so SQLite need not lock it on every call.
-    const int flags =
-        ((modo == Modo::lectura || solo_lectura_forzada) ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE) |
-        SQLite::OPEN_NOMUTEX;
+    const int flags = (leer ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE) | SQLite::OPEN_NOMUTEX;
     std::unique_ptr<SQLite::Database> db;
     try {
-        db = std::make_unique<SQLite::Database>(ruta.toStdString(), flags);
+        db = std::make_unique<SQLite::Database>(nombre_sqlite(ruta), flags);
     } catch (const std::exception& e) {
-        throw ErrorDatos(texto_apertura(ruta, motivo_de(e)));
+        throw ErrorApertura(texto_apertura(ruta, motivo_de(e)), codigo_de(e));
     }
     configurar_defensa(db->getHandle());
     Conexion conexion(ruta, std::move(db));
     conexion.comprobar_inventario();
+    agrandar_cache(conexion.db().getHandle());
     return conexion;
+}
+
+bool Conexion::hay_escritura_interrumpida(const QString& ruta) {
+    const QFileInfo diario(ruta + QStringLiteral("-journal"));
+    return (diario.exists() && diario.size() > 0) || QFileInfo::exists(ruta + QStringLiteral("-wal"));
+}
+
+void Conexion::deshacer_escritura_interrumpida(const QString& ruta) {
+    try {
+        SQLite::Database db(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX);
+        configurar_defensa(db.getHandle());
+        // The first read of a connection that may write rolls the interrupted transaction back.
+        db.execAndGet("SELECT count(*) FROM sqlite_schema");
+    } catch (const std::exception& e) {
+        // A file or folder that cannot be written keeps its journal, and the opening that follows says why; any
+        // other failure (another program holding the file) is the opening's failure, told after one wait.
+        const int codigo = codigo_de(e) & 0xff;
+        if (codigo != SQLITE_READONLY && codigo != SQLITE_CANTOPEN && codigo != SQLITE_PERM)
+            throw ErrorDatos(texto_apertura(ruta, motivo_de(e)));
+    }
 }
 
 Conexion Conexion::crear(const QString& ruta) {
     try {
-        auto db = std::make_unique<SQLite::Database>(ruta.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE |
-                                                                             SQLite::OPEN_NOMUTEX);
+        if (const std::optional<QString> problema = Ubicacion::problema_ruta(ruta))
+            throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2")
+                                 .arg(Ubicacion::ruta_visible(ruta), *problema));
+        auto db = std::make_unique<SQLite::Database>(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE |
+                                                                              SQLite::OPEN_NOMUTEX);
         configurar_defensa(db->getHandle());
+        agrandar_cache(db->getHandle());
         return Conexion(ruta, std::move(db));
+    } catch (const ErrorDatos&) {
+        throw;
     } catch (const std::exception& e) {
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2").arg(ruta, motivo_de(e)));
     }
@@ -111,7 +251,9 @@ Conexion Conexion::crear(const QString& ruta) {
 
 // The file must hold the three tables with their columns in order, and nothing that could run code of its own.
 void Conexion::comprobar_inventario() {
-    const auto rechazar = [&](const QString& motivo) { throw ErrorDatos(texto_apertura(ruta_, motivo)); };
+    const auto rechazar = [&](const QString& motivo, int codigo = 0) {
+        throw ErrorApertura(texto_apertura(ruta_, motivo), codigo);
+    };
     try {
         SQLite::Statement objetos(*db_, "SELECT type FROM sqlite_schema WHERE type IN ('trigger', 'view')");
         if (objetos.executeStep())
@@ -139,11 +281,18 @@ void Conexion::comprobar_inventario() {
             if (!iguales || n != tabla->numero_columnas())
                 rechazar(QStringLiteral("la tabla %1 no tiene las columnas de un inventario de Talvirenca.")
                              .arg(QLatin1String(tabla->nombre)));
+            // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
+            SQLite::Statement forma(*db_, "SELECT wr FROM pragma_table_list WHERE schema = 'main' AND name = ?");
+            forma.bind(1, tabla->nombre);
+            if (forma.executeStep() && forma.getColumn(0).getInt() != 0)
+                rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
+                                        "programa no admite.")
+                             .arg(QLatin1String(tabla->nombre)));
         }
-    } catch (const ErrorDatos&) {
+    } catch (const ErrorApertura&) {
         throw;
     } catch (const std::exception& e) {
-        rechazar(motivo_de(e));
+        rechazar(motivo_de(e), codigo_de(e));
     }
 }
 

@@ -60,9 +60,16 @@ public:
 
     // Tests: open every file read-only, as a write-protected file would be (root ignores file permissions).
     static void forzar_solo_lectura(bool si);
+    // `aviso` runs when a connection starts waiting for another program that holds the file (the windows show the
+    // wait cursor). The wait lasts at most `ms` (4 s unless a test shortens it).
+    static void al_esperar_bloqueo(std::function<void()> aviso);
+    static void fijar_espera_bloqueo(int ms);
 
 private:
     Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db);
+    static Conexion abrir_conexion(const QString& ruta, bool leer);
+    static bool hay_escritura_interrumpida(const QString& ruta);
+    static void deshacer_escritura_interrumpida(const QString& ruta);
     void comprobar_inventario();
 
     QString ruta_;

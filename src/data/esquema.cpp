@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/ubicacion.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,6 +65,9 @@ const Tabla* tabla(QStringView nombre) {
 void crear_inventario(const QString& ruta) {
     if (ruta.isEmpty())
         throw ErrorDatos(QStringLiteral("no se ha indicado el nombre de la base de datos nueva."));
+    if (const std::optional<QString> problema = Ubicacion::problema_ruta(ruta))
+        throw ErrorDatos(
+            QStringLiteral("no se puede crear la base de datos %1: %2").arg(Ubicacion::ruta_visible(ruta), *problema));
     const QFileInfo info(ruta);
     if (info.exists())
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(ruta));

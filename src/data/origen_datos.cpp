@@ -168,31 +168,38 @@ void OrigenDatos::abrir() {
 }
 
 void OrigenDatos::abrir_al_usarse() {
-    if (!abierto_)
+    if (!abierto_) {
         diferido_ = true;
+        ruta_diferida_ = ruta_;
+        tabla_diferida_ = nombre_tabla_;
+    }
 }
 
 void OrigenDatos::asegurar_abierto() {
     if (diferido_ && !abierto_)
-        refrescar();
+        refrescar_con(ruta_diferida_, tabla_diferida_);
 }
 
 void OrigenDatos::refrescar() {
+    refrescar_con(ruta_, nombre_tabla_);
+}
+
+void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla) {
     diferido_ = false;
     pendiente_.reset();
     posicion_ = 0;
     recien_borrada_ = false;
     try {
         // The bound table, which may differ from the snapshot's.
-        const Tabla* enlazada = Esquema::tabla(nombre_tabla_);
+        const Tabla* enlazada = Esquema::tabla(nombre_tabla);
         if (!enlazada)
-            throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla_));
+            throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla));
         const Tabla& t = *enlazada;
-        Conexion conexion = Conexion::abrir(ruta_, Conexion::Modo::lectura);
+        Conexion conexion = Conexion::abrir(ruta, Conexion::Modo::lectura);
         // The whole refresh reads one consistent state of the file.
         auto lectura = conexion.empezar_lectura();
         const std::optional<Huella> huella = conexion.huella();
-        if (abierto_ && huella && huella_ && *huella == *huella_ && ruta_abierta_ == ruta_ && tabla_ == &t) {
+        if (abierto_ && huella && huella_ && *huella == *huella_ && ruta_abierta_ == ruta && tabla_ == &t) {
             // The file has not changed since the snapshot was read: reading it again would give the same rows.
             Q_EMIT refrescado();
             Q_EMIT fila_cambiada();
@@ -201,7 +208,7 @@ void OrigenDatos::refrescar() {
         vaciar_instantanea();
         leer_tabla(conexion, t);
         tabla_ = &t;
-        ruta_abierta_ = ruta_;
+        ruta_abierta_ = ruta;
         huella_ = huella;
         abierto_ = true;
         error_apertura_.clear();
@@ -213,6 +220,16 @@ void OrigenDatos::refrescar() {
     }
     Q_EMIT refrescado();
     Q_EMIT fila_cambiada();
+}
+
+QString OrigenDatos::nombre_registro() const {
+    if (tabla_ == &Esquema::elemento)
+        return QStringLiteral("el componente");
+    if (tabla_ == &Esquema::tipo)
+        return QStringLiteral("el tipo");
+    if (tabla_ == &Esquema::marca)
+        return QStringLiteral("la marca");
+    return QStringLiteral("el registro");
 }
 
 void OrigenDatos::vaciar_instantanea() {
@@ -531,26 +548,36 @@ void OrigenDatos::actualizar() {
     const Tabla& t = *tabla_;
     const Pendiente& p = *pendiente_;
     qint64 rowid = p.nueva ? 0 : rowids_[posicion_];
+    const auto ya_no_esta = [this] {
+        return QStringLiteral("no se han podido guardar los cambios en %1: %2 ya no está en la base de datos.")
+            .arg(ruta_abierta(), nombre_registro());
+    };
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
         const QString sql =
             p.nueva ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                           .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
                                QStringList(t.numero_columnas(), QStringLiteral("?")).join(QStringLiteral(", ")))
-                    : QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                    // A table whose code is its row number gives the row a new number with a new code; the one
+                    // returned is the row's identity from now on.
+                    : QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? RETURNING rowid")
                           .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1 = ?")));
         SQLite::Statement st(db, sql.toStdString());
         for (int i = 0; i < t.numero_columnas(); ++i)
             enlazar_valor(st, i + 1, t.columnas[i].clase, p.valores[i]);
-        if (!p.nueva)
-            st.bind(t.numero_columnas() + 1, static_cast<int64_t>(rowid));
-        st.exec();
-        if (!p.nueva && db.getChanges() != 1)
-            throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el registro ya no está en "
-                                            "la base de datos.")
-                                 .arg(ruta_abierta()));
-        if (p.nueva)
+        if (p.nueva) {
+            st.exec();
             rowid = db.getLastInsertRowid();
+            return;
+        }
+        st.bind(t.numero_columnas() + 1, static_cast<int64_t>(rowid));
+        int cambiadas = 0;
+        while (st.executeStep()) {
+            rowid = st.getColumn(0).getInt64();
+            ++cambiadas;
+        }
+        if (cambiadas != 1)
+            throw ErrorDatos(ya_no_esta());
     });
     // Stored: the snapshot takes the row as written.
     int fila = posicion_;
@@ -559,6 +586,8 @@ void OrigenDatos::actualizar() {
         rowids_.push_back(rowid);
         nulos_.push_back(0);
         celdas_.resize(celdas_.size() + columnas_);
+    } else {
+        rowids_[fila] = rowid;
     }
     poner_fila(fila, p);
     indice_valido_ = false;
@@ -620,13 +649,19 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     if (filas.front() < 0 || filas.back() >= numero_filas())
         throw ErrorDatos(
             QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
+    const auto ya_no_esta = [this] {
+        return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
+            .arg(ruta_abierta(), nombre_registro());
+    };
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
         SQLite::Statement st(
             db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
         for (int fila : filas) {
             st.bind(1, static_cast<int64_t>(rowids_[fila]));
-            st.exec();
+            // Another program may have removed the row meanwhile: nothing is reported deleted that was not.
+            if (st.exec() != 1)
+                throw ErrorDatos(ya_no_esta());
             st.reset();
         }
     });

@@ -103,6 +103,9 @@ private:
     };
 
     void vaciar_instantanea();
+    void refrescar_con(const QString& ruta, const QString& nombre_tabla);
+    // "el componente", "el tipo", "la marca": what a row of the snapshot's table is to the user.
+    QString nombre_registro() const;
     void asegurar_abierto();
     void leer_tabla(Conexion& conexion, const Tabla& t);
     void exigir_abierto() const;
@@ -122,6 +125,10 @@ private:
     const Tabla* tabla_ = nullptr; // of the snapshot
     bool abierto_ = false;
     bool diferido_ = false;
+    // What the source was bound to when it was told to open at first use: that first read reads it, whatever is
+    // bound meanwhile.
+    QString ruta_diferida_;
+    QString tabla_diferida_;
     QString error_apertura_;
 
     int columnas_ = 0;

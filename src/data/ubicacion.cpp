@@ -38,4 +38,19 @@ void guardar(const QString& directorio, const QString& base_datos) {
                          .arg(QDir::toNativeSeparators(ruta(directorio)), archivo.errorString()));
 }
 
+std::optional<QString> problema_ruta(const QString& ruta) {
+    if (ruta.contains(QChar(u'\0')))
+        return QStringLiteral("el nombre contiene un carácter nulo, que ningún nombre de archivo puede llevar.");
+    if (ruta.contains(u'\r') || ruta.contains(u'\n'))
+        return QStringLiteral(
+            "el nombre contiene un salto de línea, que el archivo de configuración no puede guardar.");
+    return std::nullopt;
+}
+
+QString ruta_visible(const QString& ruta) {
+    QString visible = ruta;
+    visible.replace(QChar(u'\0'), QStringLiteral("\\0")).replace(u'\r', QStringLiteral("\\r"));
+    return visible.replace(u'\n', QStringLiteral("\\n"));
+}
+
 } // namespace Ubicacion

@@ -15,4 +15,10 @@ std::optional<QString> leer(const QString& directorio);
 // Creates or replaces the file with the single line `base_datos` followed by CR LF. Throws ErrorDatos.
 void guardar(const QString& directorio, const QString& base_datos);
 
+// Why `ruta` cannot name a database file, if it cannot: a NUL character (the system would read a shorter name than
+// the one checked) or a line break (the one-line location file could not keep it).
+std::optional<QString> problema_ruta(const QString& ruta);
+// The path as a message shows it, with such characters written as visible escapes.
+QString ruta_visible(const QString& ruta);
+
 } // namespace Ubicacion

@@ -25,7 +25,8 @@ QString texto_fecha(const QDate& fecha) {
 }
 
 QString texto_real(double valor) {
-    return QString::number(valor, 'g', QLocale::FloatingPointShortest);
+    // Plain decimal digits at any size ("100000", "12.5"), never an exponent the user would not read as months.
+    return QLocale::c().toString(valor, 'f', QLocale::FloatingPointShortest);
 }
 
 QString texto(const QVariant& valor) {

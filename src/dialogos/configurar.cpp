@@ -1,8 +1,10 @@
 #include "dialogos/configurar.h"
 
+#include "data/ubicacion.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
+#include "plataforma/mensajes.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -48,9 +50,20 @@ void Configurar::disenar() {
 // Any text but the empty one becomes the database path, exactly as typed: whether it names a usable database
 // shows when the data sources next open it.
 void Configurar::Command1_Click() {
+    if (!ruta_aceptable(Text1->text()))
+        return;
     if (!Text1->text().isEmpty())
         Module1::base_datos = Text1->text();
     accept();
+}
+
+// A name with a character no file name can hold is refused here, and the dialog stays open to correct it.
+bool Configurar::ruta_aceptable(const QString& ruta) {
+    const std::optional<QString> problema = Ubicacion::problema_ruta(ruta);
+    if (problema)
+        Mensajes::aviso(this, QStringLiteral("ERROR: la base de datos %1 no se puede usar: %2")
+                                  .arg(Ubicacion::ruta_visible(ruta), *problema));
+    return !problema;
 }
 
 void Configurar::Command2_Click() {
@@ -60,6 +73,9 @@ void Configurar::Command2_Click() {
 // A cancelled file dialog still gives back the name it holds, which is empty until a file is chosen in this
 // opening of the settings dialog.
 void Configurar::Command3_Click() {
-    nombre_archivo_dialogo_ = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
+    const QString elegido = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
+    if (!ruta_aceptable(elegido))
+        return;
+    nombre_archivo_dialogo_ = elegido;
     Text1->setText(nombre_archivo_dialogo_);
 }

@@ -20,6 +20,7 @@ public:
     void Command3_Click();
 
 private:
+    bool ruta_aceptable(const QString& ruta);
     void disenar();
 
     QLabel* Label1 = nullptr;

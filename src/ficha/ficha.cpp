@@ -125,8 +125,10 @@ void Ficha::Form_Load() {
         Data2.abrir();
         Data3.abrir();
     });
-    if (!cargada)
+    if (!cargada) {
         cerrada_al_cargar_ = true;
+        fallo_al_cargar_ = true;
+    }
 }
 
 int Ficha::exec() {

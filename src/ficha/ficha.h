@@ -31,6 +31,8 @@ public:
     int exec() override;
     // The load found nothing to show and told the user why: the card closes without being shown.
     bool cerrada_al_cargar() const { return cerrada_al_cargar_; }
+    // The file could not be read when the card loaded (the user has been told why).
+    bool fallo_al_cargar() const { return fallo_al_cargar_; }
 
     // Loading and the three modes.
     void Form_Load();
@@ -77,6 +79,7 @@ private:
     // The mode as read at load.
     QString accion_;
     bool cerrada_al_cargar_ = false;
+    bool fallo_al_cargar_ = false;
 
     QLineEdit* Text1 = nullptr;
     DBCombo* DBCombo1 = nullptr;

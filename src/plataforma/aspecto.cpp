@@ -1,5 +1,6 @@
 #include "plataforma/aspecto.h"
 
+#include "data/conexion.h"
 #include "modulo/module1.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 
 namespace Aspecto {
@@ -29,6 +31,19 @@ void iniciar_aplicacion(QApplication& app) {
     if (traductor->load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(traductor);
+    Conexion::al_esperar_bloqueo(mostrar_espera);
+}
+
+void mostrar_espera() {
+    static bool esperando = false;
+    if (esperando)
+        return;
+    esperando = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, [] {
+        QGuiApplication::restoreOverrideCursor();
+        esperando = false;
+    });
 }
 
 void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, int arriba, int ancho, int alto,
@@ -40,7 +55,8 @@ void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, in
     ventana->setAutoFillBackground(true);
     if (!icono.isEmpty())
         ventana->setWindowIcon(QIcon(icono));
-    ventana->move(px(izquierda), px(arriba));
+    // The designed position is the client area's, which setGeometry places (move would place the frame there).
+    ventana->setGeometry(px(izquierda), px(arriba), px(ancho), px(alto));
     ventana->setFixedSize(px(ancho), px(alto));
 }
 
@@ -74,7 +90,15 @@ QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const
     e->setObjectName(QLatin1String(nombre));
     e->setGeometry(sitio);
     e->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Captions and data alike are drawn as typed: a path holding "<b>" is not markup.
+    e->setTextFormat(Qt::PlainText);
     return e;
+}
+
+void mostrar_dato(QLabel* etiqueta, const QString& texto) {
+    etiqueta->setText(texto);
+    // A screen reader reads a label by its name: a label that shows data is named by that data.
+    etiqueta->setAccessibleName(texto);
 }
 
 void acompanar(QLabel* etiqueta, QWidget* campo) {

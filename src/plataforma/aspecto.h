@@ -43,6 +43,11 @@ QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto, con
 QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto, const QRect& sitio);
 // The label stands beside `campo`: it becomes the field's buddy and gives its accessible name.
 void acompanar(QLabel* etiqueta, QWidget* campo);
+// The wait cursor, shown while another program holds the file, until the program next waits for the user: the end
+// of the command, or the message that tells why it stopped.
+void mostrar_espera();
+// Shows data in a label (a path, a count, a state), which is also what a screen reader reads as its name.
+void mostrar_dato(QLabel* etiqueta, const QString& texto);
 // A horizontal rule from x1 to x2 at height y.
 QFrame* linea(QWidget* padre, const char* nombre, int x1, int y, int x2);
 

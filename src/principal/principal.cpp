@@ -80,7 +80,6 @@ void Principal::disenar() {
     QPalette amarillo = Label2->palette();
     amarillo.setColor(QPalette::Window, Aspecto::amarillo);
     Label2->setPalette(amarillo);
-    Label2->setAccessibleName(Label1->text());
     Label2->setAccessibleDescription(Label2->toolTip());
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

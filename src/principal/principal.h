@@ -78,6 +78,9 @@ private:
     QAction* accion_menu(QMenu* menu, const char* nombre, const QString& texto, void (Principal::*orden)());
     // Offers to create an empty inventory when the path names no file.
     void ofrecer_inventario_nuevo();
+    // False, after saying why, when `ruta` (from `origen`) holds a character no file name can: see
+    // Ubicacion::problema_ruta.
+    bool ruta_aceptable(const QString& ruta, const QString& origen);
     // Opens the three data sources once the window shows, as far as the file allows.
     void abrir_datos();
     // The selected line of the list, if any.

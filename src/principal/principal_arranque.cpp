@@ -5,6 +5,7 @@
 #include "data/esquema.h"
 #include "data/ubicacion.h"
 #include "modulo/module1.h"
+#include "plataforma/aspecto.h"
 #include "plataforma/dbcombo.h"
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
@@ -24,7 +25,7 @@ void Principal::Form_Load() {
         directorio_inicial.chop(1);
     if (!comprobar_base_datos())
         abrir_base_Datos();
-    Label2->setText(base_datos);
+    Aspecto::mostrar_dato(Label2, base_datos);
     ofrecer_inventario_nuevo();
     configurar_datas_dbcombo();
 }
@@ -35,14 +36,27 @@ bool Principal::comprobar_base_datos() {
         Mensajes::aviso(this, QStringLiteral("No hay base de datos seleccionada."));
         return false;
     }
+    // A line the program could not hand to the system as it stands is refused, as an unreadable file is.
+    if (!ruta_aceptable(*linea, QStringLiteral("La base de datos que indica talvirenca.cfg")))
+        return false;
     base_datos = *linea;
     return true;
 }
 
 void Principal::abrir_base_Datos() {
     nombre_archivo_dialogo_ = DialogosSistema::abrir_archivo(this, nombre_archivo_dialogo_);
+    if (!ruta_aceptable(nombre_archivo_dialogo_, QStringLiteral("El archivo elegido")))
+        nombre_archivo_dialogo_.clear();
     base_datos = nombre_archivo_dialogo_;
     guarda_base_datos();
+}
+
+bool Principal::ruta_aceptable(const QString& ruta, const QString& origen) {
+    const std::optional<QString> problema = Ubicacion::problema_ruta(ruta);
+    if (problema)
+        Mensajes::aviso(this, QStringLiteral("ERROR: %1 (%2) no se puede usar: %3")
+                                  .arg(origen, Ubicacion::ruta_visible(ruta), *problema));
+    return !problema;
 }
 
 void Principal::guarda_base_datos() {
@@ -60,7 +74,7 @@ void Principal::configurar_datas_dbcombo() {
 }
 
 void Principal::ofrecer_inventario_nuevo() {
-    if (base_datos.isEmpty() || QFileInfo::exists(base_datos))
+    if (base_datos.isEmpty() || Ubicacion::problema_ruta(base_datos) || QFileInfo::exists(base_datos))
         return;
     const bool crear = Mensajes::pregunta(
         this, QStringLiteral("          Base de datos nueva. "),

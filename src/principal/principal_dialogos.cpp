@@ -5,6 +5,7 @@
 #include "dialogos/acerca_de.h"
 #include "dialogos/configurar.h"
 #include "modulo/module1.h"
+#include "plataforma/aspecto.h"
 
 #include <QLabel>
 
@@ -21,7 +22,7 @@ void Principal::abrir() {
         Configurar configurar(this);
         configurar.exec();
     }
-    Label2->setText(Module1::base_datos);
+    Aspecto::mostrar_dato(Label2, Module1::base_datos);
     guarda_base_datos();
     ofrecer_inventario_nuevo();
     configurar_datas_dbcombo();

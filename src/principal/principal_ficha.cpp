@@ -23,6 +23,9 @@ void Principal::abrir_ficha(const QString& accion) {
     {
         Ficha ficha(this, codigo);
         ficha.exec();
+        // A card that could not read the file has said why; reading it again here would only wait and say it twice.
+        if (ficha.fallo_al_cargar())
+            return;
     }
     // However the card closed, the list shows the file as it now is.
     actualizar_lista();
