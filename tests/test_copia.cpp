@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <csignal>
@@ -155,6 +157,39 @@ private Q_SLOTS:
         copiar(*p);
         QCOMPARE(Soporte::avisos(), QStringList());
         QCOMPARE(archivos(dir.path()), antes);
+    }
+
+    void cancelar_durante_la_copia() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        const QStringList antes = archivos(dir.path());
+        DialogosSistema::proximo_guardado(dir.filePath("copia.db"));
+        // The user presses "Cancelar" in the progress dialog as soon as the copy lets events through.
+        bool cancelada = false;
+        QTimer::singleShot(0, p.get(), [&] {
+            if (auto* progreso = p->findChild<QProgressDialog*>(QStringLiteral("ProgresoCopia"))) {
+                progreso->cancel();
+                cancelada = true;
+            }
+        });
+        copiar(*p);
+        QVERIFY(cancelada);
+        QCOMPARE(Soporte::avisos(), QStringList{"Copia de seguridad cancelada; no se ha guardado nada."});
+        QCOMPARE(archivos(dir.path()), antes);
+    }
+
+    void sin_base_de_datos() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        QFile::remove(ruta);
+        DialogosSistema::proximo_guardado(dir.filePath("copia.db"));
+        copiar(*p);
+        const QStringList vistos = Soporte::avisos();
+        QCOMPARE(vistos.size(), 1);
+        QVERIFY2(vistos[0].startsWith("ERROR: no se puede abrir la base de datos " + ruta), qPrintable(vistos[0]));
+        QCOMPARE(archivos(dir.path()), QStringList{"talvirenca.cfg"});
     }
 
     void disco_lleno_a_mitad_de_copia() {

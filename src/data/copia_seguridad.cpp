@@ -109,7 +109,8 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
                 esperado_ms += pausa_bloqueo_ms;
                 continue;
             }
-            if (progreso && rc == SQLITE_OK) {
+            // The last step is reported too: until the rename, a cancel still leaves nothing behind.
+            if (progreso && (rc == SQLITE_OK || rc == SQLITE_DONE)) {
                 const int total = sqlite3_backup_pagecount(copiado);
                 if (!progreso(total - sqlite3_backup_remaining(copiado), total))
                     cancelada = true;
