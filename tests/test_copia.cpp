@@ -1,5 +1,6 @@
 // The backup of "&Herramientas": the copy made while another program writes, the copy as an inventory, and every
 // refusal or failure, after which no file is left behind.
+#include "modulo/module1.h"
 #include "plataforma/reloj.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
@@ -190,6 +191,11 @@ private Q_SLOTS:
         QCOMPARE(vistos.size(), 1);
         QVERIFY2(vistos[0].startsWith("ERROR: no se puede abrir la base de datos " + ruta), qPrintable(vistos[0]));
         QCOMPARE(archivos(dir.path()), QStringList{"talvirenca.cfg"});
+
+        // With no database named at all, the save dialog is not even offered.
+        Module1::base_datos.clear();
+        copiar(*p);
+        QCOMPARE(Soporte::avisos(), QStringList{"ERROR: no hay ninguna base de datos seleccionada."});
     }
 
     void disco_lleno_a_mitad_de_copia() {
