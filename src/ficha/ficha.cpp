@@ -174,7 +174,7 @@ void Ficha::Command1_Click() {
             return;
         bool invalidos = false;
         comprobar_valores(invalidos);
-        if (invalidos)
+        if (invalidos || !confirmar_numero_serie())
             return;
         const bool guardado = Mensajes::proteger(this, [&] {
             if (anadir)

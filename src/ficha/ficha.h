@@ -74,6 +74,8 @@ private:
     void guardar_registro();
     // Another row of Data1 than the component's own already holds `codigo`.
     bool codigo_ocupado(qint64 codigo) const;
+    // Asks before storing a serial number that another component already has; true when the card may store.
+    bool confirmar_numero_serie();
 
     const QString codigo_seleccionado_;
     // The mode as read at load.

@@ -1,6 +1,7 @@
 #include "plataforma/dialogos_sistema.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <deque>
@@ -11,6 +12,8 @@ struct Prueba {
     bool activo = false;
     std::deque<std::optional<QString>> archivos;
     std::deque<std::function<void(QPrinter&)>> impresoras;
+    std::deque<std::optional<DialogosSistema::Guardado>> guardados;
+    QString ultima_propuesta;
     int inesperados = 0;
 };
 
@@ -37,6 +40,25 @@ QString abrir_archivo(QWidget* padre, const QString& nombre_actual) {
     return elegido.isEmpty() ? nombre_actual : elegido;
 }
 
+std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, const QString& propuesta,
+                                        const QString& filtro) {
+    if (prueba().activo) {
+        prueba().ultima_propuesta = propuesta;
+        if (prueba().guardados.empty()) {
+            ++prueba().inesperados;
+            return std::nullopt;
+        }
+        const std::optional<Guardado> eleccion = prueba().guardados.front();
+        prueba().guardados.pop_front();
+        return eleccion;
+    }
+    const QString elegido = QFileDialog::getSaveFileName(padre, titulo, propuesta, filtro);
+    if (elegido.isEmpty())
+        return std::nullopt;
+    // The dialog has already asked about a file that exists, and only comes back when the user agreed.
+    return Guardado{elegido, QFileInfo::exists(elegido)};
+}
+
 bool configurar_impresora(QWidget* padre, QPrinter& impresora) {
     if (prueba().activo) {
         if (prueba().impresoras.empty()) {
@@ -60,11 +82,20 @@ void activar_modo_prueba() {
 void proximo_archivo(std::optional<QString> ruta) {
     prueba().archivos.push_back(std::move(ruta));
 }
+void proximo_guardado(std::optional<QString> ruta, bool confirma_reemplazo) {
+    if (ruta)
+        prueba().guardados.push_back(Guardado{*ruta, confirma_reemplazo});
+    else
+        prueba().guardados.push_back(std::nullopt);
+}
+QString ultima_propuesta() {
+    return prueba().ultima_propuesta;
+}
 void proxima_impresora(std::function<void(QPrinter&)> eleccion) {
     prueba().impresoras.push_back(std::move(eleccion));
 }
 int sin_usar() {
-    return static_cast<int>(prueba().archivos.size() + prueba().impresoras.size());
+    return static_cast<int>(prueba().archivos.size() + prueba().impresoras.size() + prueba().guardados.size());
 }
 int inesperados() {
     return prueba().inesperados;
@@ -73,6 +104,8 @@ int inesperados() {
 void reiniciar() {
     prueba().archivos.clear();
     prueba().impresoras.clear();
+    prueba().guardados.clear();
+    prueba().ultima_propuesta.clear();
     prueba().inesperados = 0;
 }
 

@@ -14,6 +14,15 @@ namespace DialogosSistema {
 // `nombre_actual` (what the dialog still holds) when the user cancels.
 QString abrir_archivo(QWidget* padre, const QString& nombre_actual);
 
+// The save-file dialog, opened on `propuesta`, showing files that match `filtro`. The dialog itself asks before
+// an existing file is chosen; `reemplazo_confirmado` tells whether the user agreed to replace one.
+struct Guardado {
+    QString ruta;
+    bool reemplazo_confirmado;
+};
+std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, const QString& propuesta,
+                                        const QString& filtro);
+
 // The printer set-up dialog on `impresora`; true when the user accepted, and then `impresora` holds the choice.
 bool configurar_impresora(QWidget* padre, QPrinter& impresora);
 
@@ -21,6 +30,10 @@ bool configurar_impresora(QWidget* padre, QPrinter& impresora);
 void activar_modo_prueba();
 // The file chosen in the next open-file dialog; no value means the user cancels.
 void proximo_archivo(std::optional<QString> ruta);
+// The file chosen in the next save-file dialog, and whether the user confirmed replacing it; no value cancels.
+void proximo_guardado(std::optional<QString> ruta, bool confirma_reemplazo = true);
+// The name the last save-file dialog proposed.
+QString ultima_propuesta();
 // What the user does in the next printer set-up dialog: the choice made on the printer, or none to cancel.
 void proxima_impresora(std::function<void(QPrinter&)> eleccion);
 int sin_usar();

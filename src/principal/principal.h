@@ -9,6 +9,7 @@
 
 class DBCombo;
 class ImpresoraLineas;
+class IndiceTexto;
 class ModeloLista;
 class QAction;
 class QLabel;
@@ -55,6 +56,12 @@ public:
     void eliminar_registro_de_basedatos(const qint64& elemento);
     void eliminar_registro_de_listview(const qint64& elemento);
 
+    // Commands of "&Herramientas": the text search and the backup.
+    void buscar_texto();
+    // Lists every component of this window's snapshot that contains `texto`, case and accents aside.
+    void mostrar_con_texto(const QString& texto);
+    void copia_seguridad();
+
     // Printing.
     void imprimir();
     void menuConfigPrint_Click();
@@ -90,6 +97,8 @@ private:
     void abrir_ficha(const QString& accion);
     void mantener_tipos_marcas();
     void acerca_de();
+    // The list's nine columns, the first time the list is filled.
+    void crear_columnas_lista();
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -98,6 +107,8 @@ private:
     QPushButton* Command1 = nullptr;
     QTreeView* ListView1 = nullptr;
     ModeloLista* modelo_ = nullptr;
+    // The folded texts of Data1's snapshot for the text search, made at the first search.
+    IndiceTexto* indice_texto_ = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QStatusBar* StatusBar2 = nullptr;
 

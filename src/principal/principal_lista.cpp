@@ -57,21 +57,25 @@ void Principal::actualizar_lista() {
     });
 }
 
+void Principal::crear_columnas_lista() {
+    if (Module1::columnas_creadas)
+        return;
+    QStringList cabeceras;
+    for (const ColumnaLista& c : columnas_lista)
+        cabeceras << QString::fromUtf8(c.cabecera);
+    modelo_->crear_columnas(cabeceras);
+    for (int i = 0; i < ModeloLista::columnas; ++i)
+        ListView1->header()->resizeSection(i, Aspecto::px(columnas_lista[i].ancho_twips));
+    Module1::columnas_creadas = true;
+}
+
 qint64 Principal::comprobar_codigo_componente(const QString& componente) {
     return Recorridos::codigo_de_nombre(Data2, componente);
 }
 
 void Principal::buscar_tipo(const QString& componente) {
     const qint64 tipo = comprobar_codigo_componente(componente);
-    if (!Module1::columnas_creadas) {
-        QStringList cabeceras;
-        for (const ColumnaLista& c : columnas_lista)
-            cabeceras << QString::fromUtf8(c.cabecera);
-        modelo_->crear_columnas(cabeceras);
-        for (int i = 0; i < ModeloLista::columnas; ++i)
-            ListView1->header()->resizeSection(i, Aspecto::px(columnas_lista[i].ancho_twips));
-        Module1::columnas_creadas = true;
-    }
+    crear_columnas_lista();
     const bool todos_los_tipos = componente == todos;
     // A code that this window's Tipo or Marca rows do not hold leaves its cell empty.
     const auto nombre = [](OrigenDatos& origen, std::optional<qint64> codigo) {

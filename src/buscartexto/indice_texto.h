@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <string>
+#include <vector>
+
+class OrigenDatos;
+
+// The searchable texts of the main window's component snapshot, folded once (case and accents removed) and kept
+// packed, so each search is one pass over memory and never a new read of the file. The texts are folded again
+// after the snapshot is read anew or loses rows.
+class IndiceTexto : public QObject {
+    Q_OBJECT
+public:
+    // `elementos` is the data source of Elemento whose snapshot is searched; it outlives the index.
+    IndiceTexto(const OrigenDatos& elementos, QObject* padre = nullptr);
+
+    // The rows of the snapshot, in table order, whose code, model, serial number or description contains `texto`,
+    // or whose type or brand (named as the list names them, from `tipos` and `marcas`) does, case and accents
+    // aside. `texto` must not be empty.
+    std::vector<int> buscar(const QString& texto, const OrigenDatos& tipos, const OrigenDatos& marcas);
+
+    // Forgets the folded texts; the next search folds them again.
+    void invalidar() { filas_ = -1; }
+
+private:
+    void construir();
+
+    const OrigenDatos& elementos_;
+    // Per row: code, model, serial number and description, folded, in UTF-8, each ended by a zero byte.
+    std::string plegados_;
+    // Where each row's texts begin in `plegados_`, and one more entry for the end.
+    std::vector<size_t> inicios_;
+    // Rows of the snapshot the texts were folded from; -1 when they must be folded again.
+    int filas_ = -1;
+};

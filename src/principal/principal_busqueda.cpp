@@ -1,0 +1,51 @@
+// The list filled by the text search: every component of the snapshot that contains the text.
+#include "principal/principal.h"
+
+#include "buscartexto/buscartexto.h"
+#include "buscartexto/indice_texto.h"
+#include "data/recorridos.h"
+#include "data/valores.h"
+#include "plataforma/mensajes.h"
+#include "principal/modelo_lista.h"
+
+namespace {
+const QString sin_resultados = QStringLiteral("No hay ningún componente que contenga «%1».");
+} // namespace
+
+void Principal::buscar_texto() {
+    BuscarTexto dialogo(this);
+    if (dialogo.exec() == QDialog::Accepted)
+        mostrar_con_texto(dialogo.texto());
+}
+
+void Principal::mostrar_con_texto(const QString& texto) {
+    modelo_->vaciar();
+    if (!indice_texto_)
+        indice_texto_ = new IndiceTexto(Data1, this);
+    bool vacia = false;
+    const bool hecha = Mensajes::proteger(this, [&] {
+        // The snapshot the window already holds is searched; a source not read yet is read once, here.
+        for (OrigenDatos* origen : {&Data1, &Data2, &Data3})
+            if (!origen->abierto())
+                origen->mover_primero();
+        crear_columnas_lista();
+        const std::vector<int> filas = indice_texto_->buscar(texto, Data2, Data3);
+        // A code that this window's Tipo or Marca rows do not hold leaves its cell empty, as in the type filter.
+        const auto nombre = [](OrigenDatos& origen, std::optional<qint64> codigo) {
+            if (!codigo)
+                return QString();
+            const std::optional<int> fila = origen.primera_fila_con_codigo(*codigo);
+            return fila ? origen.texto(*fila, 1) : QString();
+        };
+        ModeloLista::Lote lote;
+        for (int fila : filas)
+            lote.anadir({Data1.texto(fila, 0), nombre(Data2, Data1.entero(fila, 1)),
+                         nombre(Data3, Data1.entero(fila, 2)), Data1.texto(fila, 3), Data1.texto(fila, 4),
+                         Data1.texto(fila, 5), Data1.texto(fila, 6), Data1.texto(fila, 7),
+                         Valores::si_no(Data1.valor(fila, 8))});
+        vacia = filas.empty();
+        modelo_->anadir(std::move(lote));
+    });
+    if (hecha && vacia)
+        Mensajes::aviso(this, sin_resultados.arg(texto));
+}

@@ -1,0 +1,186 @@
+// The text search of "&Herramientas": what it finds, how it lists it, and what it refuses.
+#include "plataforma/impresora_lineas.h"
+#include "principal/principal.h"
+#include "soporte/soporte.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const QStringList inventario = {
+    "INSERT INTO Tipo VALUES (1, 'Ratón'), (2, 'Monitor'), (3, 'Impresora')",
+    "INSERT INTO Marca VALUES (1, 'Samsung'), (2, 'Logitech'), (3, 'HP')",
+    "INSERT INTO Elemento VALUES (5, 1, 2, 'M100', 'LG-77', '2020-01-02', 12, 'Ratón óptico de Recepción', 0)",
+    "INSERT INTO Elemento VALUES (12, 2, 1, 'S24F350', 'CN12', '2021-05-06', 24, 'Pantalla de contabilidad', 1)",
+    "INSERT INTO Elemento VALUES (30, 3, 3, 'LaserJet 1020', 'VNB3X', '2019-03-04', 36, '', 0)",
+    "INSERT INTO Elemento VALUES (112, 2, 3, 'E24', 'ABC', '2018-07-08', 6, 'Monitor del almacén', 0)",
+};
+
+const QString titulo = QStringLiteral("Buscar texto");
+const QString vacio = QStringLiteral("ERROR: primero debe escribir el texto que desea buscar.");
+QString sin_resultados(const QString& texto) {
+    return QStringLiteral("No hay ningún componente que contenga «%1».").arg(texto);
+}
+
+QStringList codigos(Principal& p) {
+    QStringList primeras;
+    for (const QString& linea : Soporte::lineas(p))
+        primeras << linea.section(u'|', 0, 0);
+    return primeras;
+}
+
+// Opens "Buscar texto...", types `texto` and presses "Buscar", as the user does.
+void buscar_texto(Principal& p, const QString& texto) {
+    bool abierto = false;
+    Soporte::cuando_abra_modal([&](QWidget* dialogo) {
+        abierto = true;
+        QCOMPARE(dialogo->windowTitle(), titulo);
+        auto* campo = Soporte::control<QLineEdit>(dialogo, "Text1");
+        Soporte::teclear(campo, texto);
+        QTest::mouseClick(Soporte::control<QPushButton>(dialogo, "Command1"), Qt::LeftButton);
+        QVERIFY(!dialogo->isVisible());
+    });
+    Soporte::accion(&p, QStringLiteral("menuBuscarTexto"))->trigger();
+    QVERIFY(abierto);
+}
+
+} // namespace
+
+class PruebaBusqueda : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { Soporte::preparar_aplicacion(); }
+    void cleanup() { QVERIFY(Soporte::sin_sobresaltos()); }
+
+    void encuentra_en_cada_columna_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QStringList>("esperados");
+        QTest::newRow("tipo sin acento") << "raton" << QStringList{"5"};
+        QTest::newRow("tipo en mayúsculas con acento") << "RATÓN" << QStringList{"5"};
+        QTest::newRow("marca en mayúsculas") << "SAMSUNG" << QStringList{"12"};
+        QTest::newRow("parte de la marca") << "logi" << QStringList{"5"};
+        QTest::newRow("tipo y descripción") << "monitor" << QStringList{"12", "112"};
+        QTest::newRow("modelo") << "s24f" << QStringList{"12"};
+        QTest::newRow("número de serie") << "vnb3x" << QStringList{"30"};
+        QTest::newRow("descripción") << "Contabilidad" << QStringList{"12"};
+        QTest::newRow("acento en la descripción") << "almacen" << QStringList{"112"};
+        QTest::newRow("acento tecleado que el texto también lleva") << "óptico" << QStringList{"5"};
+        // Codes and serial numbers hold it; the warranty 12 of component 5 and the dates are not searched.
+        QTest::newRow("número dentro de códigos y textos") << "12" << QStringList{"12", "112"};
+        QTest::newRow("número dentro del modelo") << "1020" << QStringList{"30"};
+        QTest::newRow("código entero") << "30" << QStringList{"30"};
+        QTest::newRow("fecha, no se busca") << "2019" << QStringList{};
+        QTest::newRow("renting, no se busca") << "Si" << QStringList{};
+        QTest::newRow("blancos dentro del texto") << "jet 10" << QStringList{"30"};
+        QTest::newRow("sin coincidencias") << "zzz" << QStringList{};
+    }
+    void encuentra_en_cada_columna() {
+        QFETCH(QString, texto);
+        QFETCH(QStringList, esperados);
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", inventario));
+        buscar_texto(*p, texto);
+        QCOMPARE(codigos(*p), esperados);
+        QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
+    }
+
+    void lista_las_nueve_columnas_como_el_filtro_de_tipo() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        const QStringList todas = Soporte::lineas(*p);
+        buscar_texto(*p, "e");
+        // Every component has an "e" somewhere; the lines are those of the type filter, in table order.
+        QCOMPARE(Soporte::lineas(*p), todas);
+        buscar_texto(*p, "cn12");
+        QCOMPARE(Soporte::lineas(*p),
+                 QStringList{"12|Monitor|Samsung|S24F350|CN12|06/05/2021|24|Pantalla de contabilidad|Si"});
+        auto* lista = p->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+        QCOMPARE(lista->model()->columnCount(), 9);
+        QCOMPARE(lista->model()->headerData(4, Qt::Horizontal).toString(), "Nº Serie");
+    }
+
+    void despues_de_un_filtro_de_tipo_y_al_imprimir() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", inventario));
+        auto impresora = std::make_unique<ImpresoraMemoria>();
+        ImpresoraMemoria* papel = impresora.get();
+        p->fijar_impresora_lineas(std::move(impresora));
+        Soporte::buscar(*p, "Impresora");
+        QCOMPARE(codigos(*p), QStringList{"30"});
+        // The search looks in every type, and leaves the picker's text as it was.
+        buscar_texto(*p, "hp");
+        QCOMPARE(codigos(*p), QStringList({"30", "112"}));
+        QCOMPARE(p->findChild<QComboBox*>(QStringLiteral("DBCombo1"))->currentText(), "Impresora");
+        Soporte::accion(p.get(), QStringLiteral("menuImprimir"))->trigger();
+        QCOMPARE(papel->documentos.size(), 1);
+        QCOMPARE(papel->documentos[0].mid(3),
+                 QStringList(
+                     {"30      Impresora      HP      LaserJet 1020      VNB3X      04/03/2019      36            No",
+                      "112      Monitor      HP      E24      ABC      08/07/2018      6      Monitor del almacén      "
+                      "No"}));
+        // "Buscar" goes back to the type filter.
+        QTest::mouseClick(p->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(codigos(*p), QStringList{"30"});
+    }
+
+    void texto_vacio_se_rechaza_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::newRow("vacío") << "";
+        QTest::newRow("solo blancos") << "   ";
+    }
+    void texto_vacio_se_rechaza() {
+        QFETCH(QString, texto);
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", inventario));
+        Soporte::buscar(*p, "Monitor");
+        const QStringList antes = Soporte::lineas(*p);
+        bool abierto = false;
+        Soporte::cuando_abra_modal([&](QWidget* dialogo) {
+            abierto = true;
+            Soporte::teclear(Soporte::control<QLineEdit>(dialogo, "Text1"), texto);
+            QTest::mouseClick(Soporte::control<QPushButton>(dialogo, "Command1"), Qt::LeftButton);
+            QCOMPARE(Soporte::avisos(), QStringList{vacio});
+            QVERIFY(dialogo->isVisible());
+            // Cancelling leaves the list as it was.
+            QTest::mouseClick(Soporte::control<QPushButton>(dialogo, "Command2"), Qt::LeftButton);
+            QVERIFY(!dialogo->isVisible());
+        });
+        Soporte::accion(p.get(), QStringLiteral("menuBuscarTexto"))->trigger();
+        QVERIFY(abierto);
+        QCOMPARE(Soporte::lineas(*p), antes);
+    }
+
+    void busca_en_lo_leido_hasta_el_siguiente_buscar() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        // Another program describes a printer as a mouse and renames a brand, leaving as many components as
+        // before: the window's snapshot does not know yet.
+        Soporte::ejecutar(ruta, {"UPDATE Elemento SET Descripcion = 'Ratón inalámbrico' WHERE Codigo = 30",
+                                 "UPDATE Marca SET Nombre = 'Ratones SA' WHERE Codigo = 1"});
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        // "Buscar" reads the tables again, and the next search sees both changes.
+        Soporte::buscar(*p, "Todos");
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "12", "30"}));
+        // A component deleted from the list is no longer found.
+        Soporte::seleccionar(*p, 1);
+        Mensajes::responder(true);
+        Soporte::accion(p.get(), QStringLiteral("menuEliminar"))->trigger();
+        QCOMPARE(Soporte::avisos().size(), 1);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "30"}));
+    }
+};
+
+QTEST_MAIN(PruebaBusqueda)
+#include "test_busqueda.moc"
