@@ -11,6 +11,7 @@ class DBCombo;
 class ImpresoraLineas;
 class ModeloLista;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -61,6 +62,11 @@ public:
     // Where the printout goes; the real printer unless a test puts its own.
     void fijar_impresora_lineas(std::unique_ptr<ImpresoraLineas> impresora);
 
+    // Labels of the listed components, and the record card opened on a code typed or read by a scanner.
+    void etiquetas();
+    void ir_al_codigo();
+    void consultar_codigo(const QString& texto);
+
     OrigenDatos Data1; // Elemento
     OrigenDatos Data2; // Tipo
     OrigenDatos Data3; // Marca
@@ -87,6 +93,9 @@ private:
     void abrir_ficha(const QString& accion);
     void mantener_tipos_marcas();
     void acerca_de();
+    // Watches the keys typed in this window for a scanner's code; true when the key was taken.
+    void vigilar_lector();
+    bool tecla_lector(QWidget* foco, QKeyEvent* tecla);
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -105,4 +114,7 @@ private:
     std::unique_ptr<ImpresoraLineas> impresora_lineas_;
     bool saliendo_ = false;
     bool datos_abiertos_ = false;
+    // The digits of the run being typed, and when its last key came.
+    QString lector_cifras_;
+    quint64 lector_ultima_ = 0;
 };

@@ -4,5 +4,7 @@
 #include <QMenu>
 
 void Principal::crear_menu_herramientas(QMenu* menu) {
-    Q_UNUSED(menu);
+    accion_menu(menu, "menuEtiquetas", QStringLiteral("Etiq&uetas..."), &Principal::etiquetas);
+    accion_menu(menu, "menuIrCodigo", QStringLiteral("Ir al &código..."), &Principal::ir_al_codigo);
+    vigilar_lector();
 }
