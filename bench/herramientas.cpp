@@ -3,8 +3,10 @@
 
 namespace Bench {
 
+void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+
 std::vector<Medida> medidas_herramientas() {
-    return {};
+    return {medir_etiquetas};
 }
 
 } // namespace Bench

@@ -281,6 +281,37 @@ private Q_SLOTS:
         QVERIFY(Soporte::sin_sobresaltos());
     }
 
+    // A PDF that cannot be written: one message, no file.
+    void pdf_imposible() {
+        QTemporaryDir dir;
+        auto principal = Soporte::abrir_principal(
+            dir,
+            Soporte::crear_base(dir, QStringLiteral("inventario.db"),
+                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+                                 "INSERT INTO Elemento VALUES (3, 1, 1, 'P2422H', 'S3', '2000-03-05', 24, '', 1)"}));
+        const QString pdf = dir.filePath(QStringLiteral("no/existe/etiquetas.pdf"));
+        DialogosSistema::proxima_impresora([&](QPrinter& p) {
+            p.setOutputFormat(QPrinter::PdfFormat);
+            p.setOutputFileName(pdf);
+        });
+        Soporte::accion(principal.get(), QStringLiteral("menuConfigPrint"))->trigger();
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+        Soporte::cuando_abra_modal([&](QWidget* w) {
+            Soporte::cuando_abra_modal([&](QWidget* vista) {
+                vista->findChild<QPrintPreviewWidget*>()->print();
+                static_cast<QDialog*>(vista)->reject();
+            });
+            QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdImprimir"), Qt::LeftButton);
+            // The window stays open, so the user can choose another printer or layout.
+            QVERIFY(w->isVisible());
+        });
+        Soporte::accion(principal.get(), QStringLiteral("menuEtiquetas"))->trigger();
+        QCOMPARE(Soporte::avisos(), QStringList{"ERROR: no se pueden imprimir las etiquetas en " + pdf + "."});
+        QVERIFY(!QFile::exists(pdf));
+        QVERIFY(!QFile::exists(pdf + ".parcial.pdf"));
+        QVERIFY(Soporte::sin_sobresaltos());
+    }
+
     void lista_vacia() {
         QTemporaryDir dir;
         auto principal = Soporte::abrir_principal(dir, Soporte::crear_base(dir));
