@@ -188,6 +188,51 @@ private Q_SLOTS:
         }
     }
 
+    // A PDF already there is replaced only by a complete print.
+    void pdf_completo_o_nada_data() {
+        QTest::addColumn<int>("parar_en");
+        QTest::addColumn<bool>("carpeta_existe");
+        QTest::addColumn<bool>("completa");
+        QTest::addColumn<int>("pintadas");
+        QTest::newRow("completa") << 0 << true << true << 30;
+        QTest::newRow("parada tras la segunda") << 2 << true << false << 2;
+        QTest::newRow("carpeta inexistente") << 0 << false << false << 0;
+    }
+    void pdf_completo_o_nada() {
+        QFETCH(int, parar_en);
+        QFETCH(bool, carpeta_existe);
+        QFETCH(bool, completa);
+        QFETCH(int, pintadas);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(carpeta_existe ? QStringLiteral("e.pdf") : QStringLiteral("no/e.pdf"));
+        if (carpeta_existe) {
+            QFile anterior(pdf);
+            QVERIFY(anterior.open(QIODevice::WriteOnly));
+            anterior.write("anterior");
+        }
+        QPrinter impresora(QPrinter::HighResolution);
+        impresora.setOutputFormat(QPrinter::PdfFormat);
+        impresora.setOutputFileName(pdf);
+        const Formato& f = ::formato(QStringLiteral("a4_3x8"));
+        DibujoEtiquetas::preparar_impresora(impresora, f);
+        const std::vector<DatosEtiqueta> lista(30, datos(QStringLiteral("12")));
+        int pedidas = 0;
+        const bool hecha = DibujoEtiquetas::imprimir(impresora, f, 0, QString(), lista, [&](int hechas) {
+            pedidas = hechas;
+            return hechas != parar_en;
+        });
+        QCOMPARE(hecha, completa);
+        QCOMPARE(pedidas, pintadas);
+        QCOMPARE(impresora.outputFileName(), pdf);
+        QVERIFY(!QFile::exists(pdf + QStringLiteral(".parcial.pdf")));
+        if (completa)
+            QCOMPARE(paginas_pdf(pdf), 2);
+        else if (carpeta_existe)
+            QCOMPARE(Soporte::contenido(pdf), QByteArray("anterior"));
+        else
+            QVERIFY(!QFile::exists(pdf));
+    }
+
     // The window prints what the user chose, through the list's printer, and remembers the layout and the line.
     void ventana_data() {
         QTest::addColumn<QString>("formato");

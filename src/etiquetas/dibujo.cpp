@@ -2,10 +2,12 @@
 
 #include "etiquetas/simbolo.h"
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -117,8 +119,10 @@ void preparar_impresora(QPrinter& impresora, const Formato& f) {
                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
 }
 
-bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
-              const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir) {
+namespace {
+
+bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
+                    const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir) {
     QPainter pintor;
     if (!pintor.begin(&impresora))
         return false;
@@ -134,13 +138,35 @@ bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& 
         const QRectF sitio = f.sitio(c.posicion);
         pintar(pintor, QRectF(origen + sitio.topLeft() * px_mm, sitio.size() * px_mm), px_mm, datos[n], linea);
         if (seguir && !seguir(n + 1)) {
-            // A printer drops the job; a PDF file is discarded by the caller.
+            // A printer drops the job; a PDF file aside is removed.
             impresora.abort();
             pintor.end();
             return false;
         }
     }
     return pintor.end();
+}
+
+} // namespace
+
+bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
+              const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir) {
+    const QString archivo = impresora.outputFormat() == QPrinter::PdfFormat ? impresora.outputFileName() : QString();
+    if (archivo.isEmpty())
+        return pintar_paginas(impresora, f, inicio, linea, datos, seguir);
+    // A PDF is written beside the chosen file and replaces it only when complete. A preview paints without writing
+    // any file, so the file aside exists only after a real print.
+    const QString aparte = archivo + QStringLiteral(".parcial.pdf");
+    QFile::remove(aparte);
+    impresora.setOutputFileName(aparte);
+    const bool completa = pintar_paginas(impresora, f, inicio, linea, datos, seguir);
+    impresora.setOutputFileName(archivo);
+    if (!QFile::exists(aparte))
+        return completa;
+    if (completa && std::rename(QFile::encodeName(aparte).constData(), QFile::encodeName(archivo).constData()) == 0)
+        return true;
+    QFile::remove(aparte);
+    return false;
 }
 
 } // namespace DibujoEtiquetas

@@ -37,7 +37,8 @@ bool lleva_barras(const QSizeF& etiqueta_mm, const QString& codigo, bool con_lin
 void preparar_impresora(QPrinter& impresora, const Formato& f);
 
 // Paints every label on `impresora`, already prepared, from the position `inicio` of the first page. `seguir` is
-// asked after each label with how many are done; false stops the print. True when every label was painted.
+// asked after each label with how many are done; false stops the print. True when every label was painted. A PDF
+// file is written aside and put in place only when complete: a stopped or failed print leaves the file as it was.
 bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
               const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir = {});
 

@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +17,6 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <cstdio>
 
 namespace {
 const QString clave_formato = QStringLiteral("etiquetas/formato");
@@ -181,28 +179,12 @@ void Etiquetas::pintar(QPrinter* destino) {
         cancelada = progreso.wasCanceled();
         return !cancelada;
     };
-    // A PDF goes to a file beside the chosen one and replaces it only when complete. The preview paints without
-    // writing any file, so the file aside exists only after a real print.
-    const QString archivo = destino->outputFormat() == QPrinter::PdfFormat ? destino->outputFileName() : QString();
-    const QString aparte = archivo.isEmpty() ? QString() : archivo + QStringLiteral(".parcial.pdf");
-    if (!aparte.isEmpty()) {
-        QFile::remove(aparte);
-        destino->setOutputFileName(aparte);
-    }
-    const bool completa = DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), datos, seguir);
-    bool escrita = completa;
-    if (!aparte.isEmpty()) {
-        destino->setOutputFileName(archivo);
-        if (QFile::exists(aparte)) {
-            if (completa &&
-                std::rename(QFile::encodeName(aparte).constData(), QFile::encodeName(archivo).constData()) == 0)
-                return;
-            QFile::remove(aparte);
-            escrita = false;
-        }
-    }
-    if (cancelada)
+    if (DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), datos, seguir))
+        return;
+    if (cancelada) {
         Mensajes::aviso(this, cancelado);
-    else if (!escrita)
-        Mensajes::aviso(this, fallo.arg(archivo.isEmpty() ? destino->printerName() : archivo));
+        return;
+    }
+    const bool pdf = destino->outputFormat() == QPrinter::PdfFormat;
+    Mensajes::aviso(this, fallo.arg(pdf ? destino->outputFileName() : destino->printerName()));
 }

@@ -38,8 +38,7 @@ private:
     void formato_cambiado();
     void leer_ajustes();
     void guardar_ajustes() const;
-    // Paints the labels for the preview or for the printer. A PDF file is written aside and put in place only once
-    // complete, so a cancelled or failed print leaves the file that was there.
+    // Paints the labels for the preview or for the printer, under a progress dialog whose cancel stops the print.
     void pintar(QPrinter* destino);
 
     QPrinter& impresora_;
