@@ -317,6 +317,10 @@ private Q_SLOTS:
             QCOMPARE(Soporte::control<QComboBox>(w, "cboFormato")->currentData().toString(), formato);
             QCOMPARE(Soporte::control<QLineEdit>(w, "txtLinea")->text(), linea);
             QCOMPARE(Soporte::control<QSpinBox>(w, "spnInicio")->value(), 1);
+            // Each field speaks the caption beside it.
+            QCOMPARE(Soporte::control(w, "cboFormato")->accessibleName(), "Formato:");
+            QCOMPARE(Soporte::control(w, "spnInicio")->accessibleName(), "Empezar en la etiqueta:");
+            QCOMPARE(Soporte::control(w, "txtLinea")->accessibleName(), "Línea propia:");
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdCancelar"), Qt::LeftButton);
         });
         Soporte::accion(principal.get(), QStringLiteral("menuEtiquetas"))->trigger();

@@ -149,6 +149,7 @@ private Q_SLOTS:
         QString abierta;
         Soporte::cuando_abra_modal([&](QWidget* w) {
             QCOMPARE(w->objectName(), QStringLiteral("IrCodigo"));
+            QCOMPARE(Soporte::control(w, "Text1")->accessibleName(), "Código:");
             Soporte::teclear(Soporte::control(w, "Text1"), texto);
             if (!ficha.isEmpty())
                 Soporte::cuando_abra_modal([&](QWidget* f) {

@@ -48,12 +48,13 @@ void Etiquetas::disenar() {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
     auto* formulario = new QFormLayout;
+    // Fields on light yellow like every window's; each speaks the caption of the label beside it.
     const auto campo = [&](QWidget* control, const char* nombre, const QString& etiqueta, const QString& ayuda) {
-        control->setObjectName(QLatin1String(nombre));
-        control->setToolTip(ayuda);
+        Aspecto::preparar_campo(control, nombre, QRect(), ayuda);
         auto* e = new QLabel(etiqueta, this);
         formulario->addRow(e, control);
-        Aspecto::acompanar(e, control);
+        e->setBuddy(control);
+        control->setAccessibleName(QString(etiqueta).remove(u'&'));
     };
 
     cboFormato = new QComboBox(this);

@@ -19,6 +19,7 @@ IrCodigo::IrCodigo(QWidget* padre)
     Aspecto::preparar_campo(Text1, "Text1", sitio(1200, 240, 2955, 285),
                             QStringLiteral("Código del componente que se quiere consultar"));
     Aspecto::acompanar(Label1, Text1);
+    Text1->setAccessibleName(QStringLiteral("Código:"));
     Command2 = Aspecto::boton(this, "Command2", QStringLiteral("Cancelar"), sitio(1200, 720, 1455, 375),
                               QStringLiteral("Vuelve al menu principal"));
     Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(2760, 720, 1395, 375),
