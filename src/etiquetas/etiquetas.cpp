@@ -5,8 +5,8 @@
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
@@ -92,15 +92,17 @@ void Etiquetas::disenar() {
     cmdCancelar->setToolTip(QStringLiteral("Vuelve al menu principal sin imprimir"));
     for (QPushButton* b : {cmdImprimir, cmdCancelar})
         b->setAutoDefault(false);
-    auto* botones = new QDialogButtonBox(this);
-    botones->addButton(cmdImprimir, QDialogButtonBox::AcceptRole);
-    botones->addButton(cmdCancelar, QDialogButtonBox::RejectRole);
+    // Plain buttons in a row: like every window of the program, this one has no default button for Enter.
+    auto* botones = new QHBoxLayout;
+    botones->addStretch();
+    botones->addWidget(cmdImprimir);
+    botones->addWidget(cmdCancelar);
 
     auto* todo = new QVBoxLayout(this);
     todo->addWidget(optTodos);
     todo->addWidget(optSeleccionado);
     todo->addLayout(formulario);
-    todo->addWidget(botones);
+    todo->addLayout(botones);
     todo->setSizeConstraint(QLayout::SetFixedSize);
     cmdImprimir->setFocus();
 
