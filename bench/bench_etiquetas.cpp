@@ -25,7 +25,8 @@ void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>&) {
         impresora.setOutputFormat(QPrinter::PdfFormat);
         impresora.setOutputFileName(pdf);
         DibujoEtiquetas::preparar_impresora(impresora, f);
-        bien = DibujoEtiquetas::imprimir(impresora, f, 0, QStringLiteral("Talleres Ruiz S.L."), lista) && bien;
+        bien =
+            DibujoEtiquetas::imprimir(impresora, f, 0, QStringLiteral("Talleres Ruiz S.L."), Tanda::de(lista)) && bien;
     });
     if (!bien)
         std::fprintf(stderr, "labels not printed\n");

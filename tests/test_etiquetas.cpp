@@ -173,7 +173,7 @@ private Q_SLOTS:
         std::vector<DatosEtiqueta> lista;
         for (int n = 0; n < cuantas; ++n)
             lista.push_back(datos(QString::number(5000 + n)));
-        QVERIFY(DibujoEtiquetas::imprimir(impresora, f, inicio, QStringLiteral("ACME"), lista));
+        QVERIFY(DibujoEtiquetas::imprimir(impresora, f, inicio, QStringLiteral("ACME"), Tanda::de(lista)));
         QCOMPARE(paginas_pdf(pdf), paginas);
         const QSizeF tamano = tamano_pagina_mm(pdf);
         QVERIFY(std::abs(tamano.width() - f.papel.width()) < 0.5 && std::abs(tamano.height() - f.papel.height()) < 0.5);
@@ -217,7 +217,7 @@ private Q_SLOTS:
         DibujoEtiquetas::preparar_impresora(impresora, f);
         const std::vector<DatosEtiqueta> lista(30, datos(QStringLiteral("12")));
         int pedidas = 0;
-        const bool hecha = DibujoEtiquetas::imprimir(impresora, f, 0, QString(), lista, [&](int hechas) {
+        const bool hecha = DibujoEtiquetas::imprimir(impresora, f, 0, QString(), Tanda::de(lista), [&](int hechas) {
             pedidas = hechas;
             return hechas != parar_en;
         });

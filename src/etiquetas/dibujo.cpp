@@ -121,8 +121,8 @@ void preparar_impresora(QPrinter& impresora, const Formato& f) {
 
 namespace {
 
-bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
-                    const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir) {
+bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QString& linea, const Tanda& tanda,
+                    const std::function<bool(int)>& seguir) {
     QPainter pintor;
     if (!pintor.begin(&impresora))
         return false;
@@ -131,12 +131,12 @@ bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QSt
     const double px_mm = papel.width() / f.papel.width();
     const QPointF origen = papel.topLeft() - impresora.pageRect(QPrinter::DevicePixel).topLeft();
     int pagina = 0;
-    for (int n = 0; n < int(datos.size()); ++n) {
+    for (int n = 0; n < tanda.cuantas; ++n) {
         const Colocacion c = colocar(f, inicio, n);
         for (; pagina < c.pagina; ++pagina)
             impresora.newPage();
         const QRectF sitio = f.sitio(c.posicion);
-        pintar(pintor, QRectF(origen + sitio.topLeft() * px_mm, sitio.size() * px_mm), px_mm, datos[n], linea);
+        pintar(pintor, QRectF(origen + sitio.topLeft() * px_mm, sitio.size() * px_mm), px_mm, tanda.etiqueta(n), linea);
         if (seguir && !seguir(n + 1)) {
             // A printer drops the job; a PDF file aside is removed.
             impresora.abort();
@@ -149,17 +149,17 @@ bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QSt
 
 } // namespace
 
-bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
-              const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir) {
+bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea, const Tanda& tanda,
+              const std::function<bool(int)>& seguir) {
     const QString archivo = impresora.outputFormat() == QPrinter::PdfFormat ? impresora.outputFileName() : QString();
     if (archivo.isEmpty())
-        return pintar_paginas(impresora, f, inicio, linea, datos, seguir);
+        return pintar_paginas(impresora, f, inicio, linea, tanda, seguir);
     // A PDF is written beside the chosen file and replaces it only when complete. A preview paints without writing
     // any file, so the file aside exists only after a real print.
     const QString aparte = archivo + QStringLiteral(".parcial.pdf");
     QFile::remove(aparte);
     impresora.setOutputFileName(aparte);
-    const bool completa = pintar_paginas(impresora, f, inicio, linea, datos, seguir);
+    const bool completa = pintar_paginas(impresora, f, inicio, linea, tanda, seguir);
     impresora.setOutputFileName(archivo);
     if (!QFile::exists(aparte))
         return completa;

@@ -19,6 +19,18 @@ struct DatosEtiqueta {
     QString serie;
 };
 
+// The labels of a print: how many, and the one at each place, read only when it is drawn, so a long list is never
+// copied.
+struct Tanda {
+    int cuantas = 0;
+    std::function<DatosEtiqueta(int)> etiqueta;
+
+    // The labels of `lista`, which must outlive the batch.
+    static Tanda de(const std::vector<DatosEtiqueta>& lista) {
+        return {int(lista.size()), [&lista](int n) { return lista[size_t(n)]; }};
+    }
+};
+
 // Drawing labels: one label on any device, and whole prints on a printer (or a PDF file).
 namespace DibujoEtiquetas {
 
@@ -39,7 +51,7 @@ void preparar_impresora(QPrinter& impresora, const Formato& f);
 // Paints every label on `impresora`, already prepared, from the position `inicio` of the first page. `seguir` is
 // asked after each label with how many are done; false stops the print. True when every label was painted. A PDF
 // file is written aside and put in place only when complete: a stopped or failed print leaves the file as it was.
-bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea,
-              const std::vector<DatosEtiqueta>& datos, const std::function<bool(int)>& seguir = {});
+bool imprimir(QPrinter& impresora, const Formato& f, int inicio, const QString& linea, const Tanda& tanda,
+              const std::function<bool(int)>& seguir = {});
 
 } // namespace DibujoEtiquetas

@@ -29,11 +29,11 @@ QSettings ajustes() {
 }
 } // namespace
 
-Etiquetas::Etiquetas(QWidget* padre, QPrinter& impresora, std::vector<DatosEtiqueta> lista, int seleccionada)
+Etiquetas::Etiquetas(QWidget* padre, QPrinter& impresora, Tanda lista, int seleccionada)
     : VentanaFija(padre, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                              Qt::WindowCloseButtonHint),
       impresora_(impresora), lista_(std::move(lista)),
-      seleccionada_(seleccionada >= 0 && seleccionada < int(lista_.size()) ? seleccionada : -1) {
+      seleccionada_(seleccionada >= 0 && seleccionada < lista_.cuantas ? seleccionada : -1) {
     disenar();
     leer_ajustes();
 }
@@ -73,11 +73,11 @@ void Etiquetas::disenar() {
           QStringLiteral("Texto que encabeza cada etiqueta, por ejemplo el nombre de la empresa"));
 
     optTodos = new QRadioButton(
-        QStringLiteral("&Todos los componentes de la lista (%1)").arg(QString::number(lista_.size())), this);
+        QStringLiteral("&Todos los componentes de la lista (%1)").arg(QString::number(lista_.cuantas)), this);
     optTodos->setObjectName(QStringLiteral("optTodos"));
     optSeleccionado = new QRadioButton(
         seleccionada_ >= 0
-            ? QStringLiteral("&Solo el componente seleccionado (código %1)").arg(lista_[seleccionada_].codigo)
+            ? QStringLiteral("&Solo el componente seleccionado (código %1)").arg(lista_.etiqueta(seleccionada_).codigo)
             : QStringLiteral("&Solo el componente seleccionado (no hay ninguno)"),
         this);
     optSeleccionado->setObjectName(QStringLiteral("optSeleccionado"));
@@ -144,9 +144,9 @@ QString Etiquetas::linea() const {
     return txtLinea->text().trimmed();
 }
 
-std::vector<DatosEtiqueta> Etiquetas::elegidas() const {
+Tanda Etiquetas::elegidas() const {
     if (optSeleccionado->isChecked() && seleccionada_ >= 0)
-        return {lista_[seleccionada_]};
+        return {1, [this](int) { return lista_.etiqueta(seleccionada_); }};
     return lista_;
 }
 
@@ -171,9 +171,9 @@ void Etiquetas::cmdImprimir_Click() {
 }
 
 void Etiquetas::pintar(QPrinter* destino) {
-    const std::vector<DatosEtiqueta> datos = elegidas();
+    const Tanda tanda = elegidas();
     QProgressDialog progreso(QStringLiteral("Preparando las etiquetas..."), QStringLiteral("Cancelar"), 0,
-                             int(datos.size()), this);
+                             tanda.cuantas, this);
     progreso.setWindowTitle(Programa::titulo);
     progreso.setWindowModality(Qt::WindowModal);
     bool cancelada = false;
@@ -182,7 +182,7 @@ void Etiquetas::pintar(QPrinter* destino) {
         cancelada = progreso.wasCanceled();
         return !cancelada;
     };
-    if (DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), datos, seguir))
+    if (DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), tanda, seguir))
         return;
     if (cancelada) {
         Mensajes::aviso(this, cancelado);

@@ -4,8 +4,6 @@
 #include "etiquetas/formato.h"
 #include "plataforma/ventana_fija.h"
 
-#include <vector>
-
 class QComboBox;
 class QLineEdit;
 class QPrinter;
@@ -21,11 +19,11 @@ class Etiquetas : public VentanaFija {
     Q_OBJECT
 public:
     // `lista`: the labels of the list's lines, in their order; `seleccionada`: the selected line, or -1.
-    Etiquetas(QWidget* padre, QPrinter& impresora, std::vector<DatosEtiqueta> lista, int seleccionada);
+    Etiquetas(QWidget* padre, QPrinter& impresora, Tanda lista, int seleccionada);
     ~Etiquetas() override;
 
     // What "Imprimir..." would print now.
-    std::vector<DatosEtiqueta> elegidas() const;
+    Tanda elegidas() const;
     const Formato& formato_elegido() const;
     // The position of the first label on the first sheet, 0 for the top left one.
     int inicio() const;
@@ -42,7 +40,7 @@ private:
     void pintar(QPrinter* destino);
 
     QPrinter& impresora_;
-    const std::vector<DatosEtiqueta> lista_;
+    const Tanda lista_;
     const int seleccionada_;
 
     QComboBox* cboFormato = nullptr;

@@ -16,11 +16,11 @@ void Principal::etiquetas() {
         return;
     }
     // The labels tell what the list's lines show: code, type, brand, model and serial number.
-    std::vector<DatosEtiqueta> lista;
-    lista.reserve(size_t(modelo_->filas()));
-    for (int fila = 0; fila < modelo_->filas(); ++fila)
-        lista.push_back({modelo_->texto(fila, 0), modelo_->texto(fila, 1), modelo_->texto(fila, 2),
-                         modelo_->texto(fila, 3), modelo_->texto(fila, 4)});
-    Etiquetas ventana(this, impresora_, std::move(lista), fila_seleccionada());
+    const Tanda lista{modelo_->filas(), [this](int fila) {
+                          return DatosEtiqueta{modelo_->texto(fila, 0), modelo_->texto(fila, 1),
+                                               modelo_->texto(fila, 2), modelo_->texto(fila, 3),
+                                               modelo_->texto(fila, 4)};
+                      }};
+    Etiquetas ventana(this, impresora_, lista, fila_seleccionada());
     ventana.exec();
 }
