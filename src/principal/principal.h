@@ -12,6 +12,7 @@ class ImpresoraLineas;
 class IndiceTexto;
 class ModeloLista;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -68,6 +69,11 @@ public:
     // Where the printout goes; the real printer unless a test puts its own.
     void fijar_impresora_lineas(std::unique_ptr<ImpresoraLineas> impresora);
 
+    // Labels of the listed components, and the record card opened on a code typed or read by a scanner.
+    void etiquetas();
+    void ir_al_codigo();
+    void consultar_codigo(const QString& texto);
+
     OrigenDatos Data1; // Elemento
     OrigenDatos Data2; // Tipo
     OrigenDatos Data3; // Marca
@@ -99,6 +105,9 @@ private:
     void acerca_de();
     // The list's nine columns, the first time the list is filled.
     void crear_columnas_lista();
+    // Watches the keys typed in this window for a scanner's code; true when the key was taken.
+    void vigilar_lector();
+    bool tecla_lector(QWidget* foco, QKeyEvent* tecla);
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -119,4 +128,7 @@ private:
     std::unique_ptr<ImpresoraLineas> impresora_lineas_;
     bool saliendo_ = false;
     bool datos_abiertos_ = false;
+    // The digits of the run being typed, and when its last key came.
+    QString lector_cifras_;
+    quint64 lector_ultima_ = 0;
 };

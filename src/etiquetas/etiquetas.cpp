@@ -1,0 +1,193 @@
+#include "etiquetas/etiquetas.h"
+
+#include "modulo/module1.h"
+#include "plataforma/aspecto.h"
+#include "plataforma/mensajes.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString clave_formato = QStringLiteral("etiquetas/formato");
+const QString clave_linea = QStringLiteral("etiquetas/linea");
+const QString cancelado = QStringLiteral("Impresión de etiquetas cancelada: no se ha impreso nada.");
+const QString fallo = QStringLiteral("ERROR: no se pueden imprimir las etiquetas en %1.");
+
+QSettings ajustes() {
+    return QSettings(Programa::titulo, Programa::titulo);
+}
+} // namespace
+
+Etiquetas::Etiquetas(QWidget* padre, QPrinter& impresora, Tanda lista, int seleccionada)
+    : VentanaFija(padre, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowCloseButtonHint),
+      impresora_(impresora), lista_(std::move(lista)),
+      seleccionada_(seleccionada >= 0 && seleccionada < lista_.cuantas ? seleccionada : -1) {
+    disenar();
+    leer_ajustes();
+}
+
+Etiquetas::~Etiquetas() = default;
+
+void Etiquetas::disenar() {
+    setObjectName(QStringLiteral("Etiquetas"));
+    Aspecto::preparar_ventana(this, QStringLiteral("Etiquetas"), 2000, 2200, 6000, 3000,
+                              QStringLiteral(":/iconos/imprimir.svg"));
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+    auto* formulario = new QFormLayout;
+    // Fields on light yellow like every window's; each speaks the caption of the label beside it.
+    const auto campo = [&](QWidget* control, const char* nombre, const QString& etiqueta, const QString& ayuda) {
+        Aspecto::preparar_campo(control, nombre, QRect(), ayuda);
+        auto* e = new QLabel(etiqueta, this);
+        formulario->addRow(e, control);
+        e->setBuddy(control);
+        control->setAccessibleName(QString(etiqueta).remove(u'&'));
+    };
+
+    cboFormato = new QComboBox(this);
+    for (const Formato& f : formatos())
+        cboFormato->addItem(f.nombre, f.clave);
+    campo(cboFormato, "cboFormato", QStringLiteral("&Formato:"), QStringLiteral("Hoja o rollo de etiquetas"));
+
+    spnInicio = new QSpinBox(this);
+    campo(spnInicio, "spnInicio", QStringLiteral("&Empezar en la etiqueta:"),
+          QStringLiteral("Primera etiqueta libre de una hoja ya empezada, contando de izquierda a derecha y de "
+                         "arriba abajo"));
+
+    txtLinea = new QLineEdit(this);
+    txtLinea->setMaxLength(80);
+    campo(txtLinea, "txtLinea", QStringLiteral("&Línea propia:"),
+          QStringLiteral("Texto que encabeza cada etiqueta, por ejemplo el nombre de la empresa"));
+
+    optTodos = new QRadioButton(
+        QStringLiteral("&Todos los componentes de la lista (%1)").arg(QString::number(lista_.cuantas)), this);
+    optTodos->setObjectName(QStringLiteral("optTodos"));
+    optSeleccionado = new QRadioButton(
+        seleccionada_ >= 0
+            ? QStringLiteral("&Solo el componente seleccionado (código %1)").arg(lista_.etiqueta(seleccionada_).codigo)
+            : QStringLiteral("&Solo el componente seleccionado (no hay ninguno)"),
+        this);
+    optSeleccionado->setObjectName(QStringLiteral("optSeleccionado"));
+    optSeleccionado->setEnabled(seleccionada_ >= 0);
+    optTodos->setChecked(true);
+
+    cmdImprimir = new QPushButton(QStringLiteral("&Imprimir..."), this);
+    cmdImprimir->setObjectName(QStringLiteral("cmdImprimir"));
+    cmdImprimir->setToolTip(QStringLiteral("Muestra las etiquetas y las imprime en la impresora elegida"));
+    cmdCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
+    cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
+    cmdCancelar->setToolTip(QStringLiteral("Vuelve al menu principal sin imprimir"));
+    for (QPushButton* b : {cmdImprimir, cmdCancelar})
+        b->setAutoDefault(false);
+    // Plain buttons in a row: like every window of the program, this one has no default button for Enter.
+    auto* botones = new QHBoxLayout;
+    botones->addStretch();
+    botones->addWidget(cmdImprimir);
+    botones->addWidget(cmdCancelar);
+
+    auto* todo = new QVBoxLayout(this);
+    todo->addWidget(optTodos);
+    todo->addWidget(optSeleccionado);
+    todo->addLayout(formulario);
+    todo->addLayout(botones);
+    todo->setSizeConstraint(QLayout::SetFixedSize);
+    cmdImprimir->setFocus();
+
+    connect(cboFormato, &QComboBox::currentIndexChanged, this, &Etiquetas::formato_cambiado);
+    connect(cmdImprimir, &QPushButton::clicked, this, &Etiquetas::cmdImprimir_Click);
+    connect(cmdCancelar, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Etiquetas::leer_ajustes() {
+    QSettings s = ajustes();
+    const int indice = cboFormato->findData(s.value(clave_formato).toString());
+    cboFormato->setCurrentIndex(indice >= 0 ? indice : 0);
+    txtLinea->setText(s.value(clave_linea).toString());
+    formato_cambiado();
+}
+
+void Etiquetas::guardar_ajustes() const {
+    QSettings s = ajustes();
+    s.setValue(clave_formato, formato_elegido().clave);
+    s.setValue(clave_linea, linea());
+}
+
+void Etiquetas::formato_cambiado() {
+    const Formato& f = formato_elegido();
+    // A roll has no used places to skip.
+    spnInicio->setRange(1, f.por_pagina());
+    spnInicio->setEnabled(!f.rollo);
+}
+
+const Formato& Etiquetas::formato_elegido() const {
+    return formato(cboFormato->currentData().toString());
+}
+
+int Etiquetas::inicio() const {
+    return formato_elegido().rollo ? 0 : spnInicio->value() - 1;
+}
+
+QString Etiquetas::linea() const {
+    return txtLinea->text().trimmed();
+}
+
+Tanda Etiquetas::elegidas() const {
+    if (optSeleccionado->isChecked() && seleccionada_ >= 0)
+        return {1, [this](int) { return lista_.etiqueta(seleccionada_); }};
+    return lista_;
+}
+
+void Etiquetas::cmdImprimir_Click() {
+    guardar_ajustes();
+    // The list's printer keeps its own paper: the labels' paper holds only while they print.
+    const QPageLayout pagina = impresora_.pageLayout();
+    const bool pagina_entera = impresora_.fullPage();
+    DibujoEtiquetas::preparar_impresora(impresora_, formato_elegido());
+    int resultado = QDialog::Rejected;
+    {
+        QPrintPreviewDialog vista(&impresora_, this);
+        vista.setObjectName(QStringLiteral("VistaEtiquetas"));
+        vista.setWindowTitle(QStringLiteral("Vista previa de las etiquetas"));
+        connect(&vista, &QPrintPreviewDialog::paintRequested, this, &Etiquetas::pintar);
+        resultado = vista.exec();
+    }
+    impresora_.setFullPage(pagina_entera);
+    impresora_.setPageLayout(pagina);
+    if (resultado == QDialog::Accepted)
+        accept();
+}
+
+void Etiquetas::pintar(QPrinter* destino) {
+    const Tanda tanda = elegidas();
+    QProgressDialog progreso(QStringLiteral("Preparando las etiquetas..."), QStringLiteral("Cancelar"), 0,
+                             tanda.cuantas, this);
+    progreso.setWindowTitle(Programa::titulo);
+    progreso.setWindowModality(Qt::WindowModal);
+    bool cancelada = false;
+    const auto seguir = [&](int hechas) {
+        progreso.setValue(hechas);
+        cancelada = progreso.wasCanceled();
+        return !cancelada;
+    };
+    if (DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), tanda, seguir))
+        return;
+    if (cancelada) {
+        Mensajes::aviso(this, cancelado);
+        return;
+    }
+    const bool pdf = destino->outputFormat() == QPrinter::PdfFormat;
+    Mensajes::aviso(this, fallo.arg(pdf ? destino->outputFileName() : destino->printerName()));
+}
