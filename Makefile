@@ -2,12 +2,13 @@
 BUILD ?= build
 PAQUETES := cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-charts-dev qt6-translations-l10n qt6-qpa-plugins \
 	libqt6svg6 libsqlitecpp-dev libsqlite3-dev mdbtools-dev libxlsxwriter-dev libzint-dev libpq-dev \
-	fonts-liberation2 fonts-dejavu-core poppler-utils postgresql zbar-tools unzip locales
+	fonts-liberation2 fonts-dejavu-core poppler-utils postgresql zbar-tools unzip locales \
+	dpkg-dev file man-db desktop-file-utils appstream lintian
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 NUCLEOS := $(shell nproc 2>/dev/null || echo 2)
 DATOS ?= datos
 
-.PHONY: run test bench paquetes compilar install clean
+.PHONY: run test bench paquetes compilar install paquete clean
 
 paquetes:
 	@faltan=$$(for p in $(PAQUETES); do \
@@ -34,6 +35,11 @@ test: compilar
 
 bench: compilar
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/talvirenca_bench
+
+# The Debian package talvirenca_<version>-1_amd64.deb, in this folder.
+paquete: compilar
+	cd $(BUILD) && cpack -G DEB
+	cp $(BUILD)/talvirenca_*_amd64.deb .
 
 install: compilar
 	$(SUDO) cmake --install $(BUILD)
