@@ -27,14 +27,6 @@ OrigenDatos* origen(const QString& ruta, const QString& tabla, QObject* padre) {
     return o;
 }
 
-QString mensaje_de(const std::function<void()>& accion) {
-    try {
-        accion();
-    } catch (const ErrorDatos& e) {
-        return e.texto();
-    }
-    return QStringLiteral("(sin error)");
-}
 
 } // namespace
 
@@ -60,7 +52,7 @@ private Q_SLOTS:
         d->mover_siguiente();
         d->mover_siguiente();
         QVERIFY(d->al_final());
-        QVERIFY(mensaje_de([&] { d->leer(0); }).contains("no hay ningún registro actual"));
+        QVERIFY(Soporte::mensaje_de([&] { d->leer(0); }).contains("no hay ningún registro actual"));
         d->mover_primero();
         QCOMPARE(d->leer(0).toLongLong(), 3);
 
@@ -146,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(Soporte::filas(ruta, "Marca").last(), "3|Lenovo");
         QCOMPARE(Soporte::filas(ruta, "Tipo").size(), 2);
         d->enlazar_tabla("Tabla");
-        QCOMPARE(mensaje_de([&] { d->refrescar(); }), "la tabla «Tabla» no existe en el inventario.");
+        QCOMPARE(Soporte::mensaje_de([&] { d->refrescar(); }), "la tabla «Tabla» no existe en el inventario.");
     }
 
     void abierto_al_usarse() {
@@ -158,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(d->leer_texto(0), "3");
         OrigenDatos* falta = origen(dir.filePath("falta.db"), "Elemento", this);
         falta->abrir_al_usarse();
-        QVERIFY(mensaje_de([&] { falta->mover_primero(); }).endsWith("el archivo no existe."));
+        QVERIFY(Soporte::mensaje_de([&] { falta->mover_primero(); }).endsWith("el archivo no existe."));
     }
 
     void fila_nueva_con_ceros() {
@@ -267,12 +259,12 @@ private Q_SLOTS:
         OrigenDatos* d = origen(ruta, "Elemento", this);
         d->refrescar();
         d->editar();
-        QCOMPARE(mensaje_de([&] { d->escribir(0, QStringLiteral("12a")); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->escribir(0, QStringLiteral("12a")); }),
                  "la columna Codigo no admite el valor «12a»: no es un número entero.");
-        QCOMPARE(mensaje_de([&] { d->escribir(5, QStringLiteral("31/02/2000")); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->escribir(5, QStringLiteral("31/02/2000")); }),
                  "la columna Fecha no admite el valor «31/02/2000»: no es una fecha válida.");
         d->escribir(0, QStringLiteral("12")); // a code another row has
-        QCOMPARE(mensaje_de([&] { d->actualizar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->actualizar(); }),
                  QStringLiteral("no se han podido guardar los cambios en %1: ya existe un registro con ese código.")
                      .arg(ruta));
         QCOMPARE(Soporte::contenido(ruta), antes);
@@ -285,10 +277,10 @@ private Q_SLOTS:
         OrigenDatos* d = origen(ruta, "Tipo", this);
         d->refrescar();
         Conexion::forzar_solo_lectura(true);
-        QVERIFY(mensaje_de([&] {
+        QVERIFY(Soporte::mensaje_de([&] {
                     Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
                 }).endsWith("el archivo es de solo lectura."));
-        QVERIFY(mensaje_de([&] { d->borrar(); }).endsWith("el archivo es de solo lectura."));
+        QVERIFY(Soporte::mensaje_de([&] { d->borrar(); }).endsWith("el archivo es de solo lectura."));
         QCOMPARE(d->numero_filas(), 2);
         QCOMPARE(Soporte::contenido(ruta), antes);
     }
@@ -299,7 +291,7 @@ private Q_SLOTS:
         d->refrescar();
         SQLite::Database otro(ruta.toStdString(), SQLite::OPEN_READWRITE);
         otro.exec("BEGIN EXCLUSIVE");
-        QVERIFY(mensaje_de([&] {
+        QVERIFY(Soporte::mensaje_de([&] {
                     Recorridos::anadir(*d, {9, QStringLiteral("Escáner")});
                 }).endsWith("otro programa está usando el archivo; inténtelo de nuevo más tarde."));
         otro.exec("ROLLBACK");
@@ -367,22 +359,22 @@ private Q_SLOTS:
         }
         const QByteArray antes = Soporte::contenido(ruta);
         OrigenDatos* d = origen(ruta, "Tipo", this);
-        QCOMPARE(mensaje_de([&] { d->refrescar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->refrescar(); }),
                  QStringLiteral("no se puede abrir la base de datos %1: %2").arg(ruta, motivo));
         // Unopened, every later operation gives the same reason and writes nothing.
-        QCOMPARE(mensaje_de([&] { d->anadir_nuevo(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->anadir_nuevo(); }),
                  QStringLiteral("no se puede abrir la base de datos %1: %2").arg(ruta, motivo));
         QCOMPARE(Soporte::contenido(ruta), antes);
     }
 
     void archivo_que_falta_o_sin_ruta() {
         OrigenDatos* d = origen(dir.filePath("no_existe.db"), "Elemento", this);
-        QCOMPARE(mensaje_de([&] { d->refrescar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->refrescar(); }),
                  QStringLiteral("no se puede abrir la base de datos %1: el archivo no existe.")
                      .arg(dir.filePath("no_existe.db")));
         QVERIFY(!QFile::exists(dir.filePath("no_existe.db"))); // opening never creates
         d->enlazar_base_datos(QString());
-        QCOMPARE(mensaje_de([&] { d->refrescar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d->refrescar(); }),
                  "no hay ninguna base de datos seleccionada; elija una en Archivo, Configurar.");
     }
 
@@ -400,7 +392,7 @@ private Q_SLOTS:
             d->refrescar();
             QVERIFY(d->al_final());
         }
-        QVERIFY(mensaje_de([&] { Esquema::crear_inventario(ruta); }).endsWith("el archivo ya existe."));
+        QVERIFY(Soporte::mensaje_de([&] { Esquema::crear_inventario(ruta); }).endsWith("el archivo ya existe."));
     }
 
     void lectura_numerica() {

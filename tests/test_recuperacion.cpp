@@ -39,14 +39,6 @@ const QStringList lineas_tres = {
     "9|Ordenador|HP|ProDesk|CZC9|31/01/2022|12.5||No",
 };
 
-QString mensaje_de(const std::function<void()>& accion) {
-    try {
-        accion();
-    } catch (const ErrorDatos& e) {
-        return e.texto();
-    }
-    return QStringLiteral("(sin error)");
-}
 
 // Starts the writer in `modo` on `ruta`.
 std::unique_ptr<QProcess> escritor(const char* modo, const QString& ruta) {
@@ -137,7 +129,7 @@ private Q_SLOTS:
         OrigenDatos origen;
         origen.enlazar_base_datos(ruta);
         origen.enlazar_tabla(QStringLiteral("Elemento"));
-        QCOMPARE(mensaje_de([&] { origen.refrescar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { origen.refrescar(); }),
                  QStringLiteral("no se puede abrir la base de datos %1: una escritura interrumpida no se ha podido "
                                 "deshacer porque el archivo o su carpeta son de solo lectura.")
                      .arg(ruta));
@@ -172,7 +164,7 @@ private Q_SLOTS:
             OrigenDatos origen;
             origen.enlazar_base_datos(ruta);
             origen.enlazar_tabla(QStringLiteral("Elemento"));
-            QCOMPARE(mensaje_de([&] { origen.refrescar(); }), QStringLiteral("(sin error)"));
+            QCOMPARE(Soporte::mensaje_de([&] { origen.refrescar(); }), QStringLiteral("(sin error)"));
             for (qint64 codigo : guardados)
                 QVERIFY2(origen.primera_fila_con_codigo(codigo),
                          qPrintable(QStringLiteral("falta %1 (semilla %2)").arg(codigo).arg(semilla)));
@@ -377,14 +369,14 @@ private Q_SLOTS:
         d.situar(*d.primera_fila_con_codigo(7));
         d.editar();
         d.escribir(3, QStringLiteral("E27"));
-        QCOMPARE(mensaje_de([&] { d.actualizar(); }),
+        QCOMPARE(Soporte::mensaje_de([&] { d.actualizar(); }),
                  QStringLiteral("no se han podido guardar los cambios en %1: el componente ya no está en la base de "
                                 "datos.")
                      .arg(ruta));
         d.cancelar();
         d.situar(*d.primera_fila_con_codigo(9));
         QCOMPARE(
-            mensaje_de([&] { d.borrar(); }),
+            Soporte::mensaje_de([&] { d.borrar(); }),
             QStringLiteral("no se ha podido borrar en %1: el componente ya no está en la base de datos.").arg(ruta));
         QCOMPARE(Soporte::filas(ruta, "Elemento").size(), 0);
         QCOMPARE(integridad(ruta), QStringLiteral("ok"));

@@ -93,6 +93,15 @@ bool sin_sobresaltos() {
     return bien;
 }
 
+QString mensaje_de(const std::function<void()>& accion) {
+    try {
+        accion();
+    } catch (const ErrorDatos& e) {
+        return e.texto();
+    }
+    return QStringLiteral("(sin error)");
+}
+
 void cuando_abra_modal(std::function<void(QWidget*)> accion) {
     auto intento = std::make_shared<std::function<void()>>();
     *intento = [accion, intento] {

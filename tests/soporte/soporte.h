@@ -38,6 +38,9 @@ QStringList filas(const QString& ruta, const QString& tabla);
 // The bytes of a file.
 QByteArray contenido(const QString& ruta);
 
+// The reason a data operation gave for failing, or "(sin error)" when it did not fail.
+QString mensaje_de(const std::function<void()>& accion);
+
 // The boxes shown since the last call, as "title|text" ("text" alone for OK-only boxes with the program's title).
 QStringList avisos();
 // Every queued answer was used and no question found none.
