@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -14,12 +15,19 @@ namespace DialogosSistema {
 // `nombre_actual` (what the dialog still holds) when the user cancels.
 QString abrir_archivo(QWidget* padre, const QString& nombre_actual);
 
+// The save-file dialog with these filters (as "Texto CSV (*.csv)"), from the platform's default folder; it asks
+// before replacing a file and completes a name without ending with the chosen filter's. Returns the chosen full path
+// and sets `filtro` to the chosen filter, or no value when the user cancels. In tests the next file name is taken
+// and the filter is the one whose ending it has (the first filter otherwise).
+std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, const QStringList& filtros,
+                                       QString* filtro = nullptr);
+
 // The printer set-up dialog on `impresora`; true when the user accepted, and then `impresora` holds the choice.
 bool configurar_impresora(QWidget* padre, QPrinter& impresora);
 
 // Test seam.
 void activar_modo_prueba();
-// The file chosen in the next open-file dialog; no value means the user cancels.
+// The file chosen in the next open-file or save-file dialog; no value means the user cancels.
 void proximo_archivo(std::optional<QString> ruta);
 // What the user does in the next printer set-up dialog: the choice made on the printer, or none to cancel.
 void proxima_impresora(std::function<void(QPrinter&)> eleccion);
