@@ -3,8 +3,10 @@
 
 namespace Bench {
 
+Medida medir_garantias();
+
 std::vector<Medida> medidas_herramientas() {
-    return {};
+    return {medir_garantias()};
 }
 
 } // namespace Bench

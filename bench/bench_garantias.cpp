@@ -1,0 +1,112 @@
+// The warranty window's fill and the export of the main list to CSV and XLSX, each next to what it is compared with:
+// the main list's "Todos" fill, and the same texts written with plain buffered writes.
+#include "bench/comun.h"
+#include "exportar/escritura.h"
+#include "exportar/exportar.h"
+#include "garantias/garantias.h"
+#include "plataforma/impresora_lineas.h"
+#include "principal/modelo_lista.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTreeView>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace Bench {
+
+namespace {
+
+// A line of /proc/self/status ("VmRSS", "VmHWM") in MB.
+double estado_mb(const char* clave) {
+    std::ifstream estado("/proc/self/status");
+    std::string linea;
+    while (std::getline(estado, linea))
+        if (linea.rfind(clave, 0) == 0)
+            return std::stod(linea.substr(linea.find(':') + 1)) / 1024.0;
+    return 0;
+}
+
+// Starts a new peak of resident memory from what the process holds now.
+void reiniciar_pico() {
+    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (f) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
+
+// The floor of the CSV export: the same texts, read the same way, joined by ";" and written with plain buffered
+// writes, without quoting, byte-order mark or temporary file.
+void suelo_csv(const TablaExportar& tabla, const QString& ruta) {
+    std::FILE* f = std::fopen(QFile::encodeName(ruta).constData(), "wb");
+    static char buffer[1 << 20];
+    std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
+    const int columnas = static_cast<int>(tabla.cabeceras_exportar().size());
+    for (int fila = 0; fila < tabla.filas_exportar(); ++fila) {
+        for (int c = 0; c < columnas; ++c) {
+            const QByteArray texto = tabla.texto_exportar(fila, c).toUtf8();
+            std::fwrite(texto.constData(), 1, static_cast<size_t>(texto.size()), f);
+            std::fputc(c + 1 < columnas ? ';' : '\n', f);
+        }
+    }
+    std::fclose(f);
+}
+
+void medir(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
+    for (int n : tamanos) {
+        const QString ruta = crear_inventario(dir, n);
+        const int veces = n >= 1000000 ? 3 : 5;
+        auto principal = abrir_principal(dir, ruta);
+        auto* selector = principal->findChild<QComboBox*>(QStringLiteral("DBCombo1"));
+        auto* buscar = principal->findChild<QPushButton*>(QStringLiteral("Command1"));
+        auto* lista = principal->findChild<QTreeView*>(QStringLiteral("ListView1"));
+        selector->setEditText(QStringLiteral("Todos"));
+        const double todos_ms = mediana(veces, [&] {
+            buscar->click();
+            lista->viewport()->repaint();
+        });
+
+        // The warranty window opened and filled on the same inventory.
+        ImpresoraMemoria impresora;
+        const double garantias_ms = mediana(veces, [&] {
+            Garantias ventana(impresora, principal.get());
+            ventana.show();
+            ventana.findChild<QTreeView*>(QStringLiteral("ListView1"))->viewport()->repaint();
+        });
+        std::printf("garantias n=%d ms=%.1f list_todos_ms=%.1f ratio=%.2f\n", n, garantias_ms, todos_ms,
+                    garantias_ms / todos_ms);
+
+        const Exportar::TablaLista tabla(principal->lista());
+        const QString csv = dir.filePath(QStringLiteral("lista.csv"));
+        const double suelo = mediana(veces, [&] { suelo_csv(tabla, csv); });
+        const double csv_ms = mediana(veces, [&] { Escritura::escribir(tabla, Escritura::Formato::csv, csv); });
+        linea("export_csv", n, csv_ms, "floor_ms", suelo);
+        QFile::remove(csv);
+
+        // Memory is measured from what the process holds with the list shown.
+        const QString xlsx = dir.filePath(QStringLiteral("lista.xlsx"));
+        const double antes_mb = estado_mb("VmRSS");
+        reiniciar_pico();
+        const double xlsx_ms =
+            mediana(n >= 1000000 ? 1 : 3, [&] { Escritura::escribir(tabla, Escritura::Formato::xlsx, xlsx); });
+        const double pico = estado_mb("VmHWM");
+        std::printf("export_xlsx n=%d ms=%.1f peak_rss_mb=%.0f list_rss_mb=%.0f above_list_mb=%.0f size_mb=%.1f\n", n,
+                    xlsx_ms, pico, antes_mb, pico - antes_mb, QFile(xlsx).size() / 1048576.0);
+        std::fflush(stdout);
+        QFile::remove(xlsx);
+        principal.reset();
+        QFile::remove(ruta);
+    }
+}
+
+} // namespace
+
+Medida medir_garantias() {
+    return medir;
+}
+
+} // namespace Bench
