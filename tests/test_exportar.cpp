@@ -27,18 +27,17 @@ const QStringList inventario = {
     "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)",
 };
 
-const QStringList cabeceras = {"Codigo", "Tipo",        "Marca",  "Modelo", "Nº Serie",
+const QStringList cabeceras = {"Codigo", "Tipo",     "Marca",       "Modelo", "Nº Serie",
                                "Fecha",  "Garantia", "Descripcion", "Renting"};
 
 // The rows of a CSV file as Python's csv module reads them (";" separator, the byte-order mark skipped).
 QList<QStringList> leer_csv(const QString& ruta) {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {"-c",
-                  "import csv, json, sys\n"
-                  "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
-                  "    print(json.dumps(list(csv.reader(f, delimiter=';', strict=True))))\n",
-                  ruta});
+    python.start(QStringLiteral("python3"), {"-c",
+                                             "import csv, json, sys\n"
+                                             "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                             "    print(json.dumps(list(csv.reader(f, delimiter=';', strict=True))))\n",
+                                             ruta});
     if (!python.waitForFinished(30000) || python.exitCode() != 0)
         qFatal("python3 no pudo leer el CSV: %s", python.readAllStandardError().constData());
     QList<QStringList> filas;
@@ -146,7 +145,8 @@ private Q_SLOTS:
         exportar(*p, ruta);
         QCOMPARE(avisos(), QStringList());
         const QByteArray bytes = Soporte::contenido(ruta);
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF" "Codigo;Tipo;Marca;"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Codigo;Tipo;Marca;"));
         QVERIFY(bytes.endsWith("\r\n"));
         const QList<QStringList> filas = leer_csv(ruta);
         QCOMPARE(filas.size(), 4);
@@ -226,10 +226,14 @@ private Q_SLOTS:
     void destino_imposible_data() {
         QTest::addColumn<QString>("relativa");
         QTest::addColumn<QString>("formato");
-        QTest::newRow("carpeta inexistente csv") << "no/existe/lista.csv" << "csv";
-        QTest::newRow("carpeta inexistente xlsx") << "no/existe/lista.xlsx" << "xlsx";
-        QTest::newRow("archivo por carpeta csv") << "i.db/lista.csv" << "csv";
-        QTest::newRow("archivo por carpeta xlsx") << "i.db/lista.xlsx" << "xlsx";
+        QTest::newRow("carpeta inexistente csv") << "no/existe/lista.csv"
+                                                 << "csv";
+        QTest::newRow("carpeta inexistente xlsx") << "no/existe/lista.xlsx"
+                                                  << "xlsx";
+        QTest::newRow("archivo por carpeta csv") << "i.db/lista.csv"
+                                                 << "csv";
+        QTest::newRow("archivo por carpeta xlsx") << "i.db/lista.xlsx"
+                                                  << "xlsx";
     }
     void destino_imposible() {
         QFETCH(QString, relativa);

@@ -210,7 +210,8 @@ private Q_SLOTS:
     void inventario_sin_fechas() {
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(
-            dir, Soporte::crear_base(dir, "i.db", {"INSERT INTO Elemento VALUES (6, 2, 1, 'P6', 'S6', NULL, 24, '', 0)"}));
+            dir,
+            Soporte::crear_base(dir, "i.db", {"INSERT INTO Elemento VALUES (6, 2, 1, 'P6', 'S6', NULL, 24, '', 0)"}));
         en_garantias(*p, [&](Garantias* v) {
             QCOMPARE(Soporte::control<QTreeView>(v, "ListView1")->model()->rowCount(), 0);
             QCOMPARE(Soporte::control<QLabel>(v, "Label2")->text(),
@@ -240,8 +241,8 @@ private Q_SLOTS:
                                           "3" + s + "16/06/2024" + s + "Caduca en 1 día",
                                       "7" + s + "Monitor" + s + "Dell" + s + "M7" + s + "S;7" + s + "14/09/2023" + s +
                                           "9.5" + s + "29/06/2024" + s + "Caduca en 14 días",
-                                      "2" + s + "Impresora" + s + "Dell" + s + "P2" + s + "S2" + s + "01/07/2023" +
-                                          s + "12" + s + "01/07/2024" + s + "Caduca en 16 días"}}));
+                                      "2" + s + "Impresora" + s + "Dell" + s + "P2" + s + "S2" + s + "01/07/2023" + s +
+                                          "12" + s + "01/07/2024" + s + "Caduca en 16 días"}}));
         QCOMPARE(memoria->terminados, 1);
         QCOMPARE(avisos(), QStringList());
     }

@@ -24,8 +24,9 @@ constexpr double ancho_maximo = 80;
 constexpr double ancho_fecha = 12;
 
 [[noreturn]] void no_se_crea(const QString& ruta) {
-    throw ErrorDatos(QStringLiteral("no se puede crear el archivo %1: la carpeta no existe o no se puede escribir en ella.")
-                         .arg(QDir::toNativeSeparators(ruta)));
+    throw ErrorDatos(
+        QStringLiteral("no se puede crear el archivo %1: la carpeta no existe o no se puede escribir en ella.")
+            .arg(QDir::toNativeSeparators(ruta)));
 }
 
 [[noreturn]] void no_se_escribe(const QString& ruta) {

@@ -22,8 +22,8 @@ bool exportar(QWidget* padre, const TablaExportar& tabla) {
     if (!ruta)
         return false;
     // A name ending in ".csv" or ".xlsx" says its format; any other takes the chosen filter's.
-    const Escritura::Formato formato = Escritura::formato_de_nombre(
-        *ruta, filtro == filtro_csv ? Escritura::Formato::csv : Escritura::Formato::xlsx);
+    const Escritura::Formato formato =
+        Escritura::formato_de_nombre(*ruta, filtro == filtro_csv ? Escritura::Formato::csv : Escritura::Formato::xlsx);
 
     std::unique_ptr<QProgressDialog> progreso;
     Escritura::Avance avance;

@@ -18,8 +18,8 @@ class Garantias : public VentanaFija {
 public:
     // Texts the window shows.
     static inline const QString titulo = QStringLiteral("Garantías");
-    static inline const QString cabecera_impresion = QStringLiteral(
-        "Codigo    Tipo    Marca    Modelo    Nº Serie    Fecha    Garantia    Fin garantia    Estado");
+    static inline const QString cabecera_impresion =
+        QStringLiteral("Codigo    Tipo    Marca    Modelo    Nº Serie    Fecha    Garantia    Fin garantia    Estado");
     static const QStringList filtros;
 
     // Prints on `impresora`, the main window's line printer.

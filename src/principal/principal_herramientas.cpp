@@ -13,13 +13,12 @@ void Principal::crear_menu_herramientas(QMenu* menu) {
                 Garantias ventana(*impresora_lineas_, this);
                 ventana.exec();
             });
-    connect(accion_menu(menu, "menuResumen", QStringLiteral("&Resumen"), nullptr), &QAction::triggered, this,
-            [this] {
-                Resumen ventana(impresora_, this);
-                ventana.exec();
-            });
-    connect(accion_menu(menu, "menuExportarLista", QStringLiteral("&Exportar lista..."), nullptr),
-            &QAction::triggered, this, [this] {
+    connect(accion_menu(menu, "menuResumen", QStringLiteral("&Resumen"), nullptr), &QAction::triggered, this, [this] {
+        Resumen ventana(impresora_, this);
+        ventana.exec();
+    });
+    connect(accion_menu(menu, "menuExportarLista", QStringLiteral("&Exportar lista..."), nullptr), &QAction::triggered,
+            this, [this] {
                 const Exportar::TablaLista tabla(*modelo_);
                 Exportar::exportar(this, tabla);
             });

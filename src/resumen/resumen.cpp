@@ -14,6 +14,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPieSeries>
@@ -80,7 +81,7 @@ QChart* grafico_tarta(const std::array<int, CalculoGarantia::numero_estados>& es
     }
     auto* grafico = new QChart;
     grafico->addSeries(serie);
-    grafico->legend()->setAlignment(Qt::AlignRight);
+    grafico->legend()->setAlignment(Qt::AlignBottom);
     return grafico;
 }
 
@@ -119,11 +120,10 @@ void Resumen::disenar() {
         Tabla[i]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         Tabla[i]->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
         Tabla[i]->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-        Guardar[i] = Aspecto::boton(this, QStringLiteral("Guardar%1").arg(i + 1).toLatin1().constData(),
-                                    QStringLiteral("Guardar gráfico..."),
-                                    sitio(7680, arriba + alto_fila - 540, 1800, 375),
-                                    QStringLiteral("Guarda el gráfico \"%1\" como imagen PNG o SVG")
-                                        .arg(QString::fromUtf8(g.titulo)));
+        Guardar[i] = Aspecto::boton(
+            this, QStringLiteral("Guardar%1").arg(i + 1).toLatin1().constData(), QStringLiteral("Guardar gráfico..."),
+            sitio(7680, arriba + alto_fila - 540, 1800, 375),
+            QStringLiteral("Guarda el gráfico \"%1\" como imagen PNG o SVG").arg(QString::fromUtf8(g.titulo)));
         connect(Guardar[i], &QPushButton::clicked, this, [this, i] { guardar_grafico(i); });
     }
     const int abajo = 3 * alto_fila + 300;
@@ -216,11 +216,35 @@ void Resumen::imprimir() {
         QPainter pintor;
         if (!pintor.begin(&impresora_))
             throw ErrorDatos(QStringLiteral("no se puede imprimir: la impresora no está disponible."));
-        // The charts and tables fill the page's width, keeping their proportions.
-        const QRectF pagina = impresora_.pageLayout().paintRectPixels(impresora_.resolution());
-        const double escala = std::min(pagina.width() / Frame1->width(), pagina.height() / Frame1->height());
-        pintor.scale(escala, escala);
-        Frame1->render(&pintor);
+        const QRectF pagina(QPointF(0, 0), impresora_.pageLayout().paintRectPixels(impresora_.resolution()).size());
+        // The first page holds the three charts, one under another, drawn as lines and text rather than pictures.
+        const double alto = pagina.height() / graficos;
+        for (int i = 0; i < graficos; ++i)
+            Chart[i]->render(&pintor, QRectF(0, i * alto, pagina.width(), alto * 0.95), Chart[i]->viewport()->rect());
+        // Then their numbers as text, as the tables show them.
+        impresora_.newPage();
+        QFont letra(QStringLiteral("DejaVu Sans"));
+        letra.setPointSize(10);
+        QFont negrita = letra;
+        negrita.setBold(true);
+        const double linea = QFontMetricsF(letra, &impresora_).lineSpacing();
+        double y = linea;
+        const auto escribir = [&](const QFont& f, const QString& texto) {
+            if (y + linea > pagina.height()) {
+                impresora_.newPage();
+                y = linea;
+            }
+            pintor.setFont(f);
+            pintor.drawText(QPointF(0, y), texto);
+            y += linea;
+        };
+        for (int i = 0; i < graficos; ++i) {
+            escribir(negrita, QString::fromUtf8(graficos_resumen[i].titulo));
+            for (int f = 0; f < Tabla[i]->rowCount(); ++f)
+                escribir(letra,
+                         QStringLiteral("    %1: %2").arg(Tabla[i]->item(f, 0)->text(), Tabla[i]->item(f, 1)->text()));
+            y += linea;
+        }
         pintor.end();
     });
 }
