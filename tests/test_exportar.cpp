@@ -7,6 +7,7 @@
 #include "soporte/soporte.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -195,6 +196,9 @@ private Q_SLOTS:
         QVERIFY(c.value("I4").endsWith("|No"));
         QVERIFY(!c.contains("A5"));
 
+        // Readable like any other file the user saves, not private like a temporary file.
+        QVERIFY(QFileInfo(ruta).permissions().testFlag(QFileDevice::ReadOther) ||
+                QFileInfo(dir.filePath("i.db")).permissions() == QFileInfo(ruta).permissions());
         const QString hoja = QString::fromUtf8(unzip(ruta, "xl/worksheets/sheet1.xml"));
         QVERIFY(hoja.contains("state=\"frozen\""));
         QVERIFY(hoja.contains("<autoFilter ref=\"A1:I4\"/>"));

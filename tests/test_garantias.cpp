@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTreeView>
@@ -137,6 +138,18 @@ private Q_SLOTS:
         QFETCH(QString, texto);
         QCOMPARE(int(CalculoGarantia::estado(hoy.addDays(dias), hoy)), estado);
         QCOMPARE(CalculoGarantia::texto_estado(hoy.addDays(dias), hoy), texto);
+    }
+
+    void entradas_del_menu_herramientas() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        auto* menu = p->findChild<QMenu*>("menuHerramientas");
+        QVERIFY(menu);
+        QStringList entradas;
+        for (QAction* a : menu->actions())
+            entradas << a->objectName() + "=" + a->text();
+        QCOMPARE(entradas, QStringList({"menuGarantias=&Garantías", "menuResumen=&Resumen",
+                                        "menuExportarLista=&Exportar lista..."}));
     }
 
     void lista_ordenada_por_fin() {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <vector>
 #include <xlsxwriter.h>
 
@@ -184,6 +185,18 @@ bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escrit
     libro.libro = nullptr;
     if (resultado != LXW_NO_ERROR)
         no_se_escribe(ruta);
+    // The temporary file is private to its owner; the export gets the permissions of the file it replaces, or those
+    // of any new file.
+    struct stat datos_destino {};
+    mode_t permisos = 0;
+    if (::stat(QFile::encodeName(ruta).constData(), &datos_destino) == 0) {
+        permisos = datos_destino.st_mode & 07777;
+    } else {
+        const mode_t mascara = ::umask(0);
+        ::umask(mascara);
+        permisos = 0666 & ~mascara;
+    }
+    ::chmod(nombre_temporal.constData(), permisos);
     if (std::rename(nombre_temporal.constData(), QFile::encodeName(ruta).constData()) != 0)
         no_se_escribe(ruta);
     temporal.setAutoRemove(false);
