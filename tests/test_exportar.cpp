@@ -90,6 +90,19 @@ QStringList archivos(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// A list of any length whose rows are never read.
+class TablaLarga : public TablaExportar {
+public:
+    explicit TablaLarga(int filas) : filas_(filas) {}
+    QStringList cabeceras_exportar() const override { return {"Codigo"}; }
+    ClaseExportar clase_exportar(int) const override { return ClaseExportar::numero; }
+    int filas_exportar() const override { return filas_; }
+    QString texto_exportar(int fila, int) const override { return QString::number(fila); }
+
+private:
+    int filas_;
+};
+
 } // namespace
 
 class PruebaExportar : public QObject {
@@ -207,6 +220,23 @@ private Q_SLOTS:
         const QString estilos = QString::fromUtf8(unzip(ruta, "xl/styles.xml"));
         QVERIFY(estilos.contains("formatCode=\"dd/mm/yyyy\""));
         QVERIFY(estilos.contains("<b/>"));
+    }
+
+    void xlsx_demasiado_largo_se_rechaza() {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("largo.xlsx");
+        try {
+            Escritura::escribir(TablaLarga(1048576), Escritura::Formato::xlsx, ruta);
+            QFAIL("no hubo error");
+        } catch (const ErrorDatos& e) {
+            QCOMPARE(e.texto(), "la lista tiene 1048576 componentes y un libro de Excel admite 1048575 como mucho; "
+                                "expórtela como texto CSV.");
+        }
+        QCOMPARE(archivos(dir.path()), QStringList());
+        // The longest list a sheet holds is written whole, its last row included.
+        const QString justa = dir.filePath("justa.xlsx");
+        QVERIFY(Escritura::escribir(TablaLarga(1048575), Escritura::Formato::xlsx, justa));
+        QCOMPARE(celdas(justa).value("A1048576"), "||1048574");
     }
 
     void lista_vacia_avisa() {

@@ -108,6 +108,12 @@ struct Libro {
 };
 
 bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escritura::Avance& avance) {
+    // A sheet holds the header and at most this many rows more; a longer list would lose its last rows.
+    if (tabla.filas_exportar() > Escritura::filas_xlsx)
+        throw ErrorDatos(QStringLiteral("la lista tiene %1 componentes y un libro de Excel admite %2 como mucho; "
+                                        "expórtela como texto CSV.")
+                             .arg(tabla.filas_exportar())
+                             .arg(Escritura::filas_xlsx));
     const QFileInfo destino(ruta);
     const QDir carpeta = destino.absoluteDir();
     QTemporaryFile temporal(carpeta.filePath(QStringLiteral(".") + destino.fileName() + QStringLiteral(".XXXXXX")));

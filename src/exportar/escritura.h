@@ -16,6 +16,8 @@ enum class Formato { csv, xlsx };
 
 // Told how many rows are written every so often; returns false to stop (a cancel).
 using Avance = std::function<bool(int hechas)>;
+// The most rows an XLSX sheet holds under its header.
+constexpr int filas_xlsx = 1048575;
 // Rows between two calls of the progress function.
 constexpr int filas_por_avance = 4096;
 
