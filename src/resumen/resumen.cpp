@@ -44,7 +44,7 @@ const Grafico graficos_resumen[Resumen::graficos] = {
 // Colours of the warranty states, as in the warranty window: in warranty, ending soon, ended.
 const QColor colores_estados[CalculoGarantia::numero_estados] = {{120, 190, 120}, {255, 200, 90}, {240, 140, 140}};
 
-constexpr int alto_fila = 2400;
+constexpr int alto_fila = 3150;
 
 QChart* grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras) {
     auto* serie = new QBarSeries;
@@ -66,6 +66,11 @@ QChart* grafico_barras(const QString& titulo, const std::vector<DatosResumen::Ba
     auto* eje_y = new QValueAxis;
     eje_y->setRange(0, std::max(1, mayor));
     eje_y->setLabelFormat(QStringLiteral("%d"));
+    // Whole numbers on the axis: one mark per unit for small counts, rounded steps for large ones.
+    if (mayor <= 10)
+        eje_y->setTickCount(std::max(1, mayor) + 1);
+    else
+        eje_y->applyNiceNumbers();
     grafico->addAxis(eje_y, Qt::AlignLeft);
     serie->attachAxis(eje_y);
     grafico->legend()->hide();
@@ -117,6 +122,7 @@ void Resumen::disenar() {
         Tabla[i]->setAccessibleName(QString::fromUtf8(g.titulo));
         Tabla[i]->setHorizontalHeaderLabels({QString::fromUtf8(g.columna_nombre), QString::fromUtf8(g.columna_valor)});
         Tabla[i]->verticalHeader()->hide();
+        Tabla[i]->verticalHeader()->setDefaultSectionSize(Aspecto::px(300));
         Tabla[i]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         Tabla[i]->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
         Tabla[i]->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
@@ -154,6 +160,7 @@ void Resumen::dibujar() {
         const QString titulo_grafico = QString::fromUtf8(graficos_resumen[i].titulo);
         QChart* grafico = i < 2 ? grafico_barras(titulo_grafico, filas[i]) : grafico_tarta(datos_.estados);
         grafico->setTitle(titulo_grafico);
+        grafico->setMargins(QMargins(4, 4, 4, 4));
         QChart* anterior = Chart[i]->chart();
         Chart[i]->setChart(grafico);
         delete anterior;
