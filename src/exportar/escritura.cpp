@@ -9,8 +9,10 @@
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <sys/stat.h>
 #include <vector>
 #include <xlsxwriter.h>
@@ -187,8 +189,16 @@ bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escrit
             ancho = std::max(ancho, ancho_fecha);
         worksheet_set_column(hoja, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), ancho, nullptr);
     }
-    const lxw_error resultado = workbook_close(libro.libro);
+    // Packing the workbook takes a while on a long list: it runs aside while the progress dialog stays responsive,
+    // and a cancel meanwhile throws the finished file away.
+    std::future<lxw_error> cierre = std::async(std::launch::async, workbook_close, libro.libro);
     libro.libro = nullptr;
+    bool cancelado = false;
+    while (cierre.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        cancelado = (avance && !avance(filas)) || cancelado;
+    const lxw_error resultado = cierre.get();
+    if (cancelado)
+        return false;
     if (resultado != LXW_NO_ERROR)
         no_se_escribe(ruta);
     // The temporary file is private to its owner; the export gets the permissions of the file it replaces, or those

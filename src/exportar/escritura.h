@@ -14,7 +14,8 @@ namespace Escritura {
 
 enum class Formato { csv, xlsx };
 
-// Told how many rows are written every so often; returns false to stop (a cancel).
+// Told how many rows are written every so often (all of them, repeatedly, while the file is being finished); returns
+// false to stop (a cancel).
 using Avance = std::function<bool(int hechas)>;
 // The most rows an XLSX sheet holds under its header.
 constexpr int filas_xlsx = 1048575;

@@ -39,6 +39,8 @@ bool exportar(QWidget* padre, const TablaExportar& tabla) {
         QApplication::processEvents();
         avance = [&progreso](int hechas) {
             progreso->setValue(hechas);
+            // The dialog stays responsive also while the file is being finished, at the same value.
+            QApplication::processEvents();
             return !progreso->wasCanceled();
         };
     }
