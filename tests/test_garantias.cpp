@@ -284,6 +284,32 @@ private Q_SLOTS:
                  QVariantList({"1", "Monitor", "HP", "M1", "S1", "31/01/2020", "12", "31/01/2021", "Caducada"}));
         QCOMPARE(filas[3].toArray()[0].toString(), "4");
     }
+
+    void exporta_a_xlsx_con_fechas_y_numeros() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        const QString ruta = dir.filePath("garantias.xlsx");
+        en_garantias(*p, [&](Garantias* v) {
+            DialogosSistema::proximo_archivo(ruta);
+            QTest::mouseClick(Soporte::control<QPushButton>(v, "Command2"), Qt::LeftButton);
+        });
+        QCOMPARE(avisos(), QStringList());
+        QProcess unzip;
+        unzip.start("unzip", {"-p", ruta, "xl/worksheets/sheet1.xml"});
+        QVERIFY(unzip.waitForFinished(30000));
+        const QString hoja = QString::fromUtf8(unzip.readAllStandardOutput());
+        // The first line, component 1: code and months as numbers, purchase and end as dates (days from 30/12/1899).
+        const auto dia = [](QDate d) { return QString::number(QDate(1899, 12, 30).daysTo(d)); };
+        QVERIFY(hoja.contains("<c r=\"A2\"><v>1</v></c>"));
+        QVERIFY(hoja.contains("<c r=\"G2\"><v>12</v></c>"));
+        QVERIFY(QRegularExpression("<c r=\"F2\" s=\"\\d+\"><v>" + dia(QDate(2020, 1, 31)) + "</v></c>")
+                    .match(hoja)
+                    .hasMatch());
+        QVERIFY(QRegularExpression("<c r=\"H2\" s=\"\\d+\"><v>" + dia(QDate(2021, 1, 31)) + "</v></c>")
+                    .match(hoja)
+                    .hasMatch());
+        QVERIFY(hoja.contains("<autoFilter ref=\"A1:I9\"/>"));
+    }
 };
 
 QTEST_MAIN(PruebaGarantias)
