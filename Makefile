@@ -1,6 +1,6 @@
 # Quick start: `make run` and `make test`. Both install what is missing from Debian's packages first.
 BUILD ?= build
-PAQUETES := cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-charts-dev qt6-translations-l10n qt6-qpa-plugins \
+PAQUETES := cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n qt6-qpa-plugins \
 	libqt6svg6 libsqlitecpp-dev libsqlite3-dev mdbtools-dev libxlsxwriter-dev libzint-dev libpq-dev \
 	fonts-liberation2 fonts-dejavu-core poppler-utils postgresql zbar-tools unzip locales \
 	dpkg-dev file man-db desktop-file-utils appstream lintian

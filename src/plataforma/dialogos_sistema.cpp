@@ -59,6 +59,42 @@ std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, c
     return Guardado{elegido, QFileInfo::exists(elegido)};
 }
 
+std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, const QStringList& filtros,
+                                       QString* filtro) {
+    // The ending a filter such as "Texto CSV (*.csv)" gives to a file name.
+    const auto terminacion = [](const QString& f) {
+        const qsizetype inicio = f.lastIndexOf(QLatin1String("(*."));
+        return inicio < 0 ? QString() : f.mid(inicio + 3).chopped(1);
+    };
+    if (prueba().activo) {
+        if (prueba().archivos.empty()) {
+            ++prueba().inesperados;
+            return std::nullopt;
+        }
+        const std::optional<QString> eleccion = prueba().archivos.front();
+        prueba().archivos.pop_front();
+        if (eleccion && filtro) {
+            *filtro = filtros.value(0);
+            for (const QString& f : filtros)
+                if (eleccion->endsWith(QLatin1Char('.') + terminacion(f), Qt::CaseInsensitive))
+                    *filtro = f;
+        }
+        return eleccion;
+    }
+    QFileDialog dialogo(padre, titulo);
+    dialogo.setAcceptMode(QFileDialog::AcceptSave);
+    dialogo.setFileMode(QFileDialog::AnyFile);
+    dialogo.setNameFilters(filtros);
+    dialogo.setDefaultSuffix(terminacion(filtros.value(0)));
+    QObject::connect(&dialogo, &QFileDialog::filterSelected, &dialogo,
+                     [&](const QString& f) { dialogo.setDefaultSuffix(terminacion(f)); });
+    if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty())
+        return std::nullopt;
+    if (filtro)
+        *filtro = dialogo.selectedNameFilter();
+    return dialogo.selectedFiles().constFirst();
+}
+
 bool configurar_impresora(QWidget* padre, QPrinter& impresora) {
     if (prueba().activo) {
         if (prueba().impresoras.empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -23,12 +24,19 @@ struct Guardado {
 std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, const QString& propuesta,
                                         const QString& filtro);
 
+// The save-file dialog with these filters (as "Texto CSV (*.csv)"), from the platform's default folder; it asks
+// before replacing a file and completes a name without ending with the chosen filter's. Returns the chosen full path
+// and sets `filtro` to the chosen filter, or no value when the user cancels. In tests the next file name is taken
+// and the filter is the one whose ending it has (the first filter otherwise).
+std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, const QStringList& filtros,
+                                       QString* filtro = nullptr);
+
 // The printer set-up dialog on `impresora`; true when the user accepted, and then `impresora` holds the choice.
 bool configurar_impresora(QWidget* padre, QPrinter& impresora);
 
 // Test seam.
 void activar_modo_prueba();
-// The file chosen in the next open-file dialog; no value means the user cancels.
+// The file chosen in the next open-file or save-file dialog; no value means the user cancels.
 void proximo_archivo(std::optional<QString> ruta);
 // The file chosen in the next save-file dialog, and whether the user confirmed replacing it; no value cancels.
 void proximo_guardado(std::optional<QString> ruta, bool confirma_reemplazo = true);

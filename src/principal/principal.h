@@ -66,6 +66,8 @@ public:
     // Printing.
     void imprimir();
     void menuConfigPrint_Click();
+    // What the component list shows, line by line, for the export.
+    const ModeloLista& lista() const { return *modelo_; }
     // Where the printout goes; the real printer unless a test puts its own.
     void fijar_impresora_lineas(std::unique_ptr<ImpresoraLineas> impresora);
 

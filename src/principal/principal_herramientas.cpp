@@ -3,14 +3,32 @@
 
 #include "copia/copia.h"
 #include "modulo/module1.h"
+#include "exportar/exportar.h"
+#include "garantias/garantias.h"
+#include "resumen/resumen.h"
 
 #include <QMenu>
 
 void Principal::crear_menu_herramientas(QMenu* menu) {
     accion_menu(menu, "menuBuscarTexto", QStringLiteral("Buscar &texto..."), &Principal::buscar_texto);
-    accion_menu(menu, "menuCopiaSeguridad", QStringLiteral("Copia de &seguridad..."), &Principal::copia_seguridad);
+    connect(accion_menu(menu, "menuGarantias", QStringLiteral("&Garantías"), nullptr), &QAction::triggered, this,
+            [this] {
+                Garantias ventana(*impresora_lineas_, this);
+                ventana.exec();
+            });
+    connect(accion_menu(menu, "menuResumen", QStringLiteral("&Resumen"), nullptr), &QAction::triggered, this, [this] {
+        Resumen ventana(impresora_, this);
+        ventana.exec();
+    });
+    connect(accion_menu(menu, "menuExportarLista", QStringLiteral("&Exportar lista..."), nullptr), &QAction::triggered,
+            this, [this] {
+                const Exportar::TablaLista tabla(*modelo_);
+                Exportar::exportar(this, tabla);
+            });
     accion_menu(menu, "menuEtiquetas", QStringLiteral("Etiq&uetas..."), &Principal::etiquetas);
     accion_menu(menu, "menuIrCodigo", QStringLiteral("Ir al &código..."), &Principal::ir_al_codigo);
+    menu->addSeparator();
+    accion_menu(menu, "menuCopiaSeguridad", QStringLiteral("Copia de &seguridad..."), &Principal::copia_seguridad);
     vigilar_lector();
 }
 

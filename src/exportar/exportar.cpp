@@ -1,0 +1,80 @@
+#include "exportar/exportar.h"
+
+#include "plataforma/dialogos_sistema.h"
+#include "plataforma/mensajes.h"
+#include "principal/modelo_lista.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+#include <memory>
+
+namespace Exportar {
+
+bool exportar(QWidget* padre, const TablaExportar& tabla) {
+    const int filas = tabla.filas_exportar();
+    if (filas == 0) {
+        Mensajes::aviso(padre, lista_vacia);
+        return false;
+    }
+    QString filtro;
+    const std::optional<QString> ruta =
+        DialogosSistema::guardar_archivo(padre, titulo_dialogo, {filtro_xlsx, filtro_csv}, &filtro);
+    if (!ruta)
+        return false;
+    // A name ending in ".csv" or ".xlsx" says its format; any other takes the chosen filter's.
+    const Escritura::Formato formato =
+        Escritura::formato_de_nombre(*ruta, filtro == filtro_csv ? Escritura::Formato::csv : Escritura::Formato::xlsx);
+
+    std::unique_ptr<QProgressDialog> progreso;
+    Escritura::Avance avance;
+    if (filas >= filas_con_progreso) {
+        progreso = std::make_unique<QProgressDialog>(texto_progreso, texto_cancelar, 0, filas, padre);
+        progreso->setObjectName(QStringLiteral("ProgresoExportar"));
+        progreso->setWindowTitle(titulo_dialogo);
+        progreso->setWindowModality(Qt::ApplicationModal);
+        progreso->setMinimumDuration(0);
+        progreso->setAutoClose(false);
+        progreso->setAutoReset(false);
+        progreso->show();
+        QApplication::processEvents();
+        avance = [&progreso](int hechas) {
+            progreso->setValue(hechas);
+            // The dialog stays responsive also while the file is being finished, at the same value.
+            QApplication::processEvents();
+            return !progreso->wasCanceled();
+        };
+    }
+    bool escrito = false;
+    Mensajes::proteger(padre, [&] { escrito = Escritura::escribir(tabla, formato, *ruta, avance); });
+    return escrito;
+}
+
+QStringList TablaLista::cabeceras_exportar() const {
+    QStringList cabeceras;
+    for (int c = 0; c < lista_.columnCount(); ++c)
+        cabeceras << lista_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    return cabeceras;
+}
+
+ClaseExportar TablaLista::clase_exportar(int columna) const {
+    // Codigo and Garantia are numbers, Fecha a date.
+    switch (columna) {
+    case 0:
+    case 6:
+        return ClaseExportar::numero;
+    case 5:
+        return ClaseExportar::fecha;
+    default:
+        return ClaseExportar::texto;
+    }
+}
+
+int TablaLista::filas_exportar() const {
+    return lista_.columnCount() == 0 ? 0 : lista_.filas();
+}
+
+QString TablaLista::texto_exportar(int fila, int columna) const {
+    return lista_.texto(fila, columna);
+}
+
+} // namespace Exportar

@@ -1,0 +1,341 @@
+// Export of the main list to CSV and XLSX: the files read back with a real CSV parser and unzipped, the progress
+// dialog's cancel, and the messages for a destination that cannot be written.
+#include "exportar/escritura.h"
+#include "exportar/exportar.h"
+#include "principal/modelo_lista.h"
+#include "principal/principal.h"
+#include "soporte/soporte.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+using Soporte::avisos;
+
+namespace {
+
+const QStringList inventario = {
+    "INSERT INTO Tipo VALUES (1, 'Monitor'), (2, 'Cámara; web')",
+    "INSERT INTO Marca VALUES (1, 'HP'), (2, 'Dell \"Ultra\"')",
+    "INSERT INTO Elemento VALUES (3, 1, 2, 'P2422H', 'CN3', '2000-03-05', 36, 'Recepción, planta 1', 1)",
+    "INSERT INTO Elemento VALUES (7, 2, 1, 'Línea \"A\"', 'S;1', '1999-02-01', 1.5, 'dos\nlíneas', 0)",
+    "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)",
+};
+
+const QStringList cabeceras = {"Codigo", "Tipo",     "Marca",       "Modelo", "Nº Serie",
+                               "Fecha",  "Garantia", "Descripcion", "Renting"};
+
+// The rows of a CSV file as Python's csv module reads them (";" separator, the byte-order mark skipped).
+QList<QStringList> leer_csv(const QString& ruta) {
+    QProcess python;
+    python.start(QStringLiteral("python3"), {"-c",
+                                             "import csv, json, sys\n"
+                                             "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                             "    print(json.dumps(list(csv.reader(f, delimiter=';', strict=True))))\n",
+                                             ruta});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0)
+        qFatal("python3 no pudo leer el CSV: %s", python.readAllStandardError().constData());
+    QList<QStringList> filas;
+    for (const QJsonValue& fila : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList campos;
+        for (const QJsonValue& campo : fila.toArray())
+            campos << campo.toString();
+        filas << campos;
+    }
+    return filas;
+}
+
+QByteArray unzip(const QString& ruta, const QString& parte) {
+    QProcess proceso;
+    proceso.start(QStringLiteral("unzip"), {"-p", ruta, parte});
+    proceso.waitForFinished(30000);
+    return proceso.readAllStandardOutput();
+}
+
+// The cells of the first sheet: reference -> "type|style|value".
+QMap<QString, QString> celdas(const QString& ruta) {
+    QMap<QString, QString> resultado;
+    QXmlStreamReader xml(unzip(ruta, "xl/worksheets/sheet1.xml"));
+    QString ref, tipo, estilo, valor;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
+            ref = xml.attributes().value("r").toString();
+            tipo = xml.attributes().value("t").toString();
+            estilo = xml.attributes().value("s").toString();
+            valor.clear();
+        } else if (xml.isStartElement() && (xml.name() == QLatin1String("v") || xml.name() == QLatin1String("t"))) {
+            valor = xml.readElementText();
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("c")) {
+            resultado.insert(ref, tipo + "|" + estilo + "|" + valor);
+        }
+    }
+    return resultado;
+}
+
+// Exports the main list through the menu into `ruta` (the save dialog's answer).
+void exportar(Principal& p, const QString& ruta) {
+    DialogosSistema::proximo_archivo(ruta);
+    Soporte::accion(&p, "menuExportarLista")->trigger();
+}
+
+// Files of a folder other than those named.
+QStringList archivos(const QString& carpeta) {
+    return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// A list of any length whose rows are never read.
+class TablaLarga : public TablaExportar {
+public:
+    explicit TablaLarga(int filas) : filas_(filas) {}
+    QStringList cabeceras_exportar() const override { return {"Codigo"}; }
+    ClaseExportar clase_exportar(int) const override { return ClaseExportar::numero; }
+    int filas_exportar() const override { return filas_; }
+    QString texto_exportar(int fila, int) const override { return QString::number(fila); }
+
+private:
+    int filas_;
+};
+
+} // namespace
+
+class PruebaExportar : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { Soporte::preparar_aplicacion(); }
+    void cleanup() { QVERIFY(Soporte::sin_sobresaltos()); }
+
+    void campo_csv_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QByteArray>("campo");
+        QTest::newRow("llano") << "Monitor" << QByteArray("Monitor");
+        QTest::newRow("vacio") << "" << QByteArray("");
+        QTest::newRow("acentos") << "Recepción ñ" << QByteArray("Recepci\xC3\xB3n \xC3\xB1");
+        QTest::newRow("coma sin comillas") << "a, b" << QByteArray("a, b");
+        QTest::newRow("separador") << "a;b" << QByteArray("\"a;b\"");
+        QTest::newRow("comillas") << "di \"hola\"" << QByteArray("\"di \"\"hola\"\"\"");
+        QTest::newRow("salto") << "a\nb" << QByteArray("\"a\nb\"");
+        QTest::newRow("retorno") << "a\r\nb" << QByteArray("\"a\r\nb\"");
+        QTest::newRow("solo comillas") << "\"" << QByteArray("\"\"\"\"");
+    }
+    void campo_csv() {
+        QFETCH(QString, texto);
+        QFETCH(QByteArray, campo);
+        QByteArray salida("x;");
+        Escritura::anadir_campo_csv(salida, texto);
+        QCOMPARE(salida, "x;" + campo);
+    }
+
+    void formato_por_nombre_data() {
+        QTest::addColumn<QString>("ruta");
+        QTest::addColumn<int>("defecto");
+        QTest::addColumn<int>("formato");
+        const int csv = int(Escritura::Formato::csv), xlsx = int(Escritura::Formato::xlsx);
+        QTest::newRow("csv") << "/a/b.csv" << xlsx << csv;
+        QTest::newRow("CSV") << "/a/b.CSV" << xlsx << csv;
+        QTest::newRow("xlsx") << "/a/b.xlsx" << csv << xlsx;
+        QTest::newRow("otro") << "/a/b.txt" << csv << csv;
+        QTest::newRow("sin") << "/a/b" << xlsx << xlsx;
+    }
+    void formato_por_nombre() {
+        QFETCH(QString, ruta);
+        QFETCH(int, defecto);
+        QFETCH(int, formato);
+        QCOMPARE(int(Escritura::formato_de_nombre(ruta, Escritura::Formato(defecto))), formato);
+    }
+
+    void csv_leido_por_python() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath("lista.csv");
+        exportar(*p, ruta);
+        QCOMPARE(avisos(), QStringList());
+        const QByteArray bytes = Soporte::contenido(ruta);
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Codigo;Tipo;Marca;"));
+        QVERIFY(bytes.endsWith("\r\n"));
+        const QList<QStringList> filas = leer_csv(ruta);
+        QCOMPARE(filas.size(), 4);
+        QCOMPARE(filas[0], cabeceras);
+        QCOMPARE(filas[1], QStringList({"3", "Monitor", "Dell \"Ultra\"", "P2422H", "CN3", "05/03/2000", "36",
+                                        "Recepción, planta 1", "Si"}));
+        QCOMPARE(filas[2], QStringList({"7", "Cámara; web", "HP", "Línea \"A\"", "S;1", "01/02/1999", "1.5",
+                                        "dos\nlíneas", "No"}));
+        QCOMPARE(filas[3], QStringList({"9", "Monitor", "HP", "E24", "S9", "", "0", "", "No"}));
+        // Exactly what the list shows: only one type after a search for it.
+        Soporte::buscar(*p, "Monitor");
+        const QString solo = dir.filePath("monitores.csv");
+        exportar(*p, solo);
+        QCOMPARE(leer_csv(solo).size(), 3);
+        QCOMPARE(archivos(dir.path()), QStringList({"i.db", "lista.csv", "monitores.csv", "talvirenca.cfg"}));
+    }
+
+    void xlsx_desempaquetado() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath("lista.xlsx");
+        exportar(*p, ruta);
+        QCOMPARE(avisos(), QStringList());
+        const QMap<QString, QString> c = celdas(ruta);
+        QVERIFY(c.value("A1").endsWith("|Codigo"));
+        QVERIFY(c.value("E1").endsWith("|Nº Serie"));
+        const QString estilo_cabecera = c.value("A1").section('|', 1, 1);
+        QVERIFY(!estilo_cabecera.isEmpty());
+        // Codes and warranties are numbers; dates are day numbers counted from 30/12/1899 with a date style.
+        QCOMPARE(c.value("A2"), "||3");
+        QCOMPARE(c.value("G2"), "||36");
+        QCOMPARE(c.value("G3"), "||1.5");
+        const QString fecha = c.value("F2");
+        QCOMPARE(fecha.section('|', 0, 0), QString());
+        QCOMPARE(fecha.section('|', 2, 2).toDouble(), double(QDate(1899, 12, 30).daysTo(QDate(2000, 3, 5))));
+        QCOMPARE(c.value("F3").section('|', 2, 2).toDouble(), double(QDate(1899, 12, 30).daysTo(QDate(1999, 2, 1))));
+        const QString estilo_fecha = fecha.section('|', 1, 1);
+        QVERIFY(!estilo_fecha.isEmpty() && estilo_fecha != estilo_cabecera);
+        // Texts stay texts, accents, quotes and line breaks included; an empty date is an empty cell.
+        QVERIFY(c.value("B3").endsWith("|Cámara; web"));
+        QVERIFY(c.value("B3").section('|', 0, 0) != QString());
+        QVERIFY(c.value("H3").endsWith("|dos\nlíneas"));
+        QVERIFY(c.value("D3").endsWith("|Línea \"A\""));
+        QVERIFY(!c.contains("F4"));
+        QVERIFY(c.value("I4").endsWith("|No"));
+        QVERIFY(!c.contains("A5"));
+
+        // Readable like any other file the user saves, not private like a temporary file.
+        QVERIFY(QFileInfo(ruta).permissions().testFlag(QFileDevice::ReadOther) ||
+                QFileInfo(dir.filePath("i.db")).permissions() == QFileInfo(ruta).permissions());
+        const QString hoja = QString::fromUtf8(unzip(ruta, "xl/worksheets/sheet1.xml"));
+        QVERIFY(hoja.contains("state=\"frozen\""));
+        QVERIFY(hoja.contains("<autoFilter ref=\"A1:I4\"/>"));
+        // A width for each of the nine columns, the description's from its longest text.
+        QCOMPARE(hoja.count("<col "), 9);
+        const QString estilos = QString::fromUtf8(unzip(ruta, "xl/styles.xml"));
+        QVERIFY(estilos.contains("formatCode=\"dd/mm/yyyy\""));
+        QVERIFY(estilos.contains("<b/>"));
+    }
+
+    void xlsx_demasiado_largo_se_rechaza() {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("largo.xlsx");
+        try {
+            Escritura::escribir(TablaLarga(1048576), Escritura::Formato::xlsx, ruta);
+            QFAIL("no hubo error");
+        } catch (const ErrorDatos& e) {
+            QCOMPARE(e.texto(), "la lista tiene 1048576 componentes y un libro de Excel admite 1048575 como mucho; "
+                                "expórtela como texto CSV.");
+        }
+        QCOMPARE(archivos(dir.path()), QStringList());
+        // The longest list a sheet holds is written whole, its last row included.
+        const QString justa = dir.filePath("justa.xlsx");
+        QVERIFY(Escritura::escribir(TablaLarga(1048575), Escritura::Formato::xlsx, justa));
+        QCOMPARE(celdas(justa).value("A1048576"), "||1048574");
+    }
+
+    void lista_vacia_avisa() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::accion(p.get(), "menuExportarLista")->trigger();
+        QCOMPARE(avisos(), QStringList({Exportar::lista_vacia}));
+        QCOMPARE(Exportar::lista_vacia, "ERROR: la lista no muestra ningún componente que exportar.");
+    }
+
+    void cancelar_dialogo_no_escribe() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        DialogosSistema::proximo_archivo(std::nullopt);
+        Soporte::accion(p.get(), "menuExportarLista")->trigger();
+        QCOMPARE(avisos(), QStringList());
+        QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));
+    }
+
+    void destino_imposible_data() {
+        QTest::addColumn<QString>("relativa");
+        QTest::addColumn<QString>("formato");
+        QTest::newRow("carpeta inexistente csv") << "no/existe/lista.csv"
+                                                 << "csv";
+        QTest::newRow("carpeta inexistente xlsx") << "no/existe/lista.xlsx"
+                                                  << "xlsx";
+        QTest::newRow("archivo por carpeta csv") << "i.db/lista.csv"
+                                                 << "csv";
+        QTest::newRow("archivo por carpeta xlsx") << "i.db/lista.xlsx"
+                                                  << "xlsx";
+    }
+    void destino_imposible() {
+        QFETCH(QString, relativa);
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath(relativa);
+        exportar(*p, ruta);
+        QCOMPARE(avisos(), QStringList({"ERROR: no se puede crear el archivo " + ruta +
+                                        ": la carpeta no existe o no se puede escribir en ella."}));
+        QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));
+    }
+
+    void carpeta_del_sistema_solo_lectura() {
+        // Even root cannot create files under /proc.
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        exportar(*p, "/proc/lista.csv");
+        QCOMPARE(avisos(), QStringList({"ERROR: no se puede crear el archivo /proc/lista.csv: la carpeta no existe o "
+                                        "no se puede escribir en ella."}));
+        QVERIFY(!QFile::exists("/proc/lista.csv"));
+    }
+
+    void reemplaza_un_archivo_existente() {
+        // The save dialog asked before replacing: the old file is replaced whole.
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath("lista.csv");
+        QFile viejo(ruta);
+        QVERIFY(viejo.open(QIODevice::WriteOnly));
+        viejo.write(QByteArray(100000, 'x'));
+        viejo.close();
+        exportar(*p, ruta);
+        QCOMPARE(leer_csv(ruta).size(), 4);
+    }
+
+    void cancelar_progreso_no_deja_archivo_data() {
+        QTest::addColumn<QString>("nombre");
+        QTest::newRow("csv") << "grande.csv";
+        QTest::newRow("xlsx") << "grande.xlsx";
+    }
+    void cancelar_progreso_no_deja_archivo() {
+        QFETCH(QString, nombre);
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(
+            dir, "i.db",
+            {"INSERT INTO Tipo VALUES (1, 'Monitor')",
+             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+             "INSERT INTO Elemento SELECT i, 1, 0, 'M' || i, 'S' || i, '2020-01-01', 12, 'texto', 0 FROM n"});
+        auto p = Soporte::abrir_principal(dir, base);
+        Soporte::buscar(*p, "Todos");
+        QCOMPARE(p->lista().filas(), 20000);
+        bool visto = false;
+        Soporte::cuando_abra_modal([&](QWidget* modal) {
+            auto* progreso = qobject_cast<QProgressDialog*>(modal);
+            QVERIFY(progreso);
+            visto = true;
+            QCOMPARE(progreso->labelText(), Exportar::texto_progreso);
+            QTest::mouseClick(progreso->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        exportar(*p, dir.filePath(nombre));
+        QVERIFY(visto);
+        QCOMPARE(avisos(), QStringList());
+        QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));
+    }
+};
+
+QTEST_MAIN(PruebaExportar)
+#include "test_exportar.moc"
