@@ -129,19 +129,21 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
 }
 
 // The code a component's type or brand cell points to now, and the detail line when it points to nothing.
-qint64 referencia(const Celda& c, const Nombres& n, const QString& que, const QString& prefijo, QString& detalle) {
+qint64 referencia(const Celda& c, const Nombres& n, const QString& ninguno, const QString& que, const QString& prefijo,
+                  QString& detalle) {
     if (c.clase == Celda::Clase::numero) {
         const auto it = n.por_valor.find(c.numero);
         if (it != n.por_valor.end())
             return it->second;
         if (const auto codigo = entero(c)) {
-            detalle = QStringLiteral("%1: no hay %2 con el código %3.").arg(prefijo, que).arg(*codigo);
+            detalle = QStringLiteral("%1: no hay %2 con el código %3.").arg(prefijo, ninguno).arg(*codigo);
             return *codigo;
         }
-        detalle = QStringLiteral("%1: no hay %2 con el código %3; queda sin él.").arg(prefijo, que, numero(c.numero));
+        detalle = QStringLiteral("%1: no hay %2 con el código %3; queda sin %4.")
+                      .arg(prefijo, ninguno, numero(c.numero), que);
         return 0;
     }
-    detalle = QStringLiteral("%1: no tiene %2; queda sin él.").arg(prefijo, que);
+    detalle = QStringLiteral("%1: no tiene %2.").arg(prefijo, que);
     return 0;
 }
 
@@ -244,11 +246,12 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
         ++fila;
         const QString prefijo = QStringLiteral("Elemento, fila %1").arg(fila);
         QString detalle;
-        c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), prefijo, detalle);
+        c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), prefijo, detalle);
         if (!detalle.isEmpty())
             detalles.push_back({2, fila, detalle});
         detalle.clear();
-        c.marca = referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), prefijo, detalle);
+        c.marca =
+            referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), prefijo, detalle);
         if (!detalle.isEmpty())
             detalles.push_back({2, fila, detalle});
         c.modelo = texto_de(celdas[3]);

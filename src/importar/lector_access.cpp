@@ -153,7 +153,7 @@ void LectorAccess::leer(const QString& tabla, int columnas,
     if (!t.def || !mdb_read_columns(t.def))
         throw danada();
     if (int(t.def->num_cols) < columnas)
-        throw ErrorDatos(QStringLiteral("la tabla %1 del archivo de Access %2 tiene %3 columnas y necesita %4.")
+        throw ErrorDatos(QStringLiteral("la tabla %1 del archivo de Access %2 tiene solo %3 de las %4 columnas que necesita.")
                              .arg(tabla, ruta_)
                              .arg(t.def->num_cols)
                              .arg(columnas));

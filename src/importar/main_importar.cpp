@@ -5,6 +5,7 @@
 #include "importar/importacion.h"
 
 #include <QFile>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +55,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // The user's locale, as every program has it; numbers and dates are read from the file's bytes, not from texts
+    // that depend on it.
+    std::setlocale(LC_ALL, "");
     bool progreso = false;
     QStringList rutas;
     for (int i = 1; i < argc; ++i) {

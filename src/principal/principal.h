@@ -87,6 +87,8 @@ private:
     void abrir_ficha(const QString& accion);
     void mantener_tipos_marcas();
     void acerca_de();
+    // "&Importar de Access...": a new inventory from an Access file, used at once when the user wants.
+    void importar_access();
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;
