@@ -3,8 +3,10 @@
 
 namespace Bench {
 
+void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+
 std::vector<Medida> medidas_herramientas() {
-    return {};
+    return {medir_importar};
 }
 
 } // namespace Bench

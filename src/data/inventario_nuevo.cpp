@@ -12,14 +12,17 @@
 #include <SQLiteCpp/Transaction.h>
 #include <cerrno>
 #include <cstdio>
+#include <sqlite3.h>
 #include <unistd.h>
 
 struct InventarioNuevo::Estado {
     explicit Estado(Conexion c) : conexion(std::move(c)) {}
+    ~Estado() { sqlite3_finalize(elemento); }
     Conexion conexion;
     std::unique_ptr<SQLite::Statement> tipo;
     std::unique_ptr<SQLite::Statement> marca;
-    std::unique_ptr<SQLite::Statement> elemento;
+    // The C API's own statement: the components are many, and bound without copies.
+    sqlite3_stmt* elemento = nullptr;
     bool en_transaccion = false;
 };
 
@@ -65,9 +68,13 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
         estado_->en_transaccion = true;
         estado_->tipo = std::make_unique<SQLite::Statement>(db, "INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)");
         estado_->marca = std::make_unique<SQLite::Statement>(db, "INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)");
-        estado_->elemento = std::make_unique<SQLite::Statement>(
-            db, "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        const int resultado = sqlite3_prepare_v3(
+            db.getHandle(),
+            "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            -1, SQLITE_PREPARE_PERSISTENT, &estado_->elemento, nullptr);
+        if (resultado != SQLITE_OK)
+            throw SQLite::Exception(db.getHandle(), resultado);
     } catch (const std::exception& e) {
         estado_.reset();
         quitar(temporal_);
@@ -109,33 +116,49 @@ void InventarioNuevo::anadir_marca(qint64 codigo, const QString& nombre) {
     }
 }
 
+namespace {
+
+void texto(sqlite3_stmt* st, int indice, QByteArrayView v) {
+    // An empty text is bound as a text, not as no value.
+    sqlite3_bind_text(st, indice, v.isEmpty() ? "" : v.data(), int(v.size()), SQLITE_STATIC);
+}
+
+} // namespace
+
+// The import's hot path: every component goes through here, bound without copies.
 void InventarioNuevo::anadir_componente(const Componente& c) {
-    try {
-        SQLite::Statement& st = *estado_->elemento;
-        st.bind(1, static_cast<int64_t>(c.codigo));
-        st.bind(2, static_cast<int64_t>(c.tipo));
-        st.bind(3, static_cast<int64_t>(c.marca));
-        st.bind(4, c.modelo.toStdString());
-        st.bind(5, c.num_serie.toStdString());
-        if (c.fecha)
-            st.bind(6, c.fecha->toString(Qt::ISODate).toStdString());
-        else
-            st.bind(6);
-        st.bind(7, c.garantia);
-        st.bind(8, c.descripcion.toStdString());
-        st.bind(9, c.renting ? 1 : 0);
-        st.exec();
-        st.reset();
-    } catch (const std::exception& e) {
-        fallo(destino_, e);
+    sqlite3_stmt* st = estado_->elemento;
+    sqlite3_bind_int64(st, 1, c.codigo);
+    sqlite3_bind_int64(st, 2, c.tipo);
+    sqlite3_bind_int64(st, 3, c.marca);
+    texto(st, 4, c.modelo);
+    texto(st, 5, c.num_serie);
+    char fecha[16];
+    if (c.fecha && c.fecha->year() > 0 && c.fecha->year() <= 9999) {
+        int a, m, d;
+        c.fecha->getDate(&a, &m, &d);
+        const int cifras[] = {a / 1000, a / 100 % 10, a / 10 % 10, a % 10, -1, m / 10, m % 10, -1, d / 10, d % 10};
+        for (int i = 0; i < 10; ++i)
+            fecha[i] = cifras[i] < 0 ? '-' : char('0' + cifras[i]);
+        sqlite3_bind_text(st, 6, fecha, 10, SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_null(st, 6);
     }
+    sqlite3_bind_double(st, 7, c.garantia);
+    texto(st, 8, c.descripcion);
+    sqlite3_bind_int(st, 9, c.renting ? 1 : 0);
+    const int resultado = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (resultado != SQLITE_DONE)
+        fallo(destino_, SQLite::Exception(estado_->conexion.db().getHandle(), resultado));
 }
 
 void InventarioNuevo::terminar() {
     try {
         estado_->tipo.reset();
         estado_->marca.reset();
-        estado_->elemento.reset();
+        sqlite3_finalize(estado_->elemento);
+        estado_->elemento = nullptr;
         estado_->conexion.db().exec("COMMIT");
         estado_->en_transaccion = false;
     } catch (const std::exception& e) {
@@ -144,6 +167,9 @@ void InventarioNuevo::terminar() {
         fallo(destino_, e);
     }
     estado_.reset();
+    // Written to the disk once, now that it is whole, before it takes the destination's name.
+    if (QFile archivo(temporal_); archivo.open(QIODevice::ReadWrite))
+        ::fsync(archivo.handle());
     // A hard link gives the file its name only when that name is free; then the temporary name goes.
     const QByteArray desde = QFile::encodeName(temporal_);
     const QByteArray hasta = QFile::encodeName(destino_);

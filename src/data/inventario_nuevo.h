@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <memory>
@@ -10,15 +11,16 @@
 // destination does not exist; an existing file is never replaced. Throws ErrorDatos.
 class InventarioNuevo {
 public:
+    // Texts in UTF-8, as the file keeps them; they need to live only for the call that adds the row.
     struct Componente {
         qint64 codigo = 0;
         qint64 tipo = 0;
         qint64 marca = 0;
-        QString modelo;
-        QString num_serie;
+        QByteArrayView modelo;
+        QByteArrayView num_serie;
         std::optional<QDate> fecha;
         double garantia = 0;
-        QString descripcion;
+        QByteArrayView descripcion;
         bool renting = false;
     };
 

@@ -46,30 +46,37 @@ QString descripcion_codigo(const Celda& c) {
     case Celda::Clase::numero:
         return QStringLiteral("el código %1 no es un número entero").arg(numero(c.numero));
     default:
-        return c.texto.trimmed().isEmpty() ? QStringLiteral("no tiene código")
-                                           : QStringLiteral("el código «%1» no es un número").arg(c.texto);
+        return c.texto.trimmed().isEmpty()
+                   ? QStringLiteral("no tiene código")
+                   : QStringLiteral("el código «%1» no es un número").arg(QString::fromUtf8(c.texto));
     }
 }
 
-QString texto_de(const Celda& c) {
+// A cell as text, in UTF-8; texts as they are, without a copy.
+QByteArray texto_de(const Celda& c) {
     switch (c.clase) {
     case Celda::Clase::texto:
         return c.texto;
     case Celda::Clase::numero:
-        return numero(c.numero);
+        return numero(c.numero).toUtf8();
     case Celda::Clase::logico:
-        return c.logico ? Valores::verdadero : Valores::falso;
+        return (c.logico ? Valores::verdadero : Valores::falso).toUtf8();
     case Celda::Clase::fecha:
-        return Valores::texto_fecha(QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(c.numero))));
+        return Valores::texto_fecha(QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(c.numero)))).toUtf8();
     default:
         return {};
     }
+}
+
+QString prefijo(qint64 fila) {
+    return QStringLiteral("Elemento, fila %1").arg(fila);
 }
 
 // The codes of one table as they are given out: whole codes kept once, the others given the next free code at
 // the end, when the greatest code of the table is known.
 class Codigos {
 public:
+    void reservar(qint64 filas) { usados_.reserve(std::size_t(std::max<qint64>(filas, 0))); }
     bool libre(qint64 codigo) const { return usados_.count(codigo) == 0; }
     void usar(qint64 codigo) {
         usados_.insert(codigo);
@@ -111,7 +118,7 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
         } else {
             pendientes.push_back({fila, c[0]});
         }
-        n.filas.emplace_back(codigo ? *codigo : 0, texto_de(c[1]));
+        n.filas.emplace_back(codigo ? *codigo : 0, QString::fromUtf8(texto_de(c[1])));
         fila_leida();
     });
     for (const Pendiente& p : pendientes) {
@@ -129,25 +136,25 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
 }
 
 // The code a component's type or brand cell points to now, and the detail line when it points to nothing.
-qint64 referencia(const Celda& c, const Nombres& n, const QString& ninguno, const QString& que, const QString& prefijo,
+qint64 referencia(const Celda& c, const Nombres& n, const QString& ninguno, const QString& que, qint64 fila,
                   QString& detalle) {
     if (c.clase == Celda::Clase::numero) {
         const auto it = n.por_valor.find(c.numero);
         if (it != n.por_valor.end())
             return it->second;
         if (const auto codigo = entero(c)) {
-            detalle = QStringLiteral("%1: no hay %2 con el código %3.").arg(prefijo, ninguno).arg(*codigo);
+            detalle = QStringLiteral("%1: no hay %2 con el código %3.").arg(prefijo(fila), ninguno).arg(*codigo);
             return *codigo;
         }
         detalle = QStringLiteral("%1: no hay %2 con el código %3; queda sin %4.")
-                      .arg(prefijo, ninguno, numero(c.numero), que);
+                      .arg(prefijo(fila), ninguno, numero(c.numero), que);
         return 0;
     }
-    detalle = QStringLiteral("%1: no tiene %2.").arg(prefijo, que);
+    detalle = QStringLiteral("%1: no tiene %2.").arg(prefijo(fila), que);
     return 0;
 }
 
-std::optional<QDate> fecha_de(const Celda& c, const QString& prefijo, std::vector<Detalle>& detalles, qint64 fila) {
+std::optional<QDate> fecha_de(const Celda& c, std::vector<Detalle>& detalles, qint64 fila) {
     if (c.clase == Celda::Clase::nulo || (c.clase == Celda::Clase::texto && c.texto.trimmed().isEmpty()))
         return std::nullopt;
     if (c.clase == Celda::Clase::fecha || c.clase == Celda::Clase::numero) {
@@ -155,11 +162,12 @@ std::optional<QDate> fecha_de(const Celda& c, const QString& prefijo, std::vecto
         if (std::isfinite(c.numero) && c.numero >= -657434.0 && c.numero < 2958466.0)
             return QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(c.numero)));
     } else if (c.clase == Celda::Clase::texto) {
-        if (auto f = Valores::fecha_de_texto(c.texto.trimmed()))
+        if (auto f = Valores::fecha_de_texto(QString::fromUtf8(c.texto).trimmed()))
             return f;
     }
-    detalles.push_back(
-        {2, fila, QStringLiteral("%1: la fecha «%2» no es válida; queda vacía.").arg(prefijo, texto_de(c))});
+    detalles.push_back({2, fila,
+                        QStringLiteral("%1: la fecha «%2» no es válida; queda vacía.")
+                            .arg(prefijo(fila), QString::fromUtf8(texto_de(c)))});
     return std::nullopt;
 }
 
@@ -168,7 +176,7 @@ double real_de(const Celda& c) {
     case Celda::Clase::numero:
         return std::isfinite(c.numero) ? c.numero : 0;
     case Celda::Clase::texto:
-        return Valores::valor_numerico(c.texto);
+        return Valores::valor_numerico(QString::fromUtf8(c.texto));
     case Celda::Clase::logico:
         return c.logico ? -1 : 0;
     default:
@@ -183,7 +191,7 @@ bool logico_de(const Celda& c) {
     case Celda::Clase::numero:
         return c.numero != 0;
     case Celda::Clase::texto:
-        return c.texto == Valores::verdadero || c.texto == QLatin1String("1") || c.texto == QLatin1String("-1");
+        return c.texto == "Verdadero" || c.texto == "1" || c.texto == "-1";
     default:
         return false;
     }
@@ -233,10 +241,12 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
     // Components with a whole code not used before are written as they come; the others wait for the greatest
     // code of the table.
     Codigos codigos;
+    codigos.reservar(declaradas[2]);
     struct Pendiente {
         qint64 fila;
         Celda codigo;
         InventarioNuevo::Componente componente;
+        QByteArray textos[3]; // what the component's texts point to
     };
     std::vector<Pendiente> pendientes;
     qint64 fila = 0;
@@ -244,21 +254,23 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
     InventarioNuevo::Componente c;
     lector.leer(nombres_tablas[2], columnas_elemento, [&](const std::vector<Celda>& celdas) {
         ++fila;
-        const QString prefijo = QStringLiteral("Elemento, fila %1").arg(fila);
         QString detalle;
-        c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), prefijo, detalle);
+        c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
         if (!detalle.isEmpty())
             detalles.push_back({2, fila, detalle});
         detalle.clear();
         c.marca =
-            referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), prefijo, detalle);
+            referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), fila, detalle);
         if (!detalle.isEmpty())
             detalles.push_back({2, fila, detalle});
-        c.modelo = texto_de(celdas[3]);
-        c.num_serie = texto_de(celdas[4]);
-        c.fecha = fecha_de(celdas[5], prefijo, detalles, fila);
+        const QByteArray modelo = texto_de(celdas[3]);
+        const QByteArray num_serie = texto_de(celdas[4]);
+        const QByteArray descripcion = texto_de(celdas[7]);
+        c.modelo = modelo;
+        c.num_serie = num_serie;
+        c.fecha = fecha_de(celdas[5], detalles, fila);
         c.garantia = real_de(celdas[6]);
-        c.descripcion = texto_de(celdas[7]);
+        c.descripcion = descripcion;
         c.renting = logico_de(celdas[8]);
         const std::optional<qint64> codigo = entero(celdas[0]);
         if (codigo && codigos.libre(*codigo)) {
@@ -267,12 +279,21 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
             nuevo.anadir_componente(c);
             ++componentes;
         } else {
-            pendientes.push_back({fila, celdas[0], c});
+            // Its own copies of the texts: the reader reuses its buffers for the next row.
+            pendientes.push_back(
+                {fila,
+                 celdas[0],
+                 c,
+                 {QByteArray(modelo.constData(), modelo.size()), QByteArray(num_serie.constData(), num_serie.size()),
+                  QByteArray(descripcion.constData(), descripcion.size())}});
         }
         fila_leida();
     });
     for (Pendiente& p : pendientes) {
         p.componente.codigo = codigos.siguiente();
+        p.componente.modelo = p.textos[0];
+        p.componente.num_serie = p.textos[1];
+        p.componente.descripcion = p.textos[2];
         nuevo.anadir_componente(p.componente);
         ++componentes;
         const QString motivo = entero(p.codigo) ? QStringLiteral("el código %1 se repite").arg(numero(p.codigo.numero))

@@ -153,10 +153,11 @@ void LectorAccess::leer(const QString& tabla, int columnas,
     if (!t.def || !mdb_read_columns(t.def))
         throw danada();
     if (int(t.def->num_cols) < columnas)
-        throw ErrorDatos(QStringLiteral("la tabla %1 del archivo de Access %2 tiene solo %3 de las %4 columnas que necesita.")
-                             .arg(tabla, ruta_)
-                             .arg(t.def->num_cols)
-                             .arg(columnas));
+        throw ErrorDatos(
+            QStringLiteral("la tabla %1 del archivo de Access %2 tiene solo %3 de las %4 columnas que necesita.")
+                .arg(tabla, ruta_)
+                .arg(t.def->num_cols)
+                .arg(columnas));
 
     // Texts, memos and flags are bound (libmdb turns them into UTF-8, or "1"/"0"); numbers and dates are read
     // from the row's bytes, because libmdb's text of them depends on the locale and on the year.
@@ -179,14 +180,15 @@ void LectorAccess::leer(const QString& tabla, int columnas,
         for (int i = 0; i < columnas; ++i) {
             Celda& c = celdas[i];
             c.clase = clases[i];
-            c.texto.clear();
+            // Emptied, not freed: each row's texts reuse the room of the row before.
+            c.texto.resize(0);
             const MdbColumn* col = cols[i];
             switch (clases[i]) {
             case Celda::Clase::logico:
                 c.logico = enlaces[i][0] == '1';
                 break;
             case Celda::Clase::texto:
-                c.texto = QString::fromUtf8(enlaces[i].get(), largos[i]);
+                c.texto.append(enlaces[i].get(), largos[i]);
                 break;
             default:
                 if (col->cur_value_len < tamano_crudo(col->col_type) || col->cur_value_start < 0 ||

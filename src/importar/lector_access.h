@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,7 +13,7 @@ struct Celda {
     enum class Clase { nulo, numero, fecha, texto, logico };
     Clase clase = Clase::nulo;
     double numero = 0; // numbers; dates as Access keeps them (days from 30/12/1899, the time as fraction)
-    QString texto;     // texts and memos
+    QByteArray texto;  // texts and memos, in UTF-8
     bool logico = false;
 };
 
