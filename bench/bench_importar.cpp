@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 
 namespace Bench {
 
@@ -74,10 +74,16 @@ void suelo_libmdb(const QString& ruta) {
     mdb_close(mdb);
 }
 
-double pico_hijos_mb() {
-    rusage uso{};
-    getrusage(RUSAGE_CHILDREN, &uso);
-    return uso.ru_maxrss / 1024.0;
+// The child's own peak resident memory, polled while it runs (the counters of finished children also hold what a
+// child inherited from this process before it started the command).
+double pico_proceso_mb(qint64 pid) {
+    QFile estado(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!estado.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& linea : estado.readAll().split('\n'))
+        if (linea.startsWith("VmHWM:"))
+            return linea.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
 }
 
 } // namespace
@@ -94,12 +100,14 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
         }
         const QString destino = dir.filePath(QStringLiteral("importado_%1.db").arg(n));
         const double suelo = mediana(3, [&] { suelo_libmdb(origen); });
+        double pico = 0;
         const double ms = mediana(
             3,
             [&] {
                 QProcess orden;
                 orden.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("--progreso"), origen, destino});
-                orden.waitForFinished(-1);
+                while (!orden.waitForFinished(5))
+                    pico = std::max(pico, pico_proceso_mb(orden.processId()));
                 if (orden.exitCode() != 0 || !QFile::exists(destino)) {
                     std::fprintf(stderr, "la importación ha fallado: %s\n", orden.readAllStandardError().constData());
                     std::exit(1);
@@ -107,7 +115,7 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
             },
             [&] { QFile::remove(destino); });
         linea("import", n, ms, "floor_ms", suelo);
-        std::printf("import_memory n=%d child_peak_rss_mb=%.0f source_mb=%.1f\n", n, pico_hijos_mb(),
+        std::printf("import_memory n=%d child_peak_rss_mb=%.0f source_mb=%.1f\n", n, pico,
                     QFileInfo(origen).size() / 1048576.0);
         std::fflush(stdout);
         QFile::remove(origen);

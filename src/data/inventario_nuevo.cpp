@@ -28,9 +28,10 @@ struct InventarioNuevo::Estado {
 
 namespace {
 
-[[noreturn]] void fallo(const QString& destino, const std::exception& e) {
+// The failure told with the destination's name, never the temporary one the user does not know.
+[[noreturn]] void fallo(const QString& destino, const std::exception& e, const QString& temporal = QString()) {
     if (const auto* d = dynamic_cast<const ErrorDatos*>(&e))
-        throw *d;
+        throw temporal.isEmpty() ? *d : ErrorDatos(QString(d->texto()).replace(temporal, destino));
     QString motivo = QString::fromUtf8(e.what());
     if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
         motivo = motivo_sqlite(s->getExtendedErrorCode());
@@ -50,6 +51,8 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
     const QFileInfo info(destino);
     if (info.exists())
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino));
+    if (!info.absoluteDir().exists())
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: la carpeta no existe.").arg(destino));
     // A hidden name of its own in the same folder, so the final rename stays on one disk.
     do {
         temporal_ =
@@ -57,15 +60,16 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
                                             .arg(info.fileName())
                                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     } while (QFileInfo::exists(temporal_));
-    Esquema::crear_inventario(temporal_);
     try {
-        estado_ = std::make_unique<Estado>(Conexion::abrir(temporal_, Conexion::Modo::escritura));
+        estado_ = std::make_unique<Estado>(Conexion::crear(temporal_));
         SQLite::Database& db = estado_->conexion.db();
-        // The file is not the destination until it is complete, so a crash needs no journal on disk to recover from.
+        // The file is not the destination until it is complete, so a crash needs no journal on disk to recover
+        // from, and the disk is written once, at the end.
         db.exec("PRAGMA journal_mode = MEMORY");
         db.exec("PRAGMA synchronous = OFF");
         db.exec("BEGIN");
         estado_->en_transaccion = true;
+        Esquema::crear_tablas(db);
         estado_->tipo = std::make_unique<SQLite::Statement>(db, "INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)");
         estado_->marca = std::make_unique<SQLite::Statement>(db, "INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)");
         const int resultado = sqlite3_prepare_v3(
@@ -78,7 +82,7 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
     } catch (const std::exception& e) {
         estado_.reset();
         quitar(temporal_);
-        fallo(destino_, e);
+        fallo(destino_, e, temporal_);
     }
 }
 

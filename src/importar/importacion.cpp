@@ -3,6 +3,7 @@
 #include "data/error_datos.h"
 #include "data/inventario_nuevo.h"
 #include "data/valores.h"
+#include "importar/escritura_paralela.h"
 #include "importar/lector_access.h"
 
 #include <QDate>
@@ -252,6 +253,7 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
     qint64 fila = 0;
     qint64 componentes = 0;
     InventarioNuevo::Componente c;
+    EscrituraParalela escritura(nuevo);
     lector.leer(nombres_tablas[2], columnas_elemento, [&](const std::vector<Celda>& celdas) {
         ++fila;
         QString detalle;
@@ -276,7 +278,7 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
         if (codigo && codigos.libre(*codigo)) {
             codigos.usar(*codigo);
             c.codigo = *codigo;
-            nuevo.anadir_componente(c);
+            escritura.anadir(c);
             ++componentes;
         } else {
             // Its own copies of the texts: the reader reuses its buffers for the next row.
@@ -289,6 +291,7 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
         }
         fila_leida();
     });
+    escritura.terminar();
     for (Pendiente& p : pendientes) {
         p.componente.codigo = codigos.siguiente();
         p.componente.modelo = p.textos[0];
