@@ -137,10 +137,18 @@ void InventarioNuevo::anadir_componente(const Componente& c) {
     sqlite3_bind_int64(st, 3, c.marca);
     texto(st, 4, c.modelo);
     texto(st, 5, c.num_serie);
-    char fecha[16];
-    if (c.fecha && c.fecha->year() > 0 && c.fecha->year() <= 9999) {
-        int a, m, d;
-        c.fecha->getDate(&a, &m, &d);
+    char fecha[10];
+    if (c.fecha && c.fecha->isValid()) {
+        // The civil date of a Julian day, without the calendar machinery: this runs once per component.
+        const qint64 z = c.fecha->toJulianDay() - 1721120; // days since 1 March of year 0
+        const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+        const qint64 doe = z - era * 146097;
+        const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const qint64 mp = (5 * doy + 2) / 153;
+        const int d = int(doy - (153 * mp + 2) / 5 + 1);
+        const int m = int(mp < 10 ? mp + 3 : mp - 9);
+        const int a = int(yoe + era * 400 + (m <= 2 ? 1 : 0));
         const int cifras[] = {a / 1000, a / 100 % 10, a / 10 % 10, a % 10, -1, m / 10, m % 10, -1, d / 10, d % 10};
         for (int i = 0; i < 10; ++i)
             fecha[i] = cifras[i] < 0 ? '-' : char('0' + cifras[i]);

@@ -3,8 +3,8 @@
 #include "data/error_datos.h"
 #include "data/inventario_nuevo.h"
 #include "data/valores.h"
-#include "importar/escritura_paralela.h"
 #include "importar/lector_access.h"
+#include "importar/tuberia_filas.h"
 
 #include <QDate>
 #include <QHash>
@@ -27,6 +27,12 @@ struct Detalle {
     qint64 fila;
     QString texto;
 };
+
+// The day Access counts its dates from.
+const QDate& dia_cero() {
+    static const QDate dia(1899, 12, 30);
+    return dia;
+}
 
 QString numero(double v) {
     return Valores::texto_real(v);
@@ -63,7 +69,7 @@ QByteArray texto_de(const Celda& c) {
     case Celda::Clase::logico:
         return (c.logico ? Valores::verdadero : Valores::falso).toUtf8();
     case Celda::Clase::fecha:
-        return Valores::texto_fecha(QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(c.numero)))).toUtf8();
+        return Valores::texto_fecha(dia_cero().addDays(static_cast<qint64>(std::trunc(c.numero)))).toUtf8();
     default:
         return {};
     }
@@ -161,7 +167,7 @@ std::optional<QDate> fecha_de(const Celda& c, std::vector<Detalle>& detalles, qi
     if (c.clase == Celda::Clase::fecha || c.clase == Celda::Clase::numero) {
         // Access keeps dates from year 100 to 9999; the time of day is the fraction, forward also before 1900.
         if (std::isfinite(c.numero) && c.numero >= -657434.0 && c.numero < 2958466.0)
-            return QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(c.numero)));
+            return dia_cero().addDays(static_cast<qint64>(std::trunc(c.numero)));
     } else if (c.clase == Celda::Clase::texto) {
         if (auto f = Valores::fecha_de_texto(QString::fromUtf8(c.texto).trimmed()))
             return f;
@@ -253,8 +259,8 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
     qint64 fila = 0;
     qint64 componentes = 0;
     InventarioNuevo::Componente c;
-    EscrituraParalela escritura(nuevo);
-    lector.leer(nombres_tablas[2], columnas_elemento, [&](const std::vector<Celda>& celdas) {
+    // Decided and written on the pipeline's thread, in the order read.
+    TuberiaFilas tuberia(columnas_elemento, [&](const Celda* celdas) {
         ++fila;
         QString detalle;
         c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
@@ -278,10 +284,10 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
         if (codigo && codigos.libre(*codigo)) {
             codigos.usar(*codigo);
             c.codigo = *codigo;
-            escritura.anadir(c);
+            nuevo.anadir_componente(c);
             ++componentes;
         } else {
-            // Its own copies of the texts: the reader reuses its buffers for the next row.
+            // Its own copies of the texts: the pipeline reuses its cells for later rows.
             pendientes.push_back(
                 {fila,
                  celdas[0],
@@ -289,9 +295,12 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
                  {QByteArray(modelo.constData(), modelo.size()), QByteArray(num_serie.constData(), num_serie.size()),
                   QByteArray(descripcion.constData(), descripcion.size())}});
         }
+    });
+    lector.leer(nombres_tablas[2], columnas_elemento, [&](const std::vector<Celda>& celdas) {
+        tuberia.anadir(celdas);
         fila_leida();
     });
-    escritura.terminar();
+    tuberia.terminar();
     for (Pendiente& p : pendientes) {
         p.componente.codigo = codigos.siguiente();
         p.componente.modelo = p.textos[0];

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     // The user's locale, as every program has it; numbers and dates are read from the file's bytes, not from texts
     // that depend on it.
     std::setlocale(LC_ALL, "");
+    // One thread reads while another writes, each with its own objects: SQLite's count of its memory, which every
+    // allocation would lock for, is not needed.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     bool progreso = false;
     QStringList rutas;
     for (int i = 1; i < argc; ++i) {

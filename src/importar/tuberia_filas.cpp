@@ -1,18 +1,16 @@
-#include "importar/escritura_paralela.h"
+#include "importar/tuberia_filas.h"
 
 namespace {
 
-constexpr std::size_t filas_por_lote = 2048;
+constexpr std::size_t filas_por_lote = 1024;
 constexpr std::size_t lotes_en_camino = 4;
 
 } // namespace
 
-EscrituraParalela::EscrituraParalela(InventarioNuevo& destino)
-    : destino_(destino), actual_(std::make_unique<Lote>()), hilo_([this] { escribir(); }) {
-    actual_->filas.reserve(filas_por_lote);
-}
+TuberiaFilas::TuberiaFilas(int columnas, std::function<void(const Celda*)> tratar)
+    : columnas_(columnas), tratar_(std::move(tratar)), actual_(lote_nuevo()), hilo_([this] { trabajar(); }) {}
 
-EscrituraParalela::~EscrituraParalela() {
+TuberiaFilas::~TuberiaFilas() {
     {
         std::lock_guard<std::mutex> cerrojo(mutex_);
         parar_ = true;
@@ -22,20 +20,29 @@ EscrituraParalela::~EscrituraParalela() {
         hilo_.join();
 }
 
-void EscrituraParalela::anadir(const InventarioNuevo::Componente& c) {
-    Fila f{c, {}};
-    const QByteArrayView textos[3] = {c.modelo, c.num_serie, c.descripcion};
-    for (int i = 0; i < 3; ++i) {
-        f.textos[i][0] = actual_->textos.size();
-        f.textos[i][1] = textos[i].size();
-        actual_->textos.append(textos[i]);
+std::unique_ptr<TuberiaFilas::Lote> TuberiaFilas::lote_nuevo() {
+    auto lote = std::make_unique<Lote>();
+    lote->celdas.resize(filas_por_lote * std::size_t(columnas_));
+    return lote;
+}
+
+void TuberiaFilas::anadir(const std::vector<Celda>& fila) {
+    Celda* destino = actual_->celdas.data() + actual_->filas * std::size_t(columnas_);
+    for (int i = 0; i < columnas_; ++i) {
+        const Celda& c = fila[i];
+        Celda& d = destino[i];
+        d.clase = c.clase;
+        d.numero = c.numero;
+        d.logico = c.logico;
+        // Emptied, not freed: the batch's earlier rows made the room.
+        d.texto.resize(0);
+        d.texto.append(c.texto);
     }
-    actual_->filas.push_back(f);
-    if (actual_->filas.size() >= filas_por_lote)
+    if (++actual_->filas == filas_por_lote)
         enviar();
 }
 
-void EscrituraParalela::enviar() {
+void TuberiaFilas::enviar() {
     std::unique_lock<std::mutex> cerrojo(mutex_);
     cambio_.wait(cerrojo, [this] { return llenos_.size() < lotes_en_camino || fallo_; });
     if (fallo_) {
@@ -44,18 +51,18 @@ void EscrituraParalela::enviar() {
     }
     llenos_.push_back(std::move(actual_));
     if (libres_.empty()) {
-        actual_ = std::make_unique<Lote>();
-        actual_->filas.reserve(filas_por_lote);
+        cerrojo.unlock();
+        actual_ = lote_nuevo();
     } else {
         actual_ = std::move(libres_.back());
         libres_.pop_back();
+        cerrojo.unlock();
     }
-    cerrojo.unlock();
     cambio_.notify_all();
 }
 
-void EscrituraParalela::terminar() {
-    if (!actual_->filas.empty())
+void TuberiaFilas::terminar() {
+    if (actual_->filas > 0)
         enviar();
     {
         std::lock_guard<std::mutex> cerrojo(mutex_);
@@ -67,7 +74,7 @@ void EscrituraParalela::terminar() {
         std::rethrow_exception(fallo_);
 }
 
-void EscrituraParalela::lanzar_fallo() {
+void TuberiaFilas::lanzar_fallo() {
     {
         std::lock_guard<std::mutex> cerrojo(mutex_);
         parar_ = true;
@@ -77,7 +84,7 @@ void EscrituraParalela::lanzar_fallo() {
     std::rethrow_exception(fallo_);
 }
 
-void EscrituraParalela::escribir() {
+void TuberiaFilas::trabajar() {
     for (;;) {
         std::unique_ptr<Lote> lote;
         {
@@ -90,20 +97,15 @@ void EscrituraParalela::escribir() {
         }
         cambio_.notify_all();
         try {
-            for (Fila& f : lote->filas) {
-                QByteArrayView* textos[3] = {&f.c.modelo, &f.c.num_serie, &f.c.descripcion};
-                for (int i = 0; i < 3; ++i)
-                    *textos[i] = QByteArrayView(lote->textos).sliced(f.textos[i][0], f.textos[i][1]);
-                destino_.anadir_componente(f.c);
-            }
+            for (std::size_t f = 0; f < lote->filas; ++f)
+                tratar_(lote->celdas.data() + f * std::size_t(columnas_));
         } catch (...) {
             std::lock_guard<std::mutex> cerrojo(mutex_);
             fallo_ = std::current_exception();
             cambio_.notify_all();
             return;
         }
-        lote->filas.clear();
-        lote->textos.resize(0);
+        lote->filas = 0;
         std::lock_guard<std::mutex> cerrojo(mutex_);
         libres_.push_back(std::move(lote));
     }
