@@ -313,6 +313,14 @@ private Q_SLOTS:
                  QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe.\n").arg(destino));
         QCOMPARE(Soporte::contenido(destino), antes);
         QCOMPARE(archivos(dir), (QStringList{QStringLiteral("oficina.db"), QStringLiteral("oficina.mdb")}));
+
+        // Without the name of the new file: how to use it, and nothing done.
+        QProcess uso;
+        uso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {origen});
+        uso.waitForFinished();
+        QCOMPARE(uso.exitCode(), 2);
+        QCOMPARE(uso.readAllStandardError(), QByteArray("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"));
+        QCOMPARE(archivos(dir), (QStringList{QStringLiteral("oficina.db"), QStringLiteral("oficina.mdb")}));
     }
 
     // From the menu: the Access file, the new file's name, the progress, the summary and the question.
