@@ -36,7 +36,7 @@ void TuberiaFilas::anadir(const std::vector<Celda>& fila) {
         d.logico = c.logico;
         // Emptied, not freed: the batch's earlier rows made the room.
         d.texto.resize(0);
-        d.texto.append(c.texto);
+        d.texto.append(c.texto.constData(), c.texto.size());
     }
     if (++actual_->filas == filas_por_lote)
         enviar();
