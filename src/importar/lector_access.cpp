@@ -188,6 +188,12 @@ void LectorAccess::leer(const QString& tabla, int columnas,
                 c.logico = enlaces[i][0] == '1';
                 break;
             case Celda::Clase::texto:
+                // libmdb cuts what does not fit, without a word: a text that fills the room may have lost its end.
+                if (largos[i] >= int(tamano_enlace) - 1)
+                    throw ErrorDatos(QStringLiteral("la tabla %1 del archivo de Access %2 tiene en la fila %3 un "
+                                                    "texto demasiado largo para leerlo entero.")
+                                         .arg(tabla, ruta_)
+                                         .arg(leidas + 1));
                 c.texto.append(enlaces[i].get(), largos[i]);
                 break;
             default:
