@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace Bench {
 
@@ -86,6 +87,14 @@ double pico_proceso_mb(qint64 pid) {
     return 0;
 }
 
+// CPU time in ms used so far by this process's finished children, or by its own calling thread.
+double cpu_ms(int quien) {
+    rusage uso{};
+    getrusage(quien, &uso);
+    return (uso.ru_utime.tv_sec + uso.ru_stime.tv_sec) * 1000.0 +
+           (uso.ru_utime.tv_usec + uso.ru_stime.tv_usec) / 1000.0;
+}
+
 } // namespace
 
 void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
@@ -99,7 +108,11 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
                 std::exit(1);
         }
         const QString destino = dir.filePath(QStringLiteral("importado_%1.db").arg(n));
+        // CPU time too: on a machine shared with other work, wall times follow the load, CPU times much less.
+        const double cpu_suelo_antes = cpu_ms(RUSAGE_THREAD);
         const double suelo = mediana(3, [&] { suelo_libmdb(origen); });
+        const double cpu_suelo = (cpu_ms(RUSAGE_THREAD) - cpu_suelo_antes) / 3;
+        const double cpu_antes = cpu_ms(RUSAGE_CHILDREN);
         double pico = 0;
         const double ms = mediana(
             3,
@@ -115,6 +128,8 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
             },
             [&] { QFile::remove(destino); });
         linea("import", n, ms, "floor_ms", suelo);
+        std::printf("import_cpu n=%d cpu_ms=%.1f floor_cpu_ms=%.1f\n", n, (cpu_ms(RUSAGE_CHILDREN) - cpu_antes) / 3,
+                    cpu_suelo);
         std::printf("import_memory n=%d child_peak_rss_mb=%.0f source_mb=%.1f\n", n, pico,
                     QFileInfo(origen).size() / 1048576.0);
         std::fflush(stdout);
