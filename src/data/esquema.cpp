@@ -62,6 +62,12 @@ const Tabla* tabla(QStringView nombre) {
     return nullptr;
 }
 
+void crear_tablas(SQLite::Database& db) {
+    db.exec(sql_esquema);
+    db.exec("PRAGMA application_id = " + std::to_string(application_id));
+    db.exec("PRAGMA user_version = " + std::to_string(user_version));
+}
+
 void crear_inventario(const QString& ruta) {
     if (ruta.isEmpty())
         throw ErrorDatos(QStringLiteral("no se ha indicado el nombre de la base de datos nueva."));
@@ -76,11 +82,7 @@ void crear_inventario(const QString& ruta) {
             QStringLiteral("no se puede crear la base de datos %1: no se puede crear la carpeta.").arg(ruta));
     try {
         Conexion conexion = Conexion::crear(ruta);
-        conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-            db.exec(sql_esquema);
-            db.exec("PRAGMA application_id = " + std::to_string(application_id));
-            db.exec("PRAGMA user_version = " + std::to_string(user_version));
-        });
+        conexion.ejecutar_en_transaccion(crear_tablas);
     } catch (const ErrorDatos&) {
         QFile::remove(ruta);
         throw;

@@ -4,6 +4,10 @@
 #include <QStringView>
 #include <span>
 
+namespace SQLite {
+class Database;
+}
+
 // How a column's value is held and read.
 enum class Clase { entero, real, texto, fecha, logico };
 
@@ -37,5 +41,7 @@ constexpr int user_version = 1;
 // Creates a new, empty inventory at `ruta`: the three tables and the marks above. Refuses an existing file and
 // leaves nothing behind when it fails. Throws ErrorDatos.
 void crear_inventario(const QString& ruta);
+// The three tables and the marks, written into an empty database inside the caller's transaction.
+void crear_tablas(SQLite::Database& db);
 
 } // namespace Esquema

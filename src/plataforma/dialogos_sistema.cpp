@@ -95,6 +95,25 @@ std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, co
     return dialogo.selectedFiles().constFirst();
 }
 
+std::optional<QString> elegir_archivo(QWidget* padre, const QString& titulo, const QString& filtro,
+                                      const QString& propuesto, bool guardar) {
+    if (prueba().activo) {
+        if (prueba().archivos.empty()) {
+            ++prueba().inesperados;
+            return std::nullopt;
+        }
+        const std::optional<QString> eleccion = prueba().archivos.front();
+        prueba().archivos.pop_front();
+        return eleccion;
+    }
+    const QString elegido = guardar ? QFileDialog::getSaveFileName(padre, titulo, propuesto, filtro, nullptr,
+                                                                   QFileDialog::DontConfirmOverwrite)
+                                    : QFileDialog::getOpenFileName(padre, titulo, propuesto, filtro);
+    if (elegido.isEmpty())
+        return std::nullopt;
+    return elegido;
+}
+
 bool configurar_impresora(QWidget* padre, QPrinter& impresora) {
     if (prueba().activo) {
         if (prueba().impresoras.empty()) {

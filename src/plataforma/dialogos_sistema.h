@@ -31,6 +31,11 @@ std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, c
 std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, const QStringList& filtros,
                                        QString* filtro = nullptr);
 
+// A file dialog with its own title, filter and proposed name: to open an existing file, or to name a new one (no
+// question about replacing: whoever asks decides). No value when the user cancels.
+std::optional<QString> elegir_archivo(QWidget* padre, const QString& titulo, const QString& filtro,
+                                      const QString& propuesto, bool guardar);
+
 // The printer set-up dialog on `impresora`; true when the user accepted, and then `impresora` holds the choice.
 bool configurar_impresora(QWidget* padre, QPrinter& impresora);
 

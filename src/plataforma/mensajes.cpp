@@ -45,6 +45,16 @@ void aviso(QWidget* padre, const QString& texto) {
     caja_aviso(padre, texto)->exec();
 }
 
+void aviso_detallado(QWidget* padre, const QString& texto, const QString& detalles) {
+    if (prueba().activo) {
+        prueba().mostrados.append({Programa::titulo, texto + u'\n' + detalles, false});
+        return;
+    }
+    auto caja = caja_aviso(padre, texto);
+    caja->setDetailedText(detalles);
+    caja->exec();
+}
+
 bool pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
     if (prueba().activo) {
         prueba().mostrados.append({titulo, texto, true});

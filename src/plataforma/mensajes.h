@@ -14,6 +14,9 @@ namespace Mensajes {
 
 // OK only, no icon, the program's title.
 void aviso(QWidget* padre, const QString& texto);
+// OK only, like `aviso`, with a list the user can open and copy (the details); tests record the text, a line feed
+// and the details.
+void aviso_detallado(QWidget* padre, const QString& texto, const QString& detalles);
 // Yes and No, no icon, Yes the default; true when the answer is Yes.
 bool pregunta(QWidget* padre, const QString& titulo, const QString& texto);
 

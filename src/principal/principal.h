@@ -110,6 +110,8 @@ private:
     // Watches the keys typed in this window for a scanner's code; true when the key was taken.
     void vigilar_lector();
     bool tecla_lector(QWidget* foco, QKeyEvent* tecla);
+    // "&Importar de Access...": a new inventory from an Access file, used at once when the user wants.
+    void importar_access();
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -2,14 +2,19 @@
 #include "principal/principal.h"
 
 #include "copia/copia.h"
-#include "modulo/module1.h"
 #include "exportar/exportar.h"
 #include "garantias/garantias.h"
+#include "importacion/importar_access.h"
+#include "modulo/module1.h"
+#include "plataforma/aspecto.h"
 #include "resumen/resumen.h"
 
+#include <QLabel>
 #include <QMenu>
 
 void Principal::crear_menu_herramientas(QMenu* menu) {
+    accion_menu(menu, "menuImportarAccess", QStringLiteral("&Importar de Access..."), &Principal::importar_access);
+    menu->addSeparator();
     accion_menu(menu, "menuBuscarTexto", QStringLiteral("Buscar &texto..."), &Principal::buscar_texto);
     connect(accion_menu(menu, "menuGarantias", QStringLiteral("&Garantías"), nullptr), &QAction::triggered, this,
             [this] {
@@ -35,4 +40,19 @@ void Principal::crear_menu_herramientas(QMenu* menu) {
 void Principal::copia_seguridad() {
     Copia copia(this);
     copia.hacer(Module1::base_datos);
+}
+
+// Using the imported inventory is what accepting the settings dialog does: the path is shown, remembered and bound.
+void Principal::importar_access() {
+    std::optional<QString> nuevo;
+    {
+        ImportarAccess ventana(this);
+        nuevo = ventana.ejecutar();
+    }
+    if (!nuevo)
+        return;
+    Module1::base_datos = *nuevo;
+    Aspecto::mostrar_dato(Label2, Module1::base_datos);
+    guarda_base_datos();
+    configurar_datas_dbcombo();
 }

@@ -1,0 +1,203 @@
+#include "data/inventario_nuevo.h"
+
+#include "data/conexion.h"
+#include "data/error_datos.h"
+#include "data/esquema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+#include <cerrno>
+#include <cstdio>
+#include <sqlite3.h>
+#include <unistd.h>
+
+struct InventarioNuevo::Estado {
+    explicit Estado(Conexion c) : conexion(std::move(c)) {}
+    ~Estado() { sqlite3_finalize(elemento); }
+    Conexion conexion;
+    std::unique_ptr<SQLite::Statement> tipo;
+    std::unique_ptr<SQLite::Statement> marca;
+    // The C API's own statement: the components are many, and bound without copies.
+    sqlite3_stmt* elemento = nullptr;
+    bool en_transaccion = false;
+};
+
+namespace {
+
+// The failure told with the destination's name, never the temporary one the user does not know.
+[[noreturn]] void fallo(const QString& destino, const std::exception& e, const QString& temporal = QString()) {
+    if (const auto* d = dynamic_cast<const ErrorDatos*>(&e))
+        throw temporal.isEmpty() ? *d : ErrorDatos(QString(d->texto()).replace(temporal, destino));
+    QString motivo = QString::fromUtf8(e.what());
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        motivo = motivo_sqlite(s->getExtendedErrorCode());
+    throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino, motivo));
+}
+
+void quitar(const QString& ruta) {
+    QFile::remove(ruta);
+    QFile::remove(ruta + QStringLiteral("-journal"));
+}
+
+} // namespace
+
+InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
+    if (destino.isEmpty())
+        throw ErrorDatos(QStringLiteral("no se ha indicado el nombre de la base de datos nueva."));
+    const QFileInfo info(destino);
+    if (info.exists())
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino));
+    if (!info.absoluteDir().exists())
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: la carpeta no existe.").arg(destino));
+    // A hidden name of its own in the same folder, so the final rename stays on one disk.
+    do {
+        temporal_ =
+            info.absoluteDir().filePath(QStringLiteral(".%1.%2.importando")
+                                            .arg(info.fileName())
+                                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    } while (QFileInfo::exists(temporal_));
+    try {
+        estado_ = std::make_unique<Estado>(Conexion::crear(temporal_));
+        SQLite::Database& db = estado_->conexion.db();
+        // The file is not the destination until it is complete, so a crash needs no journal on disk to recover
+        // from, and the disk is written once, at the end.
+        db.exec("PRAGMA journal_mode = MEMORY");
+        db.exec("PRAGMA synchronous = OFF");
+        db.exec("BEGIN");
+        estado_->en_transaccion = true;
+        Esquema::crear_tablas(db);
+        estado_->tipo = std::make_unique<SQLite::Statement>(db, "INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)");
+        estado_->marca = std::make_unique<SQLite::Statement>(db, "INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)");
+        const int resultado = sqlite3_prepare_v3(
+            db.getHandle(),
+            "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            -1, SQLITE_PREPARE_PERSISTENT, &estado_->elemento, nullptr);
+        if (resultado != SQLITE_OK)
+            throw SQLite::Exception(db.getHandle(), resultado);
+    } catch (const std::exception& e) {
+        estado_.reset();
+        quitar(temporal_);
+        fallo(destino_, e, temporal_);
+    }
+}
+
+InventarioNuevo::~InventarioNuevo() {
+    if (!estado_)
+        return;
+    estado_.reset();
+    quitar(temporal_);
+}
+
+namespace {
+
+void insertar_nombre(SQLite::Statement& st, qint64 codigo, const QString& nombre) {
+    st.bind(1, static_cast<int64_t>(codigo));
+    st.bind(2, nombre.toStdString());
+    st.exec();
+    st.reset();
+}
+
+} // namespace
+
+void InventarioNuevo::anadir_tipo(qint64 codigo, const QString& nombre) {
+    try {
+        insertar_nombre(*estado_->tipo, codigo, nombre);
+    } catch (const std::exception& e) {
+        fallo(destino_, e);
+    }
+}
+
+void InventarioNuevo::anadir_marca(qint64 codigo, const QString& nombre) {
+    try {
+        insertar_nombre(*estado_->marca, codigo, nombre);
+    } catch (const std::exception& e) {
+        fallo(destino_, e);
+    }
+}
+
+namespace {
+
+void texto(sqlite3_stmt* st, int indice, QByteArrayView v) {
+    // An empty text is bound as a text, not as no value.
+    sqlite3_bind_text(st, indice, v.isEmpty() ? "" : v.data(), int(v.size()), SQLITE_STATIC);
+}
+
+} // namespace
+
+// The import's hot path: every component goes through here, bound without copies.
+void InventarioNuevo::anadir_componente(const Componente& c) {
+    sqlite3_stmt* st = estado_->elemento;
+    sqlite3_bind_int64(st, 1, c.codigo);
+    sqlite3_bind_int64(st, 2, c.tipo);
+    sqlite3_bind_int64(st, 3, c.marca);
+    texto(st, 4, c.modelo);
+    texto(st, 5, c.num_serie);
+    char fecha[10];
+    if (c.fecha && c.fecha->isValid()) {
+        // The civil date of a Julian day, without the calendar machinery: this runs once per component.
+        const qint64 z = c.fecha->toJulianDay() - 1721120; // days since 1 March of year 0
+        const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+        const qint64 doe = z - era * 146097;
+        const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const qint64 mp = (5 * doy + 2) / 153;
+        const int d = int(doy - (153 * mp + 2) / 5 + 1);
+        const int m = int(mp < 10 ? mp + 3 : mp - 9);
+        const int a = int(yoe + era * 400 + (m <= 2 ? 1 : 0));
+        const int cifras[] = {a / 1000, a / 100 % 10, a / 10 % 10, a % 10, -1, m / 10, m % 10, -1, d / 10, d % 10};
+        for (int i = 0; i < 10; ++i)
+            fecha[i] = cifras[i] < 0 ? '-' : char('0' + cifras[i]);
+        sqlite3_bind_text(st, 6, fecha, 10, SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_null(st, 6);
+    }
+    sqlite3_bind_double(st, 7, c.garantia);
+    texto(st, 8, c.descripcion);
+    sqlite3_bind_int(st, 9, c.renting ? 1 : 0);
+    const int resultado = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (resultado != SQLITE_DONE)
+        fallo(destino_, SQLite::Exception(estado_->conexion.db().getHandle(), resultado));
+}
+
+void InventarioNuevo::terminar() {
+    try {
+        estado_->tipo.reset();
+        estado_->marca.reset();
+        sqlite3_finalize(estado_->elemento);
+        estado_->elemento = nullptr;
+        estado_->conexion.db().exec("COMMIT");
+        estado_->en_transaccion = false;
+    } catch (const std::exception& e) {
+        estado_.reset();
+        quitar(temporal_);
+        fallo(destino_, e);
+    }
+    estado_.reset();
+    // Written to the disk once, now that it is whole, before it takes the destination's name.
+    if (QFile archivo(temporal_); archivo.open(QIODevice::ReadWrite))
+        ::fsync(archivo.handle());
+    // A hard link gives the file its name only when that name is free; then the temporary name goes.
+    const QByteArray desde = QFile::encodeName(temporal_);
+    const QByteArray hasta = QFile::encodeName(destino_);
+    if (::link(desde.constData(), hasta.constData()) == 0) {
+        ::unlink(desde.constData());
+        return;
+    }
+    const int error = errno;
+    if (error == EEXIST) {
+        quitar(temporal_);
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino_));
+    }
+    // Folders that do not take hard links: a rename after a last check.
+    if (!QFileInfo::exists(destino_) && std::rename(desde.constData(), hasta.constData()) == 0)
+        return;
+    quitar(temporal_);
+    throw ErrorDatos(
+        QStringLiteral("no se puede crear la base de datos %1: no se puede dar nombre al archivo.").arg(destino_));
+}

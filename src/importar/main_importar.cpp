@@ -1,0 +1,116 @@
+// talvirenca-importar ORIGEN.mdb DESTINO.db: imports an Access file into a new inventory file and prints the
+// summary; exits with 0 when the import succeeded. The program's window runs it as a child process with the option
+// --progreso, so a file that makes the Access reader crash can never take the window down.
+#include "data/error_datos.h"
+#include "importar/importacion.h"
+
+#include <QFile>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+// The temporary file, removed when the process is stopped from outside (Ctrl+C, the window's cancel).
+char temporal_c[4096] = {};
+
+extern "C" void al_parar(int senal) {
+    if (temporal_c[0])
+        ::unlink(temporal_c);
+    std::signal(senal, SIG_DFL);
+    std::raise(senal);
+}
+
+void escribir(FILE* f, const QString& texto) {
+    const QByteArray bytes = texto.toUtf8();
+    std::fwrite(bytes.constData(), 1, bytes.size(), f);
+    std::fputc('\n', f);
+    std::fflush(f);
+}
+
+// libmdb writes its own diagnostics on stderr; they mean nothing to the user, who gets the program's message.
+class SinDiagnosticos {
+public:
+    SinDiagnosticos() : guardado_(::dup(2)) {
+        const int nulo = ::open("/dev/null", O_WRONLY);
+        if (nulo >= 0) {
+            ::dup2(nulo, 2);
+            ::close(nulo);
+        }
+    }
+    ~SinDiagnosticos() {
+        if (guardado_ >= 0) {
+            ::dup2(guardado_, 2);
+            ::close(guardado_);
+        }
+    }
+
+private:
+    int guardado_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The user's locale, as every program has it; numbers and dates are read from the file's bytes, not from texts
+    // that depend on it.
+    std::setlocale(LC_ALL, "");
+    // One thread reads while another writes, each with its own objects: SQLite's count of its memory, which every
+    // allocation would lock for, is not needed.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    bool progreso = false;
+    QStringList rutas;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--progreso") == 0)
+            progreso = true;
+        else
+            rutas << QFile::decodeName(argv[i]);
+    }
+    if (rutas.size() != 2) {
+        escribir(stderr, QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db"));
+        return 2;
+    }
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        std::signal(s, al_parar);
+
+    Importacion::Avisos avisos;
+    avisos.temporal = [&](const QString& ruta) {
+        const QByteArray b = QFile::encodeName(ruta);
+        std::strncpy(temporal_c, b.constData(), sizeof(temporal_c) - 1);
+        if (progreso)
+            escribir(stdout, Importacion::Protocolo::linea_temporal(ruta));
+    };
+    if (progreso)
+        avisos.progreso = [](qint64 hechas, qint64 total) {
+            escribir(stdout, Importacion::Protocolo::linea_progreso(hechas, total));
+        };
+    Importacion::Resumen resumen;
+    QString error;
+    {
+        SinDiagnosticos silencio;
+        try {
+            resumen = Importacion::importar(rutas[0], rutas[1], avisos);
+        } catch (const ErrorDatos& e) {
+            error = e.texto();
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+        }
+    }
+    temporal_c[0] = '\0';
+    if (!error.isEmpty()) {
+        if (progreso)
+            escribir(stdout, Importacion::Protocolo::linea_error(QStringLiteral("ERROR: ") + error));
+        escribir(stderr, QStringLiteral("ERROR: ") + error);
+        return 1;
+    }
+    if (progreso)
+        for (const QString& linea : Importacion::Protocolo::lineas_resumen(resumen))
+            escribir(stdout, linea);
+    else
+        escribir(stdout, Importacion::texto_resumen(resumen));
+    return 0;
+}

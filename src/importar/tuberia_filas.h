@@ -1,0 +1,53 @@
+#pragma once
+
+#include "importar/lector_access.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Rows read by libmdb on the caller's thread are handled (decided and written to the new file) on a thread of its
+// own: reading and writing take about the same time, and the machine has a core for each. Rows travel in order, in
+// batches that own their cells and are reused, so the texts find their room already made. libmdb is only used from
+// the caller's thread; whatever `tratar` touches, only from the other until `terminar` returns.
+class TuberiaFilas {
+public:
+    TuberiaFilas(int columnas, std::function<void(const Celda* fila)> tratar);
+    TuberiaFilas(const TuberiaFilas&) = delete;
+    TuberiaFilas& operator=(const TuberiaFilas&) = delete;
+    // Without `terminar`, the rows not yet handled are dropped.
+    ~TuberiaFilas();
+
+    // Copies the row for the other thread. Throws what `tratar` threw, if it did.
+    void anadir(const std::vector<Celda>& fila);
+    // Waits until every row is handled. Throws what `tratar` threw, if it did.
+    void terminar();
+
+private:
+    struct Lote {
+        std::vector<Celda> celdas;
+        std::size_t filas = 0;
+    };
+
+    std::unique_ptr<Lote> lote_nuevo();
+    void enviar();
+    void trabajar();
+    [[noreturn]] void lanzar_fallo();
+
+    const int columnas_;
+    std::function<void(const Celda*)> tratar_;
+    std::unique_ptr<Lote> actual_;
+    std::mutex mutex_;
+    std::condition_variable cambio_;
+    std::deque<std::unique_ptr<Lote>> llenos_;
+    std::vector<std::unique_ptr<Lote>> libres_;
+    std::exception_ptr fallo_;
+    bool fin_ = false;
+    bool parar_ = false;
+    std::thread hilo_;
+};
