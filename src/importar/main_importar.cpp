@@ -4,6 +4,8 @@
 #include "data/error_datos.h"
 #include "importar/importacion.h"
 
+#include "modulo/module1.h"
+
 #include <QFile>
 #include <clocale>
 #include <csignal>
@@ -55,6 +57,17 @@ private:
 
 } // namespace
 
+namespace {
+const char* const uso_completo =
+    "Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"
+    "Crea el inventario DESTINO.db con las tablas Elemento, Tipo y Marca del archivo de Access ORIGEN.mdb.\n"
+    "Nunca sobrescribe un archivo ni escribe en el de Access. Termina con 0 si ha importado, 1 si no ha podido\n"
+    "y 2 si los argumentos no son válidos.\n"
+    "\n"
+    "  --version  escribe la versión y termina\n"
+    "  --help     escribe esta ayuda y termina\n";
+} // namespace
+
 int main(int argc, char** argv) {
     // The user's locale, as every program has it; numbers and dates are read from the file's bytes, not from texts
     // that depend on it.
@@ -65,6 +78,14 @@ int main(int argc, char** argv) {
     bool progreso = false;
     QStringList rutas;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("talvirenca-importar %s\n", qPrintable(Programa::version));
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(uso_completo, stdout);
+            return 0;
+        }
         if (std::strcmp(argv[i], "--progreso") == 0)
             progreso = true;
         else

@@ -21,7 +21,7 @@ lintian --tag-display-limit 0 "$deb" >"$tmp/lintian.txt" 2>&1 || true
 if grep -q '^E:' "$tmp/lintian.txt"; then cat "$tmp/lintian.txt" >&2; fallo "lintian encuentra errores"; fi
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/contenido.txt"
-for f in ./usr/bin/talvirenca \
+for f in ./usr/bin/talvirenca ./usr/bin/talvirenca-importar ./usr/share/man/man1/talvirenca-importar.1.gz \
          ./usr/share/applications/org.talvirenca.Talvirenca.desktop \
          ./usr/share/metainfo/org.talvirenca.Talvirenca.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/talvirenca.svg \
@@ -41,6 +41,12 @@ file "$tmp/raiz/usr/share/icons/hicolor/256x256/apps/talvirenca.png" | grep -q '
 version=$(QT_QPA_PLATFORM=offscreen "$tmp/raiz/usr/bin/talvirenca" --version)
 [ "$version" = "talvirenca 1.1" ] || fallo "--version escribe «$version»"
 QT_QPA_PLATFORM=offscreen "$tmp/raiz/usr/bin/talvirenca" --help | head -1 | grep -q '^Uso: talvirenca' || fallo "--help"
-zcat "$tmp/raiz/usr/share/man/man1/talvirenca.1.gz" | LC_ALL=C.UTF-8 MANROFFSEQ='' man --warnings -l - >/dev/null 2>"$tmp/man.txt" || true
-if [ -s "$tmp/man.txt" ]; then cat "$tmp/man.txt" >&2; fallo "la página de manual tiene errores"; fi
+version=$("$tmp/raiz/usr/bin/talvirenca-importar" --version)
+[ "$version" = "talvirenca-importar 1.1" ] || fallo "talvirenca-importar --version escribe «$version»"
+for pagina in talvirenca talvirenca-importar; do
+    zcat "$tmp/raiz/usr/share/man/man1/$pagina.1.gz" | LC_ALL=C.UTF-8 man --warnings -l - >/dev/null 2>"$tmp/man.txt" || true
+    if [ -s "$tmp/man.txt" ]; then cat "$tmp/man.txt" >&2; fallo "la página de manual $pagina tiene errores"; fi
+done
+# Every warning of lintian is fixed, or overridden with its reason in the package.
+if grep -q '^W:' "$tmp/lintian.txt"; then cat "$tmp/lintian.txt" >&2; fallo "lintian avisa"; fi
 echo "paquete correcto: $(wc -l <"$tmp/contenido.txt") entradas"
