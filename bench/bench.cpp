@@ -29,7 +29,6 @@
 
 namespace Bench {
 
-
 void ejecutar(sqlite3* db, const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
@@ -106,7 +105,6 @@ double mediana(int veces, const std::function<void()>& medida, const std::functi
 volatile qint64 sumidero = 0;
 
 namespace {
-
 
 QDate dia_iso(const unsigned char* s) {
     return QDate((s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0'),
@@ -235,6 +233,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Aspecto::iniciar_aplicacion(app);
     Mensajes::activar_modo_prueba();
+    if (const char* sesion = std::getenv("TALVIRENCA_BENCH_SESION"))
+        return sesion_rendimiento(std::atoi(sesion));
     QTemporaryDir dir;
     // TALVIRENCA_BENCH_N="100000" measures one size only.
     std::vector<int> tamanos = {1000, 10000, 100000, 1000000};

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Lines of text packed in blocks of a fixed size: a large list grows a block at a time, never by copying all it
@@ -52,6 +53,11 @@ public:
     void vaciar();
     void anadir(Lote&& lote);
     void quitar_fila(int fila);
+    // Removes the lines `quitar` (ascending, numbered as before), then inserts the lines `poner` (ascending, each
+    // numbered as it will stand), and tells the view the list changed as a whole, as a refill does.
+    void cambiar_lineas(const std::vector<int>& quitar, const std::vector<std::pair<int, Linea>>& poner);
+    // Changes with every change of the lines or columns.
+    quint64 version() const { return version_; }
 
     int filas() const { return static_cast<int>(lineas_.size()); }
     QString texto(int fila, int columna) const;
@@ -65,4 +71,5 @@ private:
     QStringList cabeceras_;
     TextosEnBloques textos_;
     std::vector<quint64> lineas_;
+    quint64 version_ = 0;
 };
