@@ -169,8 +169,11 @@ int sesion_rendimiento(int n) {
         if (lista->model()->rowCount() != filas)
             std::fprintf(stderr, "delete_listed: %d lines, then %d\n", filas + 1, lista->model()->rowCount());
     }
-    if (!Mensajes::mostrados().isEmpty() || Mensajes::respuestas_sin_usar() != 0)
-        std::fprintf(stderr, "unexpected messages during the session\n");
+    for (const Mensajes::Mostrado& m : Mensajes::mostrados())
+        if (!m.sino)
+            std::fprintf(stderr, "unexpected message during the session: %s\n", qPrintable(m.texto));
+    if (Mensajes::respuestas_sin_usar() != 0)
+        std::fprintf(stderr, "answers left unused during the session\n");
     linea("card_open_add", n, mediana_de(abrir), "floor_ms", suelo);
     linea("card_cancel", n, mediana_de(cancelar), "floor_ms", suelo);
     linea("add_listed", n, mediana_de(anadir), "floor_ms", suelo);
