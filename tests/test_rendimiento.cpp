@@ -249,6 +249,42 @@ private Q_SLOTS:
         }
     }
 
+    void lineas_juntas_data() {
+        QTest::addColumn<QStringList>("filas");
+        QTest::addRow("corrientes") << inventario.mid(2);
+        QTest::addRow("raras") << QStringList{
+            "INSERT INTO Elemento VALUES (-4, 9, NULL, 'sin tipo', 'x', '0999-12-31', 1e20, 'año', 5)",
+            "INSERT INTO Elemento VALUES ('12a', 1, 2, X'41FF42', 'A' || char(0) || 'B', '2024-02-30', -0.5, NULL, 1)",
+            "INSERT INTO Elemento VALUES (NULL, '2', 5, char(65279) || 'bom', '日本', '10000-01-01', 'doce', '', 'x')",
+            "INSERT INTO Elemento VALUES (8, 3, 2, '', '', '2024-12-31 10:00', 0.1, 'a	b', 0)",
+            "INSERT INTO Elemento VALUES (8, 1, 1, 'dos veces', '', '1000-01-01', 36, 'ñ', 1)",
+            "INSERT INTO Tipo VALUES (9, 'Nombre' || char(0) || 'con cero')",
+            "INSERT INTO Tipo VALUES (1, 'Repetido')"};
+    }
+
+    // Every line the list shows is, text for text, the line a lookup per row gives.
+    void lineas_juntas() {
+        QFETCH(QStringList, filas);
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base_sin_claves(dir, "i.db", inventario.mid(0, 2) + filas);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        for (const QString tipo : {"Todos", "Monitor", "Teclado"}) {
+            Soporte::buscar(*p, tipo);
+            const QStringList mostradas = Soporte::lineas(*p);
+            QStringList esperadas;
+            for (int fila = 0; fila < p->Data1.numero_filas(); ++fila) {
+                if (tipo != "Todos" && p->Data1.entero(fila, 1) != (tipo == "Monitor" ? 1 : 3))
+                    continue;
+                QStringList textos;
+                for (QString texto : p->linea_componente(fila))
+                    textos << texto.replace(QChar(0), u' ');
+                esperadas << textos.join(u'|');
+            }
+            QCOMPARE(mostradas, esperadas);
+            QVERIFY(p->Data1.al_final());
+        }
+    }
+
     // Printing counts its pages in the progress dialog; a cancel at the second page leaves no document at all.
     void impresion_cuenta_paginas_y_se_cancela() {
         QTemporaryDir dir;

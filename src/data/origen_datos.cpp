@@ -5,8 +5,10 @@
 #include "data/valores.h"
 
 #include <QFileInfo>
+#include <QUtf8StringView>
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -520,6 +522,48 @@ std::optional<qint64> OrigenDatos::entero(int fila, int ordinal) const {
     if (tabla_->columnas[ordinal].clase == Clase::texto)
         return Valores::entero_de_texto(texto(fila, ordinal));
     return c.entero;
+}
+
+void OrigenDatos::anadir_utf8(int fila, int ordinal, std::string& destino) const {
+    quint32 n;
+    const Filas& f = vista_.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
+        return;
+    const Celda& c = f.celda(n, ordinal);
+    switch (tabla_->columnas[ordinal].clase) {
+    case Clase::entero: {
+        char cifras[24];
+        const auto fin = std::to_chars(cifras, cifras + sizeof cifras, c.entero).ptr;
+        destino.append(cifras, fin);
+        return;
+    }
+    case Clase::texto: {
+        // Valid UTF-8 is what the text's UTF-16 form turns back into; anything else goes the long way.
+        const QUtf8StringView bytes(f.textos.data() + c.texto.inicio, c.texto.longitud);
+        if (bytes.isValidUtf8()) {
+            destino.append(bytes.data(), size_t(bytes.size()));
+            return;
+        }
+        break;
+    }
+    case Clase::fecha: {
+        int a = 0, m = 0, d = 0;
+        QDate::fromJulianDay(c.entero).getDate(&a, &m, &d);
+        if (a < 1000 || a > 9999)
+            break;
+        const char texto[10] = {char('0' + d / 10),   char('0' + d % 10),       '/',
+                                char('0' + m / 10),   char('0' + m % 10),       '/',
+                                char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10),
+                                char('0' + a % 10)};
+        destino.append(texto, sizeof texto);
+        return;
+    }
+    case Clase::real:
+    case Clase::logico:
+        break;
+    }
+    const QByteArray utf8 = texto(fila, ordinal).toUtf8();
+    destino.append(utf8.constData(), size_t(utf8.size()));
 }
 
 QVariant OrigenDatos::leer(int ordinal) const {

@@ -76,6 +76,8 @@ public:
     QVariant valor(int fila, int ordinal) const;
     QString texto(int fila, int ordinal) const;
     std::optional<qint64> entero(int fila, int ordinal) const;
+    // Appends texto(fila, ordinal) in UTF-8 to `destino`, from the snapshot's own bytes where it can.
+    void anadir_utf8(int fila, int ordinal, std::string& destino) const;
     // The first row, in table order, whose code (column 0) equals `codigo`; answered from an index built once per
     // snapshot.
     std::optional<int> primera_fila_con_codigo(qint64 codigo) const;

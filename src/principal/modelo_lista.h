@@ -36,6 +36,8 @@ public:
     class Lote {
     public:
         void anadir(const Linea& linea);
+        // A line already put together: its nine texts in UTF-8, each followed by a zero byte and holding none.
+        void anadir_junta(std::string_view linea) { lineas_.push_back(textos_.guardar(linea)); }
         int filas() const { return static_cast<int>(lineas_.size()); }
 
     private:

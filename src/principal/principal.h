@@ -52,6 +52,9 @@ public:
     void actualizar_lista();
     void buscar_tipo(const QString& componente);
     qint64 comprobar_codigo_componente(const QString& componente);
+    // The line of the list for Data1's row `fila`: its texts, with the names of its type and brand in this window's
+    // Tipo and Marca rows (left there, as a lookup leaves them).
+    std::array<QString, 9> linea_componente(int fila);
 
     // Deletion.
     void borrar();
@@ -107,8 +110,6 @@ private:
     void acerca_de();
     // The list's nine columns, the first time the list is filled.
     void crear_columnas_lista();
-    // The line of the list for Data1's row `fila`: its texts, with the names of its type and brand.
-    std::array<QString, 9> linea_componente(int fila);
     // The list line of Data1's row `fila` when the list shows the components of `tipo` (every one for "Todos");
     // `tipo_de` gives a row's type.
     template <class F> static int linea_de_fila(int fila, bool todos_los_tipos, qint64 tipo, F&& tipo_de) {

@@ -12,6 +12,10 @@
 
 #include <QHeaderView>
 #include <QTreeView>
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -136,13 +140,81 @@ void Principal::buscar_tipo(const QString& componente) {
     const qint64 tipo = comprobar_codigo_componente(componente);
     crear_columnas_lista();
     const bool todos_los_tipos = componente == todos;
+    // Each line is put together in UTF-8 straight from the snapshot, the texts linea_componente gives; the name of
+    // each code is looked up once, and the sources end where a walk with a lookup per line leaves them.
+    struct Nombre {
+        std::string texto;
+        int fila;
+    };
+    std::unordered_map<qint64, Nombre> tipos, marcas;
+    std::unordered_map<quint64, std::string> reales;
+    std::optional<int> ultima_tipo, ultima_marca;
+    std::string linea;
+    const auto cerrar_texto = [&](size_t inicio) {
+        if (std::memchr(linea.data() + inicio, '\0', linea.size() - inicio))
+            std::replace(linea.begin() + static_cast<std::ptrdiff_t>(inicio), linea.end(), '\0', ' ');
+        linea += '\0';
+    };
+    const auto nombre = [&](OrigenDatos& origen, std::unordered_map<qint64, Nombre>& vistos,
+                            std::optional<qint64> codigo, std::optional<int>& ultima) {
+        const size_t inicio = linea.size();
+        if (codigo) {
+            auto it = vistos.find(*codigo);
+            if (it == vistos.end()) {
+                const std::optional<int> fila = origen.primera_fila_con_codigo(*codigo);
+                Nombre n{{}, fila.value_or(origen.numero_filas())};
+                if (fila)
+                    origen.anadir_utf8(*fila, 1, n.texto);
+                it = vistos.emplace(*codigo, std::move(n)).first;
+            }
+            linea += it->second.texto;
+            ultima = it->second.fila;
+        }
+        cerrar_texto(inicio);
+    };
+    const auto columna = [&](int fila, int ordinal) {
+        const size_t inicio = linea.size();
+        Data1.anadir_utf8(fila, ordinal, linea);
+        cerrar_texto(inicio);
+    };
     ModeloLista::Lote lote;
-    Recorridos::completo(Data1, [&] {
-        const std::optional<qint64> tipo_fila = Data1.leer_entero(1);
+    Data1.mover_primero();
+    for (int fila = 0; fila < Data1.numero_filas(); ++fila) {
+        const std::optional<qint64> tipo_fila = Data1.entero(fila, 1);
         if (!todos_los_tipos && tipo_fila != tipo)
-            return;
-        lote.anadir(linea_componente(Data1.fila_actual()));
-    });
+            continue;
+        linea.clear();
+        columna(fila, 0);
+        nombre(Data2, tipos, tipo_fila, ultima_tipo);
+        nombre(Data3, marcas, Data1.entero(fila, 2), ultima_marca);
+        for (int ordinal : {3, 4, 5})
+            columna(fila, ordinal);
+        const QVariant garantia = Data1.valor(fila, 6);
+        if (garantia.typeId() == QMetaType::Double) {
+            const double d = garantia.toDouble();
+            quint64 bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            auto it = reales.find(bits);
+            if (it == reales.end())
+                it = reales.emplace(bits, Data1.texto(fila, 6).toUtf8().toStdString()).first;
+            const size_t inicio = linea.size();
+            linea += it->second;
+            cerrar_texto(inicio);
+        } else {
+            columna(fila, 6);
+        }
+        columna(fila, 7);
+        // The renting flag is stored as 0 or 1: "Si" exactly when Valores::si_no says so.
+        const std::optional<qint64> renting = Data1.entero(fila, 8);
+        linea += renting && *renting != 0 ? "Si" : "No";
+        linea += '\0';
+        lote.anadir_junta(linea);
+    }
+    Data1.situar(Data1.numero_filas());
+    if (ultima_tipo)
+        Data2.situar(*ultima_tipo);
+    if (ultima_marca)
+        Data3.situar(*ultima_marca);
     modelo_->anadir(std::move(lote));
     lista_hecha_ =
         ListaHecha{componente, tipo, Data1.identidad(), Data2.identidad(), Data3.identidad(), modelo_->version()};
