@@ -3,6 +3,7 @@
 // from the snapshot, and printing that counts its pages and can be cancelled.
 #include "data/origen_datos.h"
 #include "data/recorridos.h"
+#include "ficha/ficha.h"
 #include "plataforma/dbcombo.h"
 #include "plataforma/impresora_lineas.h"
 #include "principal/principal.h"
@@ -120,6 +121,10 @@ private Q_SLOTS:
 
         escribir(*escritor, cual);
         QCOMPARE(contenido(*lector), antes);
+        // The greatest code read from the writer's snapshot, its own row included, is the walk's.
+        qint64 andando = 0;
+        Recorridos::completo(*escritor, [&] { andando = std::max(andando, escritor->leer_entero(0).value_or(0)); });
+        QCOMPARE(Recorridos::codigo_mayor(*escritor), andando);
         const QStringList propio = contenido(*escritor);
         QCOMPARE(propio.size(), antes.size() + (cual == "anadir" ? 1 : cual == "borrar" ? -1 : 0));
         if (cual == "anadir")
@@ -213,6 +218,8 @@ private Q_SLOTS:
             bool abierta = false;
             Soporte::cuando_abra_modal([&](QWidget* ficha) {
                 abierta = true;
+                // The card took the main window's snapshot instead of reading the table again.
+                QCOMPARE(static_cast<Ficha*>(ficha)->Data1.identidad(), p->Data1.identidad());
                 if (fuera)
                     Soporte::ejecutar(ruta, {"UPDATE Elemento SET Modelo = 'De fuera' WHERE Codigo = 3"});
                 if (accion == "cancelar") {
