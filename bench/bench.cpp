@@ -235,6 +235,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Aspecto::iniciar_aplicacion(app);
     Mensajes::activar_modo_prueba();
+    if (const char* sesion = std::getenv("TALVIRENCA_BENCH_SESION"))
+        return sesion_rendimiento(std::atoi(sesion));
     QTemporaryDir dir;
     // TALVIRENCA_BENCH_N="100000" measures one size only.
     std::vector<int> tamanos = {1000, 10000, 100000, 1000000};

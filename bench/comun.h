@@ -34,4 +34,7 @@ void linea(const char* medida, int n, double ms, const char* nombre_suelo, doubl
 using Medida = std::function<void(const QTemporaryDir& dir, const std::vector<int>& tamanos)>;
 std::vector<Medida> medidas_herramientas();
 
+// A whole session at size `n`, run by the benchmark in a process of its own (TALVIRENCA_BENCH_SESION=n).
+int sesion_rendimiento(int n);
+
 } // namespace Bench

@@ -6,10 +6,11 @@ namespace Bench {
 void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+void medir_rendimiento(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
 std::vector<Medida> medidas_herramientas() {
-    return {medir_importar, medir_busqueda, medir_etiquetas, medir_garantias()};
+    return {medir_rendimiento, medir_importar, medir_busqueda, medir_etiquetas, medir_garantias()};
 }
 
 } // namespace Bench

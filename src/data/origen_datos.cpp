@@ -5,12 +5,15 @@
 #include "data/valores.h"
 
 #include <QFileInfo>
+#include <QUtf8StringView>
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <sqlite3.h>
+#include <unordered_set>
 
 namespace {
 
@@ -145,7 +148,12 @@ QString texto_fecha_rapido(qint64 dia) {
 } // namespace
 
 OrigenDatos::OrigenDatos(QObject* padre) : QObject(padre) {}
-OrigenDatos::~OrigenDatos() = default;
+OrigenDatos::~OrigenDatos() {
+    vista_ = {};
+    fresca_ = {};
+    cambio_.reset();
+    AlmacenInstantaneas::soltar_sin_uso();
+}
 
 void OrigenDatos::enlazar_base_datos(const QString& ruta) {
     ruta_ = ruta;
@@ -189,6 +197,7 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
     pendiente_.reset();
     posicion_ = 0;
     recien_borrada_ = false;
+    cambio_.reset();
     try {
         // The bound table, which may differ from the snapshot's.
         const Tabla* enlazada = Esquema::tabla(nombre_tabla);
@@ -199,19 +208,45 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
         // The whole refresh reads one consistent state of the file.
         auto lectura = conexion.empezar_lectura();
         const std::optional<Huella> huella = conexion.huella();
-        if (abierto_ && huella && huella_ && *huella == *huella_ && ruta_abierta_ == ruta && tabla_ == &t) {
-            // The file has not changed since the snapshot was read: reading it again would give the same rows.
+        const bool misma_tabla = abierto_ && ruta_abierta_ == ruta && tabla_ == &t;
+        if (misma_tabla && huella && huella_ && *huella == *huella_ && !fresca_.vacia()) {
+            // The file has not changed since the snapshot kept for its state: reading it again would give the same
+            // rows.
+            tomar(fresca_, 0, {}, {});
             Q_EMIT refrescado();
             Q_EMIT fila_cambiada();
             return;
         }
+        if (huella) {
+            if (auto entrada = AlmacenInstantaneas::buscar(ruta, t, *huella)) {
+                // Another source of this program holds the table in this very state, or wrote it last.
+                if (!misma_tabla)
+                    vaciar_instantanea();
+                tabla_ = &t;
+                ruta_abierta_ = ruta;
+                columnas_ = t.numero_columnas();
+                abierto_ = true;
+                error_apertura_.clear();
+                huella_ = huella;
+                tomar(entrada->instantanea, entrada->padre, entrada->quitadas, entrada->anadidas);
+                Q_EMIT refrescado();
+                Q_EMIT fila_cambiada();
+                return;
+            }
+        }
         vaciar_instantanea();
-        leer_tabla(conexion, t);
+        AlmacenInstantaneas::olvidar(ruta, t);
+        auto filas = std::make_shared<Filas>();
+        leer_tabla(conexion, t, *filas);
+        vista_ = Instantanea(std::move(filas));
+        fresca_ = vista_;
         tabla_ = &t;
         ruta_abierta_ = ruta;
         huella_ = huella;
         abierto_ = true;
         error_apertura_.clear();
+        if (huella)
+            AlmacenInstantaneas::guardar(ruta, t, {*huella, fresca_, 0, {}, {}});
     } catch (const ErrorDatos& e) {
         vaciar_instantanea();
         error_apertura_ = e.texto();
@@ -220,6 +255,20 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
     }
     Q_EMIT refrescado();
     Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::tomar(const Instantanea& nueva, quint64 padre, const std::vector<int>& quitadas,
+                        const std::vector<int>& anadidas) {
+    if (nueva.identidad() == vista_.identidad())
+        cambio_ = CambioInstantanea{vista_, {}, {}};
+    else if (padre != 0 && padre == vista_.identidad())
+        cambio_ = CambioInstantanea{vista_, quitadas, anadidas};
+    else
+        cambio_.reset();
+    if (nueva.identidad() != vista_.identidad())
+        indice_valido_ = false;
+    vista_ = nueva;
+    fresca_ = nueva;
 }
 
 QString OrigenDatos::nombre_registro() const {
@@ -233,17 +282,73 @@ QString OrigenDatos::nombre_registro() const {
 }
 
 void OrigenDatos::vaciar_instantanea() {
-    celdas_ = {};
-    rowids_ = {};
-    nulos_ = {};
-    textos_ = {};
+    vista_ = {};
+    fresca_ = {};
+    cambio_.reset();
     abierto_ = false;
     tabla_ = nullptr;
     huella_.reset();
     indice_valido_ = false;
+    AlmacenInstantaneas::soltar_sin_uso();
 }
 
-void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
+namespace {
+
+// Appends the statement's current row (rowid, then the table's columns) to `f`, each value converted as the
+// column's class needs.
+void convertir_fila(sqlite3_stmt* crudo, const Tabla& t, Filas& f) {
+    f.rowids.push_back(sqlite3_column_int64(crudo, 0));
+    quint16 nulos = 0;
+    for (int i = 0; i < f.columnas; ++i) {
+        const int col = i + 1;
+        const int tipo = sqlite3_column_type(crudo, col);
+        if (i == 0 && tipo != SQLITE_INTEGER)
+            f.codigos_enteros = false;
+        Filas::Celda celda{};
+        bool nulo = tipo == SQLITE_NULL;
+        if (!nulo) {
+            switch (t.columnas[i].clase) {
+            case Clase::entero:
+            case Clase::logico:
+                if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
+                    celda.entero = sqlite3_column_int64(crudo, col);
+                } else if (auto n = Valores::entero_de_texto(
+                               QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
+                    celda.entero = *n;
+                } else {
+                    nulo = true;
+                }
+                if (t.columnas[i].clase == Clase::logico && !nulo)
+                    celda.entero = celda.entero != 0;
+                break;
+            case Clase::real:
+                celda.real = sqlite3_column_double(crudo, col);
+                break;
+            case Clase::texto: {
+                const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
+                f.anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)), t.nombre);
+                break;
+            }
+            case Clase::fecha: {
+                const unsigned char* s = sqlite3_column_text(crudo, col);
+                if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
+                    celda.entero = *dia;
+                else
+                    nulo = true;
+                break;
+            }
+            }
+        }
+        if (nulo)
+            nulos |= quint16(1u << i);
+        f.celdas.push_back(celda);
+    }
+    f.nulos.push_back(nulos);
+}
+
+} // namespace
+
+void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t, Filas& f) {
     sqlite3* db = conexion.db().getHandle();
     const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
     try {
@@ -252,13 +357,14 @@ void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
                 .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t.nombre)).toStdString())
                 .getInt64();
         columnas_ = t.numero_columnas();
-        celdas_.reserve(static_cast<size_t>(total) * columnas_);
-        rowids_.reserve(total);
-        nulos_.reserve(total);
+        f.columnas = columnas_;
+        f.celdas.reserve(static_cast<size_t>(total) * columnas_);
+        f.rowids.reserve(total);
+        f.nulos.reserve(total);
         // The texts cannot take more room than the file that holds them: reserving that much up front reads them
         // without ever moving what was read, and the part never used costs no memory.
         const qint64 tamano = QFileInfo(conexion.ruta()).size();
-        textos_.reserve(static_cast<size_t>(std::clamp<qint64>(std::min(tamano, total * 4096), 0, 1LL << 32)));
+        f.textos.reserve(static_cast<size_t>(std::clamp<qint64>(std::min(tamano, total * 4096), 0, 1LL << 32)));
 
         const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
                                    .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
@@ -268,53 +374,8 @@ void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
             fallo(rc);
         Sentencia st(crudo);
         int rc;
-        while ((rc = sqlite3_step(crudo)) == SQLITE_ROW) {
-            rowids_.push_back(sqlite3_column_int64(crudo, 0));
-            quint16 nulos = 0;
-            for (int i = 0; i < columnas_; ++i) {
-                const int col = i + 1;
-                const int tipo = sqlite3_column_type(crudo, col);
-                Celda celda{};
-                bool nulo = tipo == SQLITE_NULL;
-                if (!nulo) {
-                    switch (t.columnas[i].clase) {
-                    case Clase::entero:
-                    case Clase::logico:
-                        if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
-                            celda.entero = sqlite3_column_int64(crudo, col);
-                        } else if (auto n = Valores::entero_de_texto(QString::fromUtf8(
-                                       reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
-                            celda.entero = *n;
-                        } else {
-                            nulo = true;
-                        }
-                        if (t.columnas[i].clase == Clase::logico && !nulo)
-                            celda.entero = celda.entero != 0;
-                        break;
-                    case Clase::real:
-                        celda.real = sqlite3_column_double(crudo, col);
-                        break;
-                    case Clase::texto: {
-                        const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
-                        anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)));
-                        break;
-                    }
-                    case Clase::fecha: {
-                        const unsigned char* s = sqlite3_column_text(crudo, col);
-                        if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
-                            celda.entero = *dia;
-                        else
-                            nulo = true;
-                        break;
-                    }
-                    }
-                }
-                if (nulo)
-                    nulos |= quint16(1u << i);
-                celdas_.push_back(celda);
-            }
-            nulos_.push_back(nulos);
-        }
+        while ((rc = sqlite3_step(crudo)) == SQLITE_ROW)
+            convertir_fila(crudo, t, f);
         if (rc != SQLITE_DONE)
             fallo(rc);
     } catch (const ErrorDatos&) {
@@ -324,12 +385,21 @@ void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
     }
 }
 
-void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
-    if (textos_.size() + longitud > std::numeric_limits<quint32>::max())
-        throw ErrorDatos(
-            QStringLiteral("la tabla %1 es demasiado grande para leerla entera.").arg(QLatin1String(tabla().nombre)));
-    c.texto = {static_cast<quint32>(textos_.size()), static_cast<quint32>(longitud)};
-    textos_.append(datos, longitud);
+bool OrigenDatos::leer_fila(Conexion& conexion, const Tabla& t, qint64 rowid, Filas& f) {
+    sqlite3* db = conexion.db().getHandle();
+    const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid = ?")
+                               .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
+                               .toUtf8();
+    sqlite3_stmt* crudo = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr) != SQLITE_OK)
+        return false;
+    Sentencia st(crudo);
+    sqlite3_bind_int64(crudo, 1, rowid);
+    if (sqlite3_step(crudo) != SQLITE_ROW)
+        return false;
+    f.columnas = t.numero_columnas();
+    convertir_fila(crudo, t, f);
+    return true;
 }
 
 void OrigenDatos::exigir_abierto() const {
@@ -400,16 +470,18 @@ bool OrigenDatos::hay_fila_actual() const {
 }
 
 QVariant OrigenDatos::valor(int fila, int ordinal) const {
-    if (es_nulo(fila, ordinal))
+    quint32 n;
+    const Filas& f = vista_.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
         return {};
-    const Celda& c = celda(fila, ordinal);
+    const Celda& c = f.celda(n, ordinal);
     switch (tabla_->columnas[ordinal].clase) {
     case Clase::entero:
         return QVariant::fromValue<qlonglong>(c.entero);
     case Clase::real:
         return c.real;
     case Clase::texto:
-        return QString::fromUtf8(textos_.data() + c.texto.inicio, c.texto.longitud);
+        return QString::fromUtf8(f.textos.data() + c.texto.inicio, c.texto.longitud);
     case Clase::fecha:
         return QDate::fromJulianDay(c.entero);
     case Clase::logico:
@@ -419,16 +491,18 @@ QVariant OrigenDatos::valor(int fila, int ordinal) const {
 }
 
 QString OrigenDatos::texto(int fila, int ordinal) const {
-    if (es_nulo(fila, ordinal))
+    quint32 n;
+    const Filas& f = vista_.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
         return {};
-    const Celda& c = celda(fila, ordinal);
+    const Celda& c = f.celda(n, ordinal);
     switch (tabla_->columnas[ordinal].clase) {
     case Clase::entero:
         return QString::number(c.entero);
     case Clase::real:
         return Valores::texto_real(c.real);
     case Clase::texto:
-        return QString::fromUtf8(textos_.data() + c.texto.inicio, c.texto.longitud);
+        return QString::fromUtf8(f.textos.data() + c.texto.inicio, c.texto.longitud);
     case Clase::fecha:
         return texto_fecha_rapido(c.entero);
     case Clase::logico:
@@ -438,14 +512,58 @@ QString OrigenDatos::texto(int fila, int ordinal) const {
 }
 
 std::optional<qint64> OrigenDatos::entero(int fila, int ordinal) const {
-    if (es_nulo(fila, ordinal))
+    quint32 n;
+    const Filas& f = vista_.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
         return std::nullopt;
-    const Celda& c = celda(fila, ordinal);
+    const Celda& c = f.celda(n, ordinal);
     if (tabla_->columnas[ordinal].clase == Clase::real)
         return static_cast<qint64>(c.real);
     if (tabla_->columnas[ordinal].clase == Clase::texto)
         return Valores::entero_de_texto(texto(fila, ordinal));
     return c.entero;
+}
+
+void OrigenDatos::anadir_utf8(int fila, int ordinal, std::string& destino) const {
+    quint32 n;
+    const Filas& f = vista_.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
+        return;
+    const Celda& c = f.celda(n, ordinal);
+    switch (tabla_->columnas[ordinal].clase) {
+    case Clase::entero: {
+        char cifras[24];
+        const auto fin = std::to_chars(cifras, cifras + sizeof cifras, c.entero).ptr;
+        destino.append(cifras, fin);
+        return;
+    }
+    case Clase::texto: {
+        // Valid UTF-8 is what the text's UTF-16 form turns back into; anything else goes the long way.
+        const QUtf8StringView bytes(f.textos.data() + c.texto.inicio, c.texto.longitud);
+        if (bytes.isValidUtf8()) {
+            destino.append(bytes.data(), size_t(bytes.size()));
+            return;
+        }
+        break;
+    }
+    case Clase::fecha: {
+        int a = 0, m = 0, d = 0;
+        QDate::fromJulianDay(c.entero).getDate(&a, &m, &d);
+        if (a < 1000 || a > 9999)
+            break;
+        const char texto[10] = {char('0' + d / 10),   char('0' + d % 10),       '/',
+                                char('0' + m / 10),   char('0' + m % 10),       '/',
+                                char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10),
+                                char('0' + a % 10)};
+        destino.append(texto, sizeof texto);
+        return;
+    }
+    case Clase::real:
+    case Clase::logico:
+        break;
+    }
+    const QByteArray utf8 = texto(fila, ordinal).toUtf8();
+    destino.append(utf8.constData(), size_t(utf8.size()));
 }
 
 QVariant OrigenDatos::leer(int ordinal) const {
@@ -479,10 +597,13 @@ std::optional<int> OrigenDatos::primera_fila_con_codigo(qint64 codigo) const {
     exigir_abierto();
     if (!indice_valido_) {
         indice_codigos_.clear();
-        indice_codigos_.reserve(rowids_.size());
-        for (int fila = numero_filas() - 1; fila >= 0; --fila)
-            if (!es_nulo(fila, 0))
-                indice_codigos_[celda(fila, 0).entero] = fila;
+        indice_codigos_.reserve(size_t(numero_filas()));
+        for (int fila = numero_filas() - 1; fila >= 0; --fila) {
+            quint32 n;
+            const Filas& f = vista_.filas_de(fila, n);
+            if (!f.es_nulo(n, 0))
+                indice_codigos_[f.celda(n, 0).entero] = fila;
+        }
         indice_valido_ = true;
     }
     const auto it = indice_codigos_.find(codigo);
@@ -547,13 +668,16 @@ void OrigenDatos::actualizar() {
                              .arg(QLatin1String(tabla().nombre)));
     const Tabla& t = *tabla_;
     const Pendiente& p = *pendiente_;
-    qint64 rowid = p.nueva ? 0 : rowids_[posicion_];
+    qint64 rowid = p.nueva ? 0 : vista_.rowid(posicion_);
+    const qint64 rowid_anterior = rowid;
+    std::optional<Huella> antes;
     const auto ya_no_esta = [this] {
         return QStringLiteral("no se han podido guardar los cambios en %1: %2 ya no está en la base de datos.")
             .arg(ruta_abierta(), nombre_registro());
     };
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
+        antes = conexion.huella();
         const QString sql =
             p.nueva ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                           .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
@@ -579,27 +703,24 @@ void OrigenDatos::actualizar() {
         if (cambiadas != 1)
             throw ErrorDatos(ya_no_esta());
     });
-    // Stored: the snapshot takes the row as written.
-    int fila = posicion_;
-    if (p.nueva) {
-        fila = numero_filas();
-        rowids_.push_back(rowid);
-        nulos_.push_back(0);
-        celdas_.resize(celdas_.size() + columnas_);
-    } else {
-        rowids_[fila] = rowid;
-    }
-    poner_fila(fila, p);
+    // Stored: the snapshot takes the row as written, among this source's own rows.
+    Filas& propias = vista_.propias(columnas_);
+    const quint32 numero = propias.anadir_fila(rowid);
+    poner_fila(propias, numero, p);
+    if (p.nueva)
+        vista_.insertar(numero_filas(), vista_.referencia_propia(numero));
+    else
+        vista_.reemplazar(posicion_, vista_.referencia_propia(numero));
     indice_valido_ = false;
-    huella_.reset();
+    derivar_fresca(conexion, antes, p.nueva ? std::vector<qint64>{} : std::vector<qint64>{rowid_anterior}, rowid);
     pendiente_.reset();
     Q_EMIT fila_cambiada();
 }
 
-void OrigenDatos::poner_fila(int fila, const Pendiente& p) {
+void OrigenDatos::poner_fila(Filas& filas, quint32 fila, const Pendiente& p) {
     quint16 nulos = 0;
     for (int i = 0; i < columnas_; ++i) {
-        Celda& c = celdas_[static_cast<size_t>(fila) * columnas_ + i];
+        Celda& c = filas.celdas[static_cast<size_t>(fila) * columnas_ + i];
         const QVariant& v = p.valores[i];
         if (v.isNull() && v.typeId() != QMetaType::QString) {
             nulos |= quint16(1u << i);
@@ -620,12 +741,12 @@ void OrigenDatos::poner_fila(int fila, const Pendiente& p) {
             break;
         case Clase::texto: {
             const QByteArray utf8 = v.toString().toUtf8();
-            anadir_texto(c, utf8.constData(), static_cast<size_t>(utf8.size()));
+            filas.anadir_texto(c, utf8.constData(), static_cast<size_t>(utf8.size()), tabla_->nombre);
             break;
         }
         }
     }
-    nulos_[fila] = nulos;
+    filas.nulos[fila] = nulos;
 }
 
 void OrigenDatos::borrar() {
@@ -653,27 +774,106 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
         return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
             .arg(ruta_abierta(), nombre_registro());
     };
+    std::optional<Huella> antes;
+    std::vector<qint64> quitados;
+    for (int fila : filas)
+        quitados.push_back(vista_.rowid(fila));
     Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
     conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
+        antes = conexion.huella();
         SQLite::Statement st(
             db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
         for (int fila : filas) {
-            st.bind(1, static_cast<int64_t>(rowids_[fila]));
+            st.bind(1, static_cast<int64_t>(vista_.rowid(fila)));
             // Another program may have removed the row meanwhile: nothing is reported deleted that was not.
             if (st.exec() != 1)
                 throw ErrorDatos(ya_no_esta());
             st.reset();
         }
     });
-    for (auto it = filas.rbegin(); it != filas.rend(); ++it) {
-        const auto inicio = celdas_.begin() + static_cast<std::ptrdiff_t>(*it) * columnas_;
-        celdas_.erase(inicio, inicio + columnas_);
-        rowids_.erase(rowids_.begin() + *it);
-        nulos_.erase(nulos_.begin() + *it);
-    }
+    // When this source saw the rows a read would give, it sees them still after the deletion: the snapshot kept
+    // for the file's new state is its own.
+    const bool como_leida = !fresca_.vacia() && fresca_.identidad() == vista_.identidad();
     indice_valido_ = false;
-    huella_.reset();
+    derivar_fresca(conexion, antes, quitados, std::nullopt);
+    if (como_leida && !fresca_.vacia())
+        vista_ = fresca_;
+    else
+        vista_.quitar(filas);
     posicion_ = numero_filas();
     recien_borrada_ = false;
     Q_EMIT fila_cambiada();
+}
+
+void OrigenDatos::derivar_fresca(Conexion& conexion, const std::optional<Huella>& antes,
+                                 const std::vector<qint64>& quitados, std::optional<qint64> anadido) {
+    const std::optional<Huella> conocida = huella_;
+    huella_.reset();
+    Instantanea nueva = fresca_;
+    fresca_ = {};
+    // Only when the file was, right before the write, in the state whose rows are kept.
+    if (!conocida || !antes || !(*antes == *conocida) || nueva.vacia())
+        return;
+    try {
+        auto lectura = conexion.empezar_lectura();
+        const std::optional<Huella> despues = conexion.huella();
+        // Every write transaction counts one: one more than before means no other program wrote meanwhile.
+        if (!despues || despues->contador != antes->contador + 1 || despues->dispositivo != antes->dispositivo ||
+            despues->nodo != antes->nodo)
+            return;
+        const quint64 padre = nueva.identidad();
+        std::vector<int> quitadas;
+        if (!quitados.empty()) {
+            const std::unordered_set<qint64> buscados(quitados.begin(), quitados.end());
+            for (int fila = 0; fila < nueva.numero_filas(); ++fila)
+                if (buscados.count(nueva.rowid(fila)))
+                    quitadas.push_back(fila);
+            if (quitadas.size() != buscados.size())
+                return;
+            nueva.quitar(quitadas);
+        }
+        std::vector<int> anadidas;
+        if (anadido) {
+            if (!nueva.orden_por_numeros())
+                return;
+            Filas& propias = nueva.propias(columnas_);
+            // The row as a read of the table gives it, in the place the table's order gives it.
+            if (!leer_fila(conexion, *tabla_, *anadido, propias) || !propias.codigos_enteros)
+                return;
+            const quint32 numero = propias.numero() - 1;
+            const int fila = nueva.posicion_ordenada(propias.celda(numero, 0).entero, *anadido);
+            nueva.insertar(fila, nueva.referencia_propia(numero));
+            anadidas.push_back(fila);
+        }
+        fresca_ = nueva;
+        huella_ = despues;
+        AlmacenInstantaneas::guardar(ruta_abierta_, *tabla_, {*despues, fresca_, padre, quitadas, anadidas});
+    } catch (const std::exception&) {
+        // The write is stored; the next refresh reads the table instead.
+        fresca_ = {};
+        huella_.reset();
+    }
+}
+
+qint64 OrigenDatos::codigo_mayor() const {
+    exigir_abierto();
+    qint64 mayor = 0;
+    for (int fila = 0; fila < numero_filas(); ++fila) {
+        quint32 n;
+        const Filas& f = vista_.filas_de(fila, n);
+        if (!f.es_nulo(n, 0))
+            mayor = std::max(mayor, tabla_->columnas[0].clase == Clase::entero ? f.celda(n, 0).entero
+                                                                               : entero(fila, 0).value_or(0));
+    }
+    return mayor;
+}
+
+std::optional<qint64> OrigenDatos::entero_anterior(int fila, int ordinal) const {
+    if (!cambio_ || fila < 0 || fila >= cambio_->anterior.numero_filas())
+        return std::nullopt;
+    quint32 n;
+    const Filas& f = cambio_->anterior.filas_de(fila, n);
+    if (f.es_nulo(n, ordinal))
+        return std::nullopt;
+    return f.celda(n, ordinal).entero;
 }

@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "data/esquema.h"
+#include "data/instantanea.h"
 
 #include <QObject>
 #include <QString>
@@ -70,16 +71,29 @@ public:
     void borrar_filas(std::vector<int> filas);
 
     // The snapshot's rows, read without moving the cursor (pickers and lookups).
-    int numero_filas() const { return static_cast<int>(rowids_.size()); }
+    int numero_filas() const { return vista_.numero_filas(); }
     int fila_actual() const { return posicion_; }
     QVariant valor(int fila, int ordinal) const;
     QString texto(int fila, int ordinal) const;
     std::optional<qint64> entero(int fila, int ordinal) const;
+    // Appends texto(fila, ordinal) in UTF-8 to `destino`, from the snapshot's own bytes where it can.
+    void anadir_utf8(int fila, int ordinal, std::string& destino) const;
     // The first row, in table order, whose code (column 0) equals `codigo`; answered from an index built once per
     // snapshot.
     std::optional<int> primera_fila_con_codigo(qint64 codigo) const;
     // Makes `fila` the current row (numero_filas() means at end).
     void situar(int fila);
+    // The greatest code of the snapshot, from 0 (rows without a code count as 0); the cursor does not move.
+    qint64 codigo_mayor() const;
+
+    // Identifies what the snapshot holds: it changes whenever a refresh or a write changes the rows.
+    quint64 identidad() const { return vista_.identidad(); }
+    // What the last refresh changed in the snapshot, when it is known: rows of the previous snapshot gone and rows
+    // of this one added (none when the refresh kept the same rows). No value when the table was read again or the
+    // change is not known.
+    const std::optional<CambioInstantanea>& cambio_al_refrescar() const { return cambio_; }
+    // A value of the previous snapshot's row, while the change of the last refresh is known.
+    std::optional<qint64> entero_anterior(int fila, int ordinal) const;
 
 Q_SIGNALS:
     // The snapshot was read again: pickers refill their lists.
@@ -88,15 +102,7 @@ Q_SIGNALS:
     void fila_cambiada();
 
 private:
-    struct Trozo {
-        quint32 inicio;
-        quint32 longitud;
-    };
-    union Celda {
-        qint64 entero;
-        double real;
-        Trozo texto;
-    };
+    using Celda = Filas::Celda;
     struct Pendiente {
         bool nueva;
         std::array<QVariant, 9> valores;
@@ -107,20 +113,28 @@ private:
     // "el componente", "el tipo", "la marca": what a row of the snapshot's table is to the user.
     QString nombre_registro() const;
     void asegurar_abierto();
-    void leer_tabla(Conexion& conexion, const Tabla& t);
+    void leer_tabla(Conexion& conexion, const Tabla& t, Filas& filas);
+    // Reads the row with this rowid and appends it to `filas`, converted as a read of the table would; false when
+    // the file holds no such row.
+    bool leer_fila(Conexion& conexion, const Tabla& t, qint64 rowid, Filas& filas);
+    // After a write of this source: the snapshot a read of the table would now give, made from the one kept for
+    // the file's state before the write, when that write is the only change since. `quitados` are the rowids the
+    // write removed, `anadido` the one it stored.
+    void derivar_fresca(Conexion& conexion, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
+                        std::optional<qint64> anadido);
+    // Takes a snapshot of the file's state `huella` (kept or shared), telling what changed from the current one.
+    void tomar(const Instantanea& nueva, quint64 padre, const std::vector<int>& quitadas,
+               const std::vector<int>& anadidas);
     void exigir_abierto() const;
     void exigir_fila_actual() const;
-    const Celda& celda(int fila, int ordinal) const { return celdas_[static_cast<size_t>(fila) * columnas_ + ordinal]; }
-    bool es_nulo(int fila, int ordinal) const { return (nulos_[fila] >> ordinal) & 1u; }
     void exigir_ordinal(int ordinal) const;
-    void poner_fila(int fila, const Pendiente& p);
-    void anadir_texto(Celda& c, const char* datos, size_t longitud);
+    void poner_fila(Filas& filas, quint32 numero, const Pendiente& p);
     void cambiar_posicion(int posicion);
 
     QString ruta_;
     QString nombre_tabla_;
     QString ruta_abierta_;
-    // The state of the file the snapshot was read from, while the snapshot still matches it.
+    // The state of the file whose rows `fresca_` holds, while it is known.
     std::optional<Huella> huella_;
     const Tabla* tabla_ = nullptr; // of the snapshot
     bool abierto_ = false;
@@ -132,10 +146,11 @@ private:
     QString error_apertura_;
 
     int columnas_ = 0;
-    std::vector<Celda> celdas_;
-    std::vector<qint64> rowids_;
-    std::vector<quint16> nulos_;
-    std::string textos_;
+    // The rows this source sees: the file's as read, with this source's own writes.
+    Instantanea vista_;
+    // The rows a read of the table would give in the state `huella_`; empty when not known.
+    Instantanea fresca_;
+    std::optional<CambioInstantanea> cambio_;
 
     // -1: before the first row; numero_filas(): at end.
     int posicion_ = 0;

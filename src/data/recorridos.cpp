@@ -20,8 +20,11 @@ qint64 codigo_de_nombre(OrigenDatos& origen, const QString& nombre) {
 }
 
 qint64 codigo_mayor(OrigenDatos& origen) {
-    qint64 mayor = 0;
-    completo(origen, [&] { mayor = std::max(mayor, origen.leer_entero(0).value_or(0)); });
+    // The walk's answer read from the snapshot at once, so nobody following the source is told of every row; the
+    // source opens as the walk would open it and ends at end, where the walk leaves it.
+    origen.mover_primero();
+    const qint64 mayor = origen.codigo_mayor();
+    origen.situar(origen.numero_filas());
     return mayor;
 }
 

@@ -28,6 +28,7 @@ std::optional<QString> nombre_de_codigo(OrigenDatos& origen, qint64 codigo);
 qint64 codigo_de_nombre(OrigenDatos& origen, const QString& nombre);
 
 // The greatest code of the table, starting from 0: an empty table, or one with only codes of 0 or below, gives 0.
+// The source is left at end, as a full walk leaves it.
 qint64 codigo_mayor(OrigenDatos& origen);
 
 // Appends a row with these values, in column order, and stores it.

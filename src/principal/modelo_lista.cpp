@@ -50,6 +50,7 @@ ModeloLista::ModeloLista(QObject* padre) : QAbstractTableModel(padre) {}
 void ModeloLista::crear_columnas(const QStringList& cabeceras) {
     beginResetModel();
     cabeceras_ = cabeceras;
+    ++version_;
     endResetModel();
 }
 
@@ -57,6 +58,7 @@ void ModeloLista::vaciar() {
     beginResetModel();
     textos_ = {};
     lineas_ = {};
+    ++version_;
     endResetModel();
 }
 
@@ -73,6 +75,7 @@ void ModeloLista::anadir(Lote&& lote) {
             lineas_.push_back(sitio + desplazamiento);
     }
     lote = {};
+    ++version_;
     endInsertRows();
 }
 
@@ -81,7 +84,23 @@ void ModeloLista::quitar_fila(int fila) {
         return;
     beginRemoveRows({}, fila, fila);
     lineas_.erase(lineas_.begin() + fila);
+    ++version_;
     endRemoveRows();
+}
+
+void ModeloLista::cambiar_lineas(const std::vector<int>& quitar, const std::vector<std::pair<int, Linea>>& poner) {
+    beginResetModel();
+    for (auto it = quitar.rbegin(); it != quitar.rend(); ++it)
+        if (*it >= 0 && *it < filas())
+            lineas_.erase(lineas_.begin() + *it);
+    for (const auto& [fila, linea] : poner) {
+        Lote lote;
+        lote.anadir(linea);
+        const quint64 sitio = textos_.guardar(lote.linea_);
+        lineas_.insert(lineas_.begin() + std::clamp(fila, 0, filas()), sitio);
+    }
+    ++version_;
+    endResetModel();
 }
 
 QString ModeloLista::texto(int fila, int columna) const {

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Lines of text packed in blocks of a fixed size: a large list grows a block at a time, never by copying all it
@@ -35,6 +36,8 @@ public:
     class Lote {
     public:
         void anadir(const Linea& linea);
+        // A line already put together: its nine texts in UTF-8, each followed by a zero byte and holding none.
+        void anadir_junta(std::string_view linea) { lineas_.push_back(textos_.guardar(linea)); }
         int filas() const { return static_cast<int>(lineas_.size()); }
 
     private:
@@ -52,6 +55,11 @@ public:
     void vaciar();
     void anadir(Lote&& lote);
     void quitar_fila(int fila);
+    // Removes the lines `quitar` (ascending, numbered as before), then inserts the lines `poner` (ascending, each
+    // numbered as it will stand), and tells the view the list changed as a whole, as a refill does.
+    void cambiar_lineas(const std::vector<int>& quitar, const std::vector<std::pair<int, Linea>>& poner);
+    // Changes with every change of the lines or columns.
+    quint64 version() const { return version_; }
 
     int filas() const { return static_cast<int>(lineas_.size()); }
     QString texto(int fila, int columna) const;
@@ -65,4 +73,5 @@ private:
     QStringList cabeceras_;
     TextosEnBloques textos_;
     std::vector<quint64> lineas_;
+    quint64 version_ = 0;
 };

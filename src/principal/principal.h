@@ -5,7 +5,9 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPrinter>
+#include <array>
 #include <memory>
+#include <optional>
 
 class DBCombo;
 class ImpresoraLineas;
@@ -50,6 +52,9 @@ public:
     void actualizar_lista();
     void buscar_tipo(const QString& componente);
     qint64 comprobar_codigo_componente(const QString& componente);
+    // The line of the list for Data1's row `fila`: its texts, with the names of its type and brand in this window's
+    // Tipo and Marca rows (left there, as a lookup leaves them).
+    std::array<QString, 9> linea_componente(int fila);
 
     // Deletion.
     void borrar();
@@ -107,6 +112,32 @@ private:
     void acerca_de();
     // The list's nine columns, the first time the list is filled.
     void crear_columnas_lista();
+    // The list line of Data1's row `fila` when the list shows the components of `tipo` (every one for "Todos");
+    // `tipo_de` gives a row's type.
+    template <class F> static int linea_de_fila(int fila, bool todos_los_tipos, qint64 tipo, F&& tipo_de) {
+        if (todos_los_tipos)
+            return fila;
+        int linea = 0;
+        for (int otra = 0; otra < fila; ++otra)
+            if (tipo_de(otra) == tipo)
+                ++linea;
+        return linea;
+    }
+    // Changes only the lines the last refresh of Data1 changed, when the list was filled from the snapshot before
+    // it; false when the list must be filled again.
+    bool actualizar_lineas_cambiadas();
+    // What the list was last filled from by buscar_tipo, while the list is exactly that fill: the component
+    // asked for, its type code, the snapshots of the three sources and the list's version.
+    struct ListaHecha {
+        QString componente;
+        qint64 tipo;
+        quint64 datos1;
+        quint64 datos2;
+        quint64 datos3;
+        quint64 version;
+    };
+    std::optional<ListaHecha> lista_hecha_;
+    bool lista_al_dia() const;
     // Watches the keys typed in this window for a scanner's code; true when the key was taken.
     void vigilar_lector();
     bool tecla_lector(QWidget* foco, QKeyEvent* tecla);

@@ -22,18 +22,43 @@ void Principal::eliminar_registro() {
         return;
     }
     const qint64 elemento = *codigo;
+    // A list filled from Data1's snapshot stays that fill once the one row of the selected line has gone from both.
+    std::optional<ListaHecha> hecha;
+    if (lista_al_dia())
+        hecha = lista_hecha_;
+    const int linea = fila_seleccionada();
+    const int filas_antes = Data1.numero_filas();
+    std::optional<int> fila_unica;
+    if (hecha) {
+        for (int fila = 0; fila < Data1.numero_filas(); ++fila) {
+            if (Data1.entero(fila, 0) != elemento)
+                continue;
+            fila_unica = fila_unica ? std::optional<int>() : std::optional<int>(fila);
+            if (!fila_unica)
+                break;
+        }
+        const bool todos_los_tipos = hecha->componente == QStringLiteral("Todos");
+        if (fila_unica && linea_de_fila(*fila_unica, todos_los_tipos, hecha->tipo,
+                                        [this](int otra) { return Data1.entero(otra, 1); }) != linea)
+            fila_unica.reset();
+    }
     // The list changes only once the file has.
-    if (Mensajes::proteger(this, [&] { eliminar_registro_de_basedatos(elemento); }))
+    if (Mensajes::proteger(this, [&] { eliminar_registro_de_basedatos(elemento); })) {
         eliminar_registro_de_listview(elemento);
+        if (hecha && fila_unica && Data1.numero_filas() == filas_antes - 1)
+            lista_hecha_ = ListaHecha{hecha->componente, hecha->tipo,       Data1.identidad(),
+                                      Data2.identidad(), Data3.identidad(), modelo_->version()};
+    }
 }
 
 void Principal::eliminar_registro_de_basedatos(const qint64& elemento) {
     // Every row with the code goes, all in one transaction.
     std::vector<int> filas;
-    Recorridos::completo(Data1, [&] {
-        if (Data1.leer_entero(0) == elemento)
-            filas.push_back(Data1.fila_actual());
-    });
+    // The rows a walk would find, read from the snapshot without visiting each row.
+    Data1.mover_primero();
+    for (int fila = 0; fila < Data1.numero_filas(); ++fila)
+        if (Data1.entero(fila, 0) == elemento)
+            filas.push_back(fila);
     Data1.borrar_filas(std::move(filas));
 }
 

@@ -1,0 +1,142 @@
+#include "data/instantanea.h"
+
+#include "data/error_datos.h"
+#include "data/esquema.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <numeric>
+
+namespace {
+
+quint64 nueva_identidad() {
+    static quint64 siguiente = 0;
+    return ++siguiente;
+}
+
+} // namespace
+
+quint32 Filas::anadir_fila(qint64 rowid) {
+    if (rowids.size() >= std::numeric_limits<quint32>::max() / 2)
+        throw ErrorDatos(QStringLiteral("la tabla tiene demasiadas filas para leerla entera."));
+    rowids.push_back(rowid);
+    nulos.push_back(quint16((1u << columnas) - 1));
+    celdas.resize(celdas.size() + size_t(columnas));
+    return numero() - 1;
+}
+
+void Filas::anadir_texto(Celda& c, const char* datos, size_t longitud, const char* tabla) {
+    if (textos.size() + longitud > std::numeric_limits<quint32>::max())
+        throw ErrorDatos(
+            QStringLiteral("la tabla %1 es demasiado grande para leerla entera.").arg(QLatin1String(tabla)));
+    c.texto = {static_cast<quint32>(textos.size()), static_cast<quint32>(longitud)};
+    textos.append(datos, longitud);
+}
+
+Instantanea::Instantanea(std::shared_ptr<const Filas> base) : base_(std::move(base)), identidad_(nueva_identidad()) {}
+
+bool Instantanea::orden_por_numeros() const {
+    return base_ && base_->codigos_enteros && (!propias_ || propias_->codigos_enteros);
+}
+
+Filas& Instantanea::propias(int columnas) {
+    if (!propias_) {
+        propias_ = std::make_shared<Filas>();
+        propias_->columnas = columnas;
+    }
+    return *propias_;
+}
+
+void Instantanea::preparar_orden() {
+    if (!orden_) {
+        orden_ = std::make_shared<std::vector<quint32>>(base_->numero());
+        std::iota(orden_->begin(), orden_->end(), quint32(0));
+    } else if (orden_.use_count() > 1) {
+        // Another snapshot names the same order: this one changes a copy of its own.
+        orden_ = std::make_shared<std::vector<quint32>>(*orden_);
+    }
+    identidad_ = nueva_identidad();
+}
+
+void Instantanea::insertar(int fila, quint32 referencia) {
+    preparar_orden();
+    orden_->insert(orden_->begin() + fila, referencia);
+}
+
+void Instantanea::reemplazar(int fila, quint32 referencia) {
+    preparar_orden();
+    (*orden_)[size_t(fila)] = referencia;
+}
+
+void Instantanea::quitar(const std::vector<int>& filas_ordenadas) {
+    preparar_orden();
+    auto destino = orden_->begin();
+    auto siguiente = filas_ordenadas.begin();
+    for (size_t i = 0; i < orden_->size(); ++i) {
+        if (siguiente != filas_ordenadas.end() && size_t(*siguiente) == i) {
+            ++siguiente;
+            continue;
+        }
+        *destino++ = (*orden_)[i];
+    }
+    orden_->erase(destino, orden_->end());
+}
+
+int Instantanea::posicion_ordenada(qint64 codigo, qint64 rowid) const {
+    int bajo = 0;
+    int alto = numero_filas();
+    while (bajo < alto) {
+        const int medio = bajo + (alto - bajo) / 2;
+        quint32 n;
+        const Filas& f = filas_de(medio, n);
+        const qint64 otro = f.celda(n, 0).entero;
+        if (otro < codigo || (otro == codigo && f.rowids[n] < rowid))
+            bajo = medio + 1;
+        else
+            alto = medio;
+    }
+    return bajo;
+}
+
+std::optional<int> Instantanea::fila_de_rowid(qint64 rowid) const {
+    for (int fila = 0; fila < numero_filas(); ++fila)
+        if (this->rowid(fila) == rowid)
+            return fila;
+    return std::nullopt;
+}
+
+namespace AlmacenInstantaneas {
+
+namespace {
+
+using Clave = std::pair<QString, const Tabla*>;
+
+std::map<Clave, Entrada>& entradas() {
+    static std::map<Clave, Entrada> todas;
+    return todas;
+}
+
+} // namespace
+
+std::optional<Entrada> buscar(const QString& ruta, const Tabla& tabla, const Huella& huella) {
+    const auto it = entradas().find({ruta, &tabla});
+    if (it == entradas().end() || !(it->second.huella == huella))
+        return std::nullopt;
+    return it->second;
+}
+
+void guardar(const QString& ruta, const Tabla& tabla, Entrada entrada) {
+    entradas()[{ruta, &tabla}] = std::move(entrada);
+}
+
+void olvidar(const QString& ruta, const Tabla& tabla) {
+    entradas().erase({ruta, &tabla});
+}
+
+void soltar_sin_uso() {
+    for (auto it = entradas().begin(); it != entradas().end();)
+        it = it->second.instantanea.usos_base() <= 1 ? entradas().erase(it) : std::next(it);
+}
+
+} // namespace AlmacenInstantaneas
