@@ -1,48 +1,15 @@
 #include "data/origen_datos.h"
 
-#include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/ubicacion.h"
 #include "data/valores.h"
 
-#include <QFileInfo>
-#include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <sqlite3.h>
 
 namespace {
-
-struct Finalizar {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Sentencia = std::unique_ptr<sqlite3_stmt, Finalizar>;
-
-QString lista_columnas(const Tabla& t, const QString& formato) {
-    QStringList partes;
-    for (const Columna& c : t.columnas)
-        partes << formato.arg(QLatin1String(c.nombre));
-    return partes.join(QStringLiteral(", "));
-}
-
-// An ISO date "YYYY-MM-DD" (optionally followed by a time) as a day number.
-std::optional<qint64> dia_de_iso(const unsigned char* s, int n) {
-    if (n < 10 || s[4] != '-' || s[7] != '-')
-        return std::nullopt;
-    int campos[3] = {0, 0, 0};
-    const int inicio[3] = {0, 5, 8}, largo[3] = {4, 2, 2};
-    for (int k = 0; k < 3; ++k)
-        for (int i = inicio[k]; i < inicio[k] + largo[k]; ++i) {
-            if (s[i] < '0' || s[i] > '9')
-                return std::nullopt;
-            campos[k] = campos[k] * 10 + (s[i] - '0');
-        }
-    const QDate fecha(campos[0], campos[1], campos[2]);
-    if (!fecha.isValid())
-        return std::nullopt;
-    return fecha.toJulianDay();
-}
 
 [[noreturn]] void rechazar_valor(const Columna& c, const QVariant& valor, const char* motivo) {
     throw ErrorDatos(QStringLiteral("la columna %1 no admite el valor «%2»: %3")
@@ -104,30 +71,6 @@ QVariant convertir(const Columna& c, const QVariant& valor) {
         rechazar_valor(c, valor, "no es verdadero ni falso.");
     }
     return {};
-}
-
-void enlazar_valor(SQLite::Statement& st, int indice, Clase clase, const QVariant& v) {
-    if (v.isNull() && v.typeId() != QMetaType::QString) {
-        st.bind(indice);
-        return;
-    }
-    switch (clase) {
-    case Clase::entero:
-        st.bind(indice, static_cast<int64_t>(v.toLongLong()));
-        break;
-    case Clase::real:
-        st.bind(indice, v.toDouble());
-        break;
-    case Clase::texto:
-        st.bind(indice, v.toString().toStdString());
-        break;
-    case Clase::fecha:
-        st.bind(indice, v.toDate().toString(Qt::ISODate).toStdString());
-        break;
-    case Clase::logico:
-        st.bind(indice, v.toBool() ? 1 : 0);
-        break;
-    }
 }
 
 QString texto_fecha_rapido(qint64 dia) {
@@ -195,10 +138,10 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
         if (!enlazada)
             throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla));
         const Tabla& t = *enlazada;
-        Conexion conexion = Conexion::abrir(ruta, Conexion::Modo::lectura);
+        const std::unique_ptr<Motor> motor = Motor::para(ruta);
         // The whole refresh reads one consistent state of the file.
-        auto lectura = conexion.empezar_lectura();
-        const std::optional<Huella> huella = conexion.huella();
+        const std::unique_ptr<Motor::Lectura> lectura = motor->empezar_lectura();
+        const std::optional<Huella> huella = lectura->huella();
         if (abierto_ && huella && huella_ && *huella == *huella_ && ruta_abierta_ == ruta && tabla_ == &t) {
             // The file has not changed since the snapshot was read: reading it again would give the same rows.
             Q_EMIT refrescado();
@@ -206,7 +149,7 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
             return;
         }
         vaciar_instantanea();
-        leer_tabla(conexion, t);
+        leer_tabla(*lectura, t);
         tabla_ = &t;
         ruta_abierta_ = ruta;
         huella_ = huella;
@@ -243,85 +186,60 @@ void OrigenDatos::vaciar_instantanea() {
     indice_valido_ = false;
 }
 
-void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t) {
-    sqlite3* db = conexion.db().getHandle();
-    const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
-    try {
-        const qint64 total =
-            conexion.db()
-                .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t.nombre)).toStdString())
-                .getInt64();
-        columnas_ = t.numero_columnas();
-        celdas_.reserve(static_cast<size_t>(total) * columnas_);
-        rowids_.reserve(total);
-        nulos_.reserve(total);
-        // The texts cannot take more room than the file that holds them: reserving that much up front reads them
-        // without ever moving what was read, and the part never used costs no memory.
-        const qint64 tamano = QFileInfo(conexion.ruta()).size();
-        textos_.reserve(static_cast<size_t>(std::clamp<qint64>(std::min(tamano, total * 4096), 0, 1LL << 32)));
+struct OrigenDatos::Receptor : ReceptorFilas {
+    OrigenDatos& o;
+    int columna = 0;
+    explicit Receptor(OrigenDatos& origen) : o(origen) {}
 
-        const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
-                                   .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
-                                   .toUtf8();
-        sqlite3_stmt* crudo = nullptr;
-        if (int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
-            fallo(rc);
-        Sentencia st(crudo);
-        int rc;
-        while ((rc = sqlite3_step(crudo)) == SQLITE_ROW) {
-            rowids_.push_back(sqlite3_column_int64(crudo, 0));
-            quint16 nulos = 0;
-            for (int i = 0; i < columnas_; ++i) {
-                const int col = i + 1;
-                const int tipo = sqlite3_column_type(crudo, col);
-                Celda celda{};
-                bool nulo = tipo == SQLITE_NULL;
-                if (!nulo) {
-                    switch (t.columnas[i].clase) {
-                    case Clase::entero:
-                    case Clase::logico:
-                        if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
-                            celda.entero = sqlite3_column_int64(crudo, col);
-                        } else if (auto n = Valores::entero_de_texto(QString::fromUtf8(
-                                       reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
-                            celda.entero = *n;
-                        } else {
-                            nulo = true;
-                        }
-                        if (t.columnas[i].clase == Clase::logico && !nulo)
-                            celda.entero = celda.entero != 0;
-                        break;
-                    case Clase::real:
-                        celda.real = sqlite3_column_double(crudo, col);
-                        break;
-                    case Clase::texto: {
-                        const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
-                        anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)));
-                        break;
-                    }
-                    case Clase::fecha: {
-                        const unsigned char* s = sqlite3_column_text(crudo, col);
-                        if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
-                            celda.entero = *dia;
-                        else
-                            nulo = true;
-                        break;
-                    }
-                    }
-                }
-                if (nulo)
-                    nulos |= quint16(1u << i);
-                celdas_.push_back(celda);
-            }
-            nulos_.push_back(nulos);
-        }
-        if (rc != SQLITE_DONE)
-            fallo(rc);
-    } catch (const ErrorDatos&) {
-        throw;
-    } catch (const std::exception& e) {
-        conexion.fallo_lectura(e);
+    void reservar(qint64 filas, qint64 bytes_textos) override {
+        o.celdas_.reserve(static_cast<size_t>(filas) * o.columnas_);
+        o.rowids_.reserve(filas);
+        o.nulos_.reserve(filas);
+        // Reserving the texts' room up front reads them without ever moving what was read, and the part never
+        // used costs no memory.
+        o.textos_.reserve(static_cast<size_t>(std::clamp<qint64>(bytes_textos, 0, 1LL << 32)));
     }
+    void fila(qint64 identidad) override {
+        o.rowids_.push_back(identidad);
+        o.nulos_.push_back(0);
+        columna = 0;
+    }
+    void entero(qint64 valor) override {
+        Celda c{};
+        c.entero = valor;
+        poner(c);
+    }
+    void real(double valor) override {
+        Celda c{};
+        c.real = valor;
+        poner(c);
+    }
+    void texto(const char* datos, std::size_t longitud) override {
+        Celda c{};
+        o.anadir_texto(c, datos, longitud);
+        poner(c);
+    }
+    void nulo() override {
+        o.nulos_.back() |= quint16(1u << columna);
+        poner(Celda{});
+    }
+    void poner(const Celda& c) {
+        o.celdas_.push_back(c);
+        ++columna;
+    }
+};
+
+void OrigenDatos::leer_tabla(Motor::Lectura& lectura, const Tabla& t) {
+    columnas_ = t.numero_columnas();
+    Receptor receptor(*this);
+    lectura.leer_tabla(t, receptor);
+}
+
+ValoresFila OrigenDatos::fila_leida(int fila) const {
+    ValoresFila valores;
+    for (int i = 0; i < columnas_; ++i)
+        valores[i] = valor(fila, i);
+    return valores;
 }
 
 void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
@@ -334,8 +252,10 @@ void OrigenDatos::anadir_texto(Celda& c, const char* datos, size_t longitud) {
 
 void OrigenDatos::exigir_abierto() const {
     if (!abierto_)
-        throw ErrorDatos(error_apertura_.isEmpty() ? QStringLiteral("la base de datos %1 no está abierta.").arg(ruta_)
-                                                   : error_apertura_);
+        throw ErrorDatos(
+            error_apertura_.isEmpty()
+                ? QStringLiteral("la base de datos %1 no está abierta.").arg(Ubicacion::sin_contrasena(ruta_))
+                : error_apertura_);
 }
 
 void OrigenDatos::exigir_fila_actual() const {
@@ -542,43 +462,40 @@ void OrigenDatos::escribir(int ordinal, const QVariant& v) {
 }
 
 void OrigenDatos::actualizar() {
+    guardar_pendiente(false);
+}
+
+void OrigenDatos::actualizar_con_codigo_nuevo() {
+    if (pendiente_ && !pendiente_->nueva)
+        throw ErrorDatos(
+            QStringLiteral("no se está añadiendo ningún registro a la tabla %1.").arg(QLatin1String(tabla().nombre)));
+    guardar_pendiente(true);
+}
+
+void OrigenDatos::guardar_pendiente(bool codigo_nuevo) {
     if (!pendiente_)
         throw ErrorDatos(QStringLiteral("no se ha empezado a editar ningún registro de la tabla %1.")
                              .arg(QLatin1String(tabla().nombre)));
     const Tabla& t = *tabla_;
-    const Pendiente& p = *pendiente_;
+    Pendiente& p = *pendiente_;
     qint64 rowid = p.nueva ? 0 : rowids_[posicion_];
     const auto ya_no_esta = [this] {
         return QStringLiteral("no se han podido guardar los cambios en %1: %2 ya no está en la base de datos.")
-            .arg(ruta_abierta(), nombre_registro());
+            .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
     };
-    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
-    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        const QString sql =
-            p.nueva ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
-                               QStringList(t.numero_columnas(), QStringLiteral("?")).join(QStringLiteral(", ")))
-                    // A table whose code is its row number gives the row a new number with a new code; the one
-                    // returned is the row's identity from now on.
-                    : QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? RETURNING rowid")
-                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1 = ?")));
-        SQLite::Statement st(db, sql.toStdString());
-        for (int i = 0; i < t.numero_columnas(); ++i)
-            enlazar_valor(st, i + 1, t.columnas[i].clase, p.valores[i]);
-        if (p.nueva) {
-            st.exec();
-            rowid = db.getLastInsertRowid();
-            return;
-        }
-        st.bind(t.numero_columnas() + 1, static_cast<int64_t>(rowid));
-        int cambiadas = 0;
-        while (st.executeStep()) {
-            rowid = st.getColumn(0).getInt64();
-            ++cambiadas;
-        }
-        if (cambiadas != 1)
+    const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
+    if (p.nueva && codigo_nuevo) {
+        const auto [identidad, codigo] = motor->insertar_con_codigo_nuevo(t, p.valores);
+        rowid = identidad;
+        p.valores[0] = QVariant::fromValue<qlonglong>(codigo);
+    } else if (p.nueva) {
+        rowid = motor->insertar(t, p.valores);
+    } else {
+        const std::optional<qint64> identidad = motor->modificar(t, rowid, fila_leida(posicion_), p.valores);
+        if (!identidad)
             throw ErrorDatos(ya_no_esta());
-    });
+        rowid = *identidad;
+    }
     // Stored: the snapshot takes the row as written.
     int fila = posicion_;
     if (p.nueva) {
@@ -649,22 +566,51 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     if (filas.front() < 0 || filas.back() >= numero_filas())
         throw ErrorDatos(
             QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
-    const auto ya_no_esta = [this] {
-        return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
-            .arg(ruta_abierta(), nombre_registro());
-    };
-    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
-    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        SQLite::Statement st(
-            db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
-        for (int fila : filas) {
-            st.bind(1, static_cast<int64_t>(rowids_[fila]));
-            // Another program may have removed the row meanwhile: nothing is reported deleted that was not.
-            if (st.exec() != 1)
-                throw ErrorDatos(ya_no_esta());
-            st.reset();
-        }
-    });
+    std::vector<std::pair<qint64, ValoresFila>> leidas;
+    leidas.reserve(filas.size());
+    for (int fila : filas)
+        leidas.emplace_back(rowids_[fila], fila_leida(fila));
+    // Another program may have removed a row meanwhile: nothing is reported deleted that was not.
+    if (!Motor::para(ruta_abierta())->borrar(*tabla_, leidas))
+        throw ErrorDatos(borrada_por_otro());
+    quitar_filas(filas);
+}
+
+QString OrigenDatos::borrada_por_otro() const {
+    return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
+        .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
+}
+
+bool OrigenDatos::borrar_si_no_usado(const QString& tabla_uso, int columna_uso) {
+    asegurar_abierto();
+    cancelar();
+    exigir_fila_actual();
+    const Tabla* uso = Esquema::tabla(tabla_uso);
+    if (!uso)
+        throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(tabla_uso));
+    const int fila = posicion_;
+    const std::optional<qint64> codigo = entero(fila, 0);
+    if (!codigo) {
+        // A row without a code cannot be used by any other.
+        borrar();
+        return true;
+    }
+    switch (Motor::para(ruta_abierta())
+                ->borrar_si_no_usado(*tabla_, rowids_[fila], fila_leida(fila), *codigo, *uso, columna_uso)) {
+    case Motor::Borrado::en_uso:
+        return false;
+    case Motor::Borrado::ya_no_esta:
+        throw ErrorDatos(borrada_por_otro());
+    case Motor::Borrado::hecho:
+        break;
+    }
+    quitar_filas({fila});
+    posicion_ = fila;
+    recien_borrada_ = true;
+    return true;
+}
+
+void OrigenDatos::quitar_filas(const std::vector<int>& filas) {
     for (auto it = filas.rbegin(); it != filas.rend(); ++it) {
         const auto inicio = celdas_.begin() + static_cast<std::ptrdiff_t>(*it) * columnas_;
         celdas_.erase(inicio, inicio + columnas_);

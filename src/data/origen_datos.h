@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/conexion.h"
 #include "data/esquema.h"
+#include "data/motor.h"
 
 #include <QObject>
 #include <QString>
@@ -61,11 +61,16 @@ public:
     void editar();
     // Stores the row being added or edited.
     void actualizar();
+    // Stores the new row being added with the table's greatest code plus 1 as its code, taken when it is stored.
+    void actualizar_con_codigo_nuevo();
     // Abandons the row being added or edited.
     void cancelar();
     bool hay_pendiente() const { return pendiente_.has_value(); }
     // Removes the current row; the next move forward reaches the row that followed it.
     void borrar();
+    // Removes the current row unless a row of the table `tabla_uso` holds its code in column `columna_uso`, checked
+    // when it is deleted; false, and nothing deleted, when one does.
+    bool borrar_si_no_usado(const QString& tabla_uso, int columna_uso);
     // Removes these rows of the snapshot (row numbers) in one transaction; the source is left at end.
     void borrar_filas(std::vector<int> filas);
 
@@ -107,7 +112,14 @@ private:
     // "el componente", "el tipo", "la marca": what a row of the snapshot's table is to the user.
     QString nombre_registro() const;
     void asegurar_abierto();
-    void leer_tabla(Conexion& conexion, const Tabla& t);
+    // Takes the rows the engine reads into the snapshot.
+    struct Receptor;
+    void leer_tabla(Motor::Lectura& lectura, const Tabla& t);
+    // A row of the snapshot as it was read.
+    ValoresFila fila_leida(int fila) const;
+    void guardar_pendiente(bool codigo_nuevo);
+    void quitar_filas(const std::vector<int>& filas);
+    QString borrada_por_otro() const;
     void exigir_abierto() const;
     void exigir_fila_actual() const;
     const Celda& celda(int fila, int ordinal) const { return celdas_[static_cast<size_t>(fila) * columnas_ + ordinal]; }
