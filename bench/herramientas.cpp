@@ -5,9 +5,10 @@ namespace Bench {
 
 void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 
 std::vector<Medida> medidas_herramientas() {
-    return {medir_busqueda, medir_etiquetas};
+    return {medir_busqueda, medir_etiquetas, medir_servidor};
 }
 
 } // namespace Bench

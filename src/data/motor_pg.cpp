@@ -549,11 +549,15 @@ public:
     }
 
     std::pair<qint64, qint64> insertar_con_codigo_nuevo(const Tabla& t, ValoresFila valores) override {
-        // Two people adding at once may take the same greatest code; the second finds it taken and tries again.
+        // Another program adding rows without taking turns may still take the same code; this one then tries again.
         for (int intento = 0;; ++intento) {
             try {
                 qint64 codigo = 0;
                 transaccion(uri_, [&](PGconn* c) {
+                    // Writers of this table take their turns from here to the end of the transaction, so a writer
+                    // that keeps adding cannot keep taking the code another one is about to use; reading goes on.
+                    ejecutar(c, QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(nombre_sql(t.nombre)),
+                             {}, PGRES_COMMAND_OK);
                     Resultado mayor =
                         ejecutar(c, QStringLiteral("SELECT coalesce(max(codigo), 0) FROM %1").arg(nombre_sql(t.nombre)),
                                  {}, PGRES_TUPLES_OK);
