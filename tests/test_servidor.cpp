@@ -635,6 +635,30 @@ private Q_SLOTS:
                      .arg(base));
         QCOMPARE(leer_tabla(base, "Elemento").size(), 3);
     }
+
+    // The command moves a file and says how much it moved; its failures are "ERROR: " lines and a failing status.
+    void orden_trasladar() {
+        QTemporaryDir dir;
+        const QString archivo = inventario(QStringLiteral("sqlite"), dir, QStringLiteral("orden"));
+        const QString base = base_vacia(QStringLiteral("orden"));
+        const auto ejecutar = [](const QStringList& argumentos) {
+            QProcess p;
+            p.start(QStringLiteral(TRASLADAR), argumentos);
+            p.waitForFinished(60000);
+            return std::tuple{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                              QString::fromUtf8(p.readAllStandardError())};
+        };
+        QCOMPARE(
+            ejecutar({archivo, base}),
+            std::tuple(0, QStringLiteral("Trasladados al servidor: 2 componentes, 2 tipos y 1 marcas.\n"), QString()));
+        QCOMPARE(ejecutar({archivo, archivo}),
+                 std::tuple(1, QString(),
+                            QStringLiteral("ERROR: no se ha podido trasladar el inventario a %1: el destino debe ser "
+                                           "una dirección postgresql://.\n")
+                                .arg(archivo)));
+        QCOMPARE(std::get<0>(ejecutar({archivo})), 2);
+        QCOMPARE(leer_tabla(base, "Elemento"), leer_tabla(archivo, "Elemento"));
+    }
 };
 
 QTEST_MAIN(TestServidor)

@@ -18,7 +18,9 @@
 namespace {
 
 // The server's answers are given up after this long, so that no window waits for more than about ten seconds.
-constexpr const char* espera_conexion_s = "5";
+constexpr const char* espera_conexion_s = "4";
+// Asking whether the server is there at all, after a connection failed.
+constexpr const char* espera_sondeo_s = "2";
 constexpr int espera_sentencia_ms = 8000;
 
 std::mutex mutex_claves;
@@ -224,7 +226,7 @@ PGconn* conectar(const QString& uri) {
         }
         // Asked once more, without logging in, the server tells whether it is there at all.
         const char* claves_ping[] = {"connect_timeout", "dbname", nullptr};
-        const char* valores_ping[] = {espera_conexion_s, dbname.constData(), nullptr};
+        const char* valores_ping[] = {espera_sondeo_s, dbname.constData(), nullptr};
         switch (PQpingParams(claves_ping, valores_ping, 1)) {
         case PQPING_NO_RESPONSE:
             throw ErrorDatos(texto_apertura(

@@ -103,6 +103,8 @@ Cuentas trasladar(const QString& archivo, const QString& uri) {
     try {
         MotorPg::ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
         try {
+            // A large inventory takes longer to send than the wait allowed for one statement of the windows.
+            MotorPg::ejecutar(c, QStringLiteral("SET LOCAL statement_timeout = 0"), {}, PGRES_COMMAND_OK);
             // Nobody else writes to the tables until the copy ends.
             MotorPg::ejecutar(c, QStringLiteral("LOCK TABLE elemento, tipo, marca IN EXCLUSIVE MODE"), {},
                               PGRES_COMMAND_OK);
