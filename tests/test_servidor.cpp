@@ -1,5 +1,6 @@
 // An inventory on a PostgreSQL server: the data sources on both engines, several people at once, and the failures
 // a server brings. The server is a throwaway cluster the test fixture starts (tests/pg_servidor.sh).
+#include "anadirtm/anadirtm.h"
 #include "copia/copia.h"
 #include "data/error_datos.h"
 #include "data/esquema.h"
@@ -8,6 +9,7 @@
 #include "data/recorridos.h"
 #include "data/traslado.h"
 #include "data/ubicacion.h"
+#include "modulo/module1.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/contrasena.h"
 #include "principal/principal.h"
@@ -606,6 +608,44 @@ private Q_SLOTS:
         QCOMPARE(Soporte::lineas(*p).size(), 2);
         QCOMPARE(Soporte::avisos(), QStringList());
         QVERIFY(Soporte::sin_sobresaltos());
+    }
+
+    // The types and brands window on both engines: a new name takes the greatest code plus 1 as it is stored, and a
+    // type is deleted only while no component uses it, whoever added the component.
+    void tipos_y_marcas_data() { motores_data(); }
+    void tipos_y_marcas() {
+        QFETCH(QString, motor);
+        QTemporaryDir dir;
+        const QString base = inventario(motor, dir, QStringLiteral("tipos"));
+        OrigenDatos otro;
+        otro.enlazar_base_datos(base);
+        otro.enlazar_tabla(QStringLiteral("Tipo"));
+        otro.refrescar();
+        Recorridos::anadir(otro, {3, QStringLiteral("Ratón")});
+        Module1::base_datos = base;
+        AnadirTM v;
+        v.show();
+        // After the window read its lists, another user adds a type and gives "Ratón" to a component.
+        Recorridos::anadir(otro, {7, QStringLiteral("Escáner")});
+        otro.enlazar_tabla(QStringLiteral("Elemento"));
+        otro.refrescar();
+        otro.mover_primero();
+        otro.editar();
+        otro.escribir(1, 3);
+        otro.actualizar();
+
+        auto* combo = Soporte::control<QComboBox>(&v, "Combo1");
+        Soporte::reemplazar(combo, QStringLiteral("Impresora"));
+        QTest::mouseClick(Soporte::control<QPushButton>(&v, "Command1"), Qt::LeftButton);
+        QCOMPARE(leer_tabla(base, "Tipo").last(), QStringLiteral("8|Impresora"));
+        Soporte::reemplazar(combo, QStringLiteral("Ratón"));
+        QTest::mouseClick(Soporte::control<QPushButton>(&v, "Command4"), Qt::LeftButton);
+        Soporte::reemplazar(combo, QStringLiteral("Impresora"));
+        QTest::mouseClick(Soporte::control<QPushButton>(&v, "Command4"), Qt::LeftButton);
+        QCOMPARE(Soporte::avisos(),
+                 QStringList({"ERROR: Se esta utilizando el tipo que desea eliminar.", "Registro eliminado."}));
+        QVERIFY(Soporte::sin_sobresaltos());
+        QCOMPARE(leer_tabla(base, "Tipo"), QStringList({"1|Monitor", "2|Teclado", "3|Ratón", "7|Escáner"}));
     }
 
     // The backup copies files: on a server it says where backups are made, and asks for no file name.
