@@ -466,7 +466,19 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
         std::string texto;
         char* linea = nullptr;
         int n;
-        std::optional<QString> malo;
+        // A snapshot that cannot take a row (too large) stops the read halfway: the connection, still in the
+        // middle of the data, is closed and opened afresh at the next operation.
+        struct Abandono {
+            const QString& uri;
+            char*& linea;
+            bool terminado = false;
+            ~Abandono() {
+                if (terminado)
+                    return;
+                PQfreemem(linea);
+                MotorPg::olvidar(uri);
+            }
+        } abandono{uri_, linea};
         while ((n = PQgetCopyData(c, &linea, 0)) > 0) {
             Campos campos(linea, n);
             const char *s, *fin;
@@ -521,7 +533,9 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
                 }
             }
             PQfreemem(linea);
+            linea = nullptr;
         }
+        abandono.terminado = true;
         // The end of the data, then the statement's own result, which tells whether all of it came.
         Resultado fin(PQgetResult(c));
         while (PGresult* resto = PQgetResult(c))
