@@ -12,6 +12,7 @@
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/contrasena.h"
+#include "plataforma/dbcombo.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
 
@@ -646,6 +647,35 @@ private Q_SLOTS:
                  QStringList({"ERROR: Se esta utilizando el tipo que desea eliminar.", "Registro eliminado."}));
         QVERIFY(Soporte::sin_sobresaltos());
         QCOMPARE(leer_tabla(base, "Tipo"), QStringList({"1|Monitor", "2|Teclado", "3|Ratón", "7|Escáner"}));
+    }
+
+    // Two people add a component with the same code: the second card tells so and stays open with what was typed.
+    void ficha_con_codigo_ya_guardado() {
+        const QString base = inventario(QStringLiteral("pg"), QTemporaryDir(), QStringLiteral("ficha"));
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, base);
+        Soporte::buscar(*p, QStringLiteral("Todos"));
+        bool abierta = false;
+        Soporte::cuando_abra_modal([&](QWidget* ficha) {
+            abierta = true;
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), QStringLiteral("31"));
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo1"), QStringLiteral("Teclado"));
+            Soporte::elegir(Soporte::control<DBCombo>(ficha, "DBCombo2"), QStringLiteral("Acme"));
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), QStringLiteral("K1"));
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), QStringLiteral("S1"));
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text6"), QStringLiteral("6/12/2026"));
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "Combo2"), QStringLiteral("36"));
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "Combo1"), QStringLiteral("Si"));
+            // Meanwhile, at another desk.
+            sql(base, {QStringLiteral("INSERT INTO elemento (codigo, tipo, marca, modelo) VALUES (31, 1, 1, 'otro')")});
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+            QVERIFY(ficha->isVisible());
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text4")->text(), QStringLiteral("K1"));
+        });
+        QVERIFY(Soporte::pulsar_barra(p.get(), QStringLiteral("BotonAnadir")));
+        QVERIFY(abierta);
+        QCOMPARE(Soporte::avisos(), QStringList{"ERROR: ya existe un componente con ese código."});
+        QCOMPARE(sql(base, {QStringLiteral("SELECT modelo FROM elemento WHERE codigo = 31")}), QStringList{"otro"});
     }
 
     // The backup copies files: on a server it says where backups are made, and asks for no file name.
