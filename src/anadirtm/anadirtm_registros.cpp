@@ -2,11 +2,9 @@
 #include "anadirtm/anadirtm.h"
 
 #include "data/error_datos.h"
-#include "data/recorridos.h"
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
-#include <limits>
 
 namespace {
 
@@ -17,21 +15,11 @@ const QString no_encontrado = QStringLiteral("ERROR: no se encuentra elemento en
 const QString en_uso = QStringLiteral("ERROR: Se esta utilizando el tipo que desea eliminar.");
 const QString eliminado = QStringLiteral("Registro eliminado.");
 
-// The greatest code of the table plus 1, 1 for an empty table. Rows come in ascending code order, so the
-// greatest code is the last row's.
-qint64 codigo_nuevo(OrigenDatos& origen) {
-    origen.mover_ultimo();
-    if (origen.al_final())
-        return 1;
-    const qint64 ultimo = origen.leer_entero(0).value_or(0);
-    if (ultimo == std::numeric_limits<qint64>::max())
-        throw ErrorDatos(QStringLiteral("no quedan códigos libres en la tabla %1.").arg(origen.nombre_tabla()));
-    return ultimo + 1;
-}
-
 } // namespace
 
-// The name is stored exactly as typed: no trimming, and a name already in the table is added again.
+// The name is stored exactly as typed: no trimming, and a name already in the table is added again. Its code is the
+// table's greatest code plus 1 (1 for an empty table), taken as it is stored, so two people adding at once never
+// get the same one.
 void AnadirTM::anadir_registro(QComboBox* combo, OrigenDatos& origen, void (AnadirTM::*rellenar)()) {
     const QString nombre = combo->currentText();
     if (nombre.isEmpty() || nombre == QLatin1String("0")) {
@@ -40,7 +28,9 @@ void AnadirTM::anadir_registro(QComboBox* combo, OrigenDatos& origen, void (Anad
     }
     Mensajes::proteger(this, [&] {
         try {
-            Recorridos::anadir(origen, {QVariant::fromValue<qlonglong>(codigo_nuevo(origen)), nombre});
+            origen.anadir_nuevo();
+            origen.escribir(1, nombre);
+            origen.actualizar_con_codigo_nuevo();
         } catch (const ErrorDatos&) {
             // The file refused the row: nothing is left pending and the list stays as it was.
             origen.cancelar();
@@ -94,7 +84,11 @@ void AnadirTM::eliminar(QComboBox* combo, OrigenDatos& origen, int columna_uso, 
             Mensajes::aviso(this, en_uso);
             return;
         }
-        origen.borrar();
+        // Checked again as it is deleted: another user may have given it to a component since the list was read.
+        if (!origen.borrar_si_no_usado(QStringLiteral("Elemento"), columna_uso)) {
+            Mensajes::aviso(this, en_uso);
+            return;
+        }
         if (avisar)
             Mensajes::aviso(this, eliminado);
     });

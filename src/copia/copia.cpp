@@ -1,6 +1,7 @@
 #include "copia/copia.h"
 
 #include "data/copia_seguridad.h"
+#include "data/ubicacion.h"
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
 #include "plataforma/reloj.h"
@@ -15,6 +16,8 @@ const QString filtro = QStringLiteral("Inventarios (*.db);;Todos los archivos (*
 const QString sin_inventario = QStringLiteral("ERROR: no hay ninguna base de datos seleccionada.");
 const QString terminada = QStringLiteral("Copia de seguridad guardada en %1 con %2 componentes.");
 const QString cancelada = QStringLiteral("Copia de seguridad cancelada; no se ha guardado nada.");
+const QString en_servidor = QStringLiteral("ERROR: el inventario está en un servidor PostgreSQL; sus copias de "
+                                           "seguridad se hacen en el servidor (por ejemplo, con pg_dump).");
 } // namespace
 
 Copia::Copia(QWidget* padre) : padre_(padre) {}
@@ -22,6 +25,11 @@ Copia::Copia(QWidget* padre) : padre_(padre) {}
 void Copia::hacer(const QString& inventario) {
     if (inventario.isEmpty()) {
         Mensajes::aviso(padre_, sin_inventario);
+        return;
+    }
+    // The backup copies a file; a server's database is not one.
+    if (Ubicacion::es_uri(inventario)) {
+        Mensajes::aviso(padre_, en_servidor);
         return;
     }
     const std::optional<DialogosSistema::Guardado> eleccion = DialogosSistema::guardar_archivo(

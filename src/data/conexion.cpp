@@ -165,6 +165,10 @@ void Conexion::fijar_espera_bloqueo(int ms) {
     espera_bloqueo_ms = ms;
 }
 
+int Conexion::espera_bloqueo() {
+    return espera_bloqueo_ms;
+}
+
 Conexion Conexion::abrir(const QString& ruta, Modo modo) {
     if (ruta.isEmpty())
         throw ErrorDatos(

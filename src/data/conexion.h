@@ -64,6 +64,7 @@ public:
     // wait cursor). The wait lasts at most `ms` (4 s unless a test shortens it).
     static void al_esperar_bloqueo(std::function<void()> aviso);
     static void fijar_espera_bloqueo(int ms);
+    static int espera_bloqueo();
 
 private:
     Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db);

@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/motor.h"
 #include "data/ubicacion.h"
 
 #include <QDir>
@@ -71,6 +72,10 @@ void crear_tablas(SQLite::Database& db) {
 void crear_inventario(const QString& ruta) {
     if (ruta.isEmpty())
         throw ErrorDatos(QStringLiteral("no se ha indicado el nombre de la base de datos nueva."));
+    if (Motor::es_servidor(ruta)) {
+        Servidor::crear_inventario(ruta);
+        return;
+    }
     if (const std::optional<QString> problema = Ubicacion::problema_ruta(ruta))
         throw ErrorDatos(
             QStringLiteral("no se puede crear la base de datos %1: %2").arg(Ubicacion::ruta_visible(ruta), *problema));

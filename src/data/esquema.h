@@ -38,7 +38,8 @@ const Tabla* tabla(QStringView nombre);
 constexpr int application_id = 0x54616c76; // "Talv"
 constexpr int user_version = 1;
 
-// Creates a new, empty inventory at `ruta`: the three tables and the marks above. Refuses an existing file and
+// Creates a new, empty inventory at `ruta`: the three tables and the marks above (on a server, in an empty database
+// named by a connection URI). Refuses an existing file and
 // leaves nothing behind when it fails. Throws ErrorDatos.
 void crear_inventario(const QString& ruta);
 // The three tables and the marks, written into an empty database inside the caller's transaction.

@@ -1,51 +1,18 @@
 #include "data/origen_datos.h"
 
-#include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/ubicacion.h"
 #include "data/valores.h"
 
-#include <QFileInfo>
 #include <QUtf8StringView>
-#include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <sqlite3.h>
 #include <unordered_set>
 
 namespace {
-
-struct Finalizar {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Sentencia = std::unique_ptr<sqlite3_stmt, Finalizar>;
-
-QString lista_columnas(const Tabla& t, const QString& formato) {
-    QStringList partes;
-    for (const Columna& c : t.columnas)
-        partes << formato.arg(QLatin1String(c.nombre));
-    return partes.join(QStringLiteral(", "));
-}
-
-// An ISO date "YYYY-MM-DD" (optionally followed by a time) as a day number.
-std::optional<qint64> dia_de_iso(const unsigned char* s, int n) {
-    if (n < 10 || s[4] != '-' || s[7] != '-')
-        return std::nullopt;
-    int campos[3] = {0, 0, 0};
-    const int inicio[3] = {0, 5, 8}, largo[3] = {4, 2, 2};
-    for (int k = 0; k < 3; ++k)
-        for (int i = inicio[k]; i < inicio[k] + largo[k]; ++i) {
-            if (s[i] < '0' || s[i] > '9')
-                return std::nullopt;
-            campos[k] = campos[k] * 10 + (s[i] - '0');
-        }
-    const QDate fecha(campos[0], campos[1], campos[2]);
-    if (!fecha.isValid())
-        return std::nullopt;
-    return fecha.toJulianDay();
-}
 
 [[noreturn]] void rechazar_valor(const Columna& c, const QVariant& valor, const char* motivo) {
     throw ErrorDatos(QStringLiteral("la columna %1 no admite el valor «%2»: %3")
@@ -107,30 +74,6 @@ QVariant convertir(const Columna& c, const QVariant& valor) {
         rechazar_valor(c, valor, "no es verdadero ni falso.");
     }
     return {};
-}
-
-void enlazar_valor(SQLite::Statement& st, int indice, Clase clase, const QVariant& v) {
-    if (v.isNull() && v.typeId() != QMetaType::QString) {
-        st.bind(indice);
-        return;
-    }
-    switch (clase) {
-    case Clase::entero:
-        st.bind(indice, static_cast<int64_t>(v.toLongLong()));
-        break;
-    case Clase::real:
-        st.bind(indice, v.toDouble());
-        break;
-    case Clase::texto:
-        st.bind(indice, v.toString().toStdString());
-        break;
-    case Clase::fecha:
-        st.bind(indice, v.toDate().toString(Qt::ISODate).toStdString());
-        break;
-    case Clase::logico:
-        st.bind(indice, v.toBool() ? 1 : 0);
-        break;
-    }
 }
 
 QString texto_fecha_rapido(qint64 dia) {
@@ -204,10 +147,10 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
         if (!enlazada)
             throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(nombre_tabla));
         const Tabla& t = *enlazada;
-        Conexion conexion = Conexion::abrir(ruta, Conexion::Modo::lectura);
-        // The whole refresh reads one consistent state of the file.
-        auto lectura = conexion.empezar_lectura();
-        const std::optional<Huella> huella = conexion.huella();
+        const std::unique_ptr<Motor> motor = Motor::para(ruta);
+        // The whole refresh reads one consistent state of the database.
+        const std::unique_ptr<Motor::Lectura> lectura = motor->empezar_lectura();
+        const std::optional<Huella> huella = lectura->huella();
         const bool misma_tabla = abierto_ && ruta_abierta_ == ruta && tabla_ == &t;
         if (misma_tabla && huella && huella_ && *huella == *huella_ && !fresca_.vacia()) {
             // The file has not changed since the snapshot kept for its state: reading it again would give the same
@@ -237,7 +180,7 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
         vaciar_instantanea();
         AlmacenInstantaneas::olvidar(ruta, t);
         auto filas = std::make_shared<Filas>();
-        leer_tabla(conexion, t, *filas);
+        leer_tabla(*lectura, t, *filas);
         vista_ = Instantanea(std::move(filas));
         fresca_ = vista_;
         tabla_ = &t;
@@ -292,114 +235,63 @@ void OrigenDatos::vaciar_instantanea() {
     AlmacenInstantaneas::soltar_sin_uso();
 }
 
-namespace {
+// Takes the rows an engine reads into a snapshot's rows.
+struct OrigenDatos::Receptor : ReceptorFilas {
+    Filas& f;
+    const Tabla& t;
+    int columna = 0;
+    Receptor(Filas& filas, const Tabla& tabla) : f(filas), t(tabla) { f.columnas = t.numero_columnas(); }
 
-// Appends the statement's current row (rowid, then the table's columns) to `f`, each value converted as the
-// column's class needs.
-void convertir_fila(sqlite3_stmt* crudo, const Tabla& t, Filas& f) {
-    f.rowids.push_back(sqlite3_column_int64(crudo, 0));
-    quint16 nulos = 0;
-    for (int i = 0; i < f.columnas; ++i) {
-        const int col = i + 1;
-        const int tipo = sqlite3_column_type(crudo, col);
-        if (i == 0 && tipo != SQLITE_INTEGER)
-            f.codigos_enteros = false;
-        Filas::Celda celda{};
-        bool nulo = tipo == SQLITE_NULL;
-        if (!nulo) {
-            switch (t.columnas[i].clase) {
-            case Clase::entero:
-            case Clase::logico:
-                if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
-                    celda.entero = sqlite3_column_int64(crudo, col);
-                } else if (auto n = Valores::entero_de_texto(
-                               QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))))) {
-                    celda.entero = *n;
-                } else {
-                    nulo = true;
-                }
-                if (t.columnas[i].clase == Clase::logico && !nulo)
-                    celda.entero = celda.entero != 0;
-                break;
-            case Clase::real:
-                celda.real = sqlite3_column_double(crudo, col);
-                break;
-            case Clase::texto: {
-                const auto* s = reinterpret_cast<const char*>(sqlite3_column_text(crudo, col));
-                f.anadir_texto(celda, s, static_cast<size_t>(sqlite3_column_bytes(crudo, col)), t.nombre);
-                break;
-            }
-            case Clase::fecha: {
-                const unsigned char* s = sqlite3_column_text(crudo, col);
-                if (auto dia = dia_de_iso(s, sqlite3_column_bytes(crudo, col)))
-                    celda.entero = *dia;
-                else
-                    nulo = true;
-                break;
-            }
-            }
-        }
-        if (nulo)
-            nulos |= quint16(1u << i);
-        f.celdas.push_back(celda);
+    void reservar(qint64 filas, qint64 bytes_textos) override {
+        f.celdas.reserve(static_cast<size_t>(filas) * f.columnas);
+        f.rowids.reserve(filas);
+        f.nulos.reserve(filas);
+        // Reserving the texts' room up front reads them without ever moving what was read, and the part never
+        // used costs no memory.
+        f.textos.reserve(static_cast<size_t>(std::clamp<qint64>(bytes_textos, 0, 1LL << 32)));
     }
-    f.nulos.push_back(nulos);
+    void fila(qint64 identidad) override {
+        f.rowids.push_back(identidad);
+        f.nulos.push_back(0);
+        columna = 0;
+    }
+    void entero(qint64 valor) override {
+        Celda c{};
+        c.entero = valor;
+        poner(c);
+    }
+    void real(double valor) override {
+        Celda c{};
+        c.real = valor;
+        poner(c);
+    }
+    void texto(const char* datos, std::size_t longitud) override {
+        Celda c{};
+        f.anadir_texto(c, datos, longitud, t.nombre);
+        poner(c);
+    }
+    void nulo() override {
+        f.nulos.back() |= quint16(1u << columna);
+        poner(Celda{});
+    }
+    void codigo_no_entero() override { f.codigos_enteros = false; }
+    void poner(const Celda& c) {
+        f.celdas.push_back(c);
+        ++columna;
+    }
+};
+
+void OrigenDatos::leer_tabla(Motor::Lectura& lectura, const Tabla& t, Filas& filas) {
+    columnas_ = t.numero_columnas();
+    Receptor receptor(filas, t);
+    lectura.leer_tabla(t, receptor);
 }
 
-} // namespace
-
-void OrigenDatos::leer_tabla(Conexion& conexion, const Tabla& t, Filas& f) {
-    sqlite3* db = conexion.db().getHandle();
-    const auto fallo = [&](int rc) { conexion.fallo_lectura(SQLite::Exception(db, rc)); };
-    try {
-        const qint64 total =
-            conexion.db()
-                .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t.nombre)).toStdString())
-                .getInt64();
-        columnas_ = t.numero_columnas();
-        f.columnas = columnas_;
-        f.celdas.reserve(static_cast<size_t>(total) * columnas_);
-        f.rowids.reserve(total);
-        f.nulos.reserve(total);
-        // The texts cannot take more room than the file that holds them: reserving that much up front reads them
-        // without ever moving what was read, and the part never used costs no memory.
-        const qint64 tamano = QFileInfo(conexion.ruta()).size();
-        f.textos.reserve(static_cast<size_t>(std::clamp<qint64>(std::min(tamano, total * 4096), 0, 1LL << 32)));
-
-        const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY Codigo, rowid")
-                                   .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
-                                   .toUtf8();
-        sqlite3_stmt* crudo = nullptr;
-        if (int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
-            fallo(rc);
-        Sentencia st(crudo);
-        int rc;
-        while ((rc = sqlite3_step(crudo)) == SQLITE_ROW)
-            convertir_fila(crudo, t, f);
-        if (rc != SQLITE_DONE)
-            fallo(rc);
-    } catch (const ErrorDatos&) {
-        throw;
-    } catch (const std::exception& e) {
-        conexion.fallo_lectura(e);
-    }
-}
-
-bool OrigenDatos::leer_fila(Conexion& conexion, const Tabla& t, qint64 rowid, Filas& f) {
-    sqlite3* db = conexion.db().getHandle();
-    const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid = ?")
-                               .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
-                               .toUtf8();
-    sqlite3_stmt* crudo = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr) != SQLITE_OK)
-        return false;
-    Sentencia st(crudo);
-    sqlite3_bind_int64(crudo, 1, rowid);
-    if (sqlite3_step(crudo) != SQLITE_ROW)
-        return false;
-    f.columnas = t.numero_columnas();
-    convertir_fila(crudo, t, f);
-    return true;
+ValoresFila OrigenDatos::fila_leida(int fila) const {
+    ValoresFila valores;
+    for (int i = 0; i < columnas_; ++i)
+        valores[i] = valor(fila, i);
+    return valores;
 }
 
 void OrigenDatos::exigir_abierto() const {
@@ -663,46 +555,41 @@ void OrigenDatos::escribir(int ordinal, const QVariant& v) {
 }
 
 void OrigenDatos::actualizar() {
+    guardar_pendiente(false);
+}
+
+void OrigenDatos::actualizar_con_codigo_nuevo() {
+    if (pendiente_ && !pendiente_->nueva)
+        throw ErrorDatos(
+            QStringLiteral("no se está añadiendo ningún registro a la tabla %1.").arg(QLatin1String(tabla().nombre)));
+    guardar_pendiente(true);
+}
+
+void OrigenDatos::guardar_pendiente(bool codigo_nuevo) {
     if (!pendiente_)
         throw ErrorDatos(QStringLiteral("no se ha empezado a editar ningún registro de la tabla %1.")
                              .arg(QLatin1String(tabla().nombre)));
     const Tabla& t = *tabla_;
-    const Pendiente& p = *pendiente_;
+    Pendiente& p = *pendiente_;
     qint64 rowid = p.nueva ? 0 : vista_.rowid(posicion_);
     const qint64 rowid_anterior = rowid;
-    std::optional<Huella> antes;
     const auto ya_no_esta = [this] {
         return QStringLiteral("no se han podido guardar los cambios en %1: %2 ya no está en la base de datos.")
-            .arg(ruta_abierta(), nombre_registro());
+            .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
     };
-    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
-    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        antes = conexion.huella();
-        const QString sql =
-            p.nueva ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
-                               QStringList(t.numero_columnas(), QStringLiteral("?")).join(QStringLiteral(", ")))
-                    // A table whose code is its row number gives the row a new number with a new code; the one
-                    // returned is the row's identity from now on.
-                    : QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? RETURNING rowid")
-                          .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1 = ?")));
-        SQLite::Statement st(db, sql.toStdString());
-        for (int i = 0; i < t.numero_columnas(); ++i)
-            enlazar_valor(st, i + 1, t.columnas[i].clase, p.valores[i]);
-        if (p.nueva) {
-            st.exec();
-            rowid = db.getLastInsertRowid();
-            return;
-        }
-        st.bind(t.numero_columnas() + 1, static_cast<int64_t>(rowid));
-        int cambiadas = 0;
-        while (st.executeStep()) {
-            rowid = st.getColumn(0).getInt64();
-            ++cambiadas;
-        }
-        if (cambiadas != 1)
+    const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
+    if (p.nueva && codigo_nuevo) {
+        const auto [identidad, codigo] = motor->insertar_con_codigo_nuevo(t, p.valores);
+        rowid = identidad;
+        p.valores[0] = QVariant::fromValue<qlonglong>(codigo);
+    } else if (p.nueva) {
+        rowid = motor->insertar(t, p.valores);
+    } else {
+        const std::optional<qint64> identidad = motor->modificar(t, rowid, fila_leida(posicion_), p.valores);
+        if (!identidad)
             throw ErrorDatos(ya_no_esta());
-    });
+        rowid = *identidad;
+    }
     // Stored: the snapshot takes the row as written, among this source's own rows.
     Filas& propias = vista_.propias(columnas_);
     const quint32 numero = propias.anadir_fila(rowid);
@@ -712,7 +599,8 @@ void OrigenDatos::actualizar() {
     else
         vista_.reemplazar(posicion_, vista_.referencia_propia(numero));
     indice_valido_ = false;
-    derivar_fresca(conexion, antes, p.nueva ? std::vector<qint64>{} : std::vector<qint64>{rowid_anterior}, rowid);
+    derivar_fresca(*motor, motor->huella_antes_de_escribir(),
+                   p.nueva ? std::vector<qint64>{} : std::vector<qint64>{rowid_anterior}, rowid);
     pendiente_.reset();
     Q_EMIT fila_cambiada();
 }
@@ -770,32 +658,60 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     if (filas.front() < 0 || filas.back() >= numero_filas())
         throw ErrorDatos(
             QStringLiteral("no hay ningún registro actual en la tabla %1.").arg(QLatin1String(tabla().nombre)));
-    const auto ya_no_esta = [this] {
-        return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
-            .arg(ruta_abierta(), nombre_registro());
-    };
-    std::optional<Huella> antes;
+    std::vector<std::pair<qint64, ValoresFila>> leidas;
+    leidas.reserve(filas.size());
+    for (int fila : filas)
+        leidas.emplace_back(vista_.rowid(fila), fila_leida(fila));
+    const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
+    // Another program may have removed a row meanwhile: nothing is reported deleted that was not.
+    if (!motor->borrar(*tabla_, leidas))
+        throw ErrorDatos(borrada_por_otro());
+    quitar_filas(*motor, filas, motor->huella_antes_de_escribir());
+}
+
+QString OrigenDatos::borrada_por_otro() const {
+    return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
+        .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
+}
+
+bool OrigenDatos::borrar_si_no_usado(const QString& tabla_uso, int columna_uso) {
+    asegurar_abierto();
+    cancelar();
+    exigir_fila_actual();
+    const Tabla* uso = Esquema::tabla(tabla_uso);
+    if (!uso)
+        throw ErrorDatos(QStringLiteral("la tabla «%1» no existe en el inventario.").arg(tabla_uso));
+    const int fila = posicion_;
+    const std::optional<qint64> codigo = entero(fila, 0);
+    if (!codigo) {
+        // A row without a code cannot be used by any other.
+        borrar();
+        return true;
+    }
+    const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
+    switch (motor->borrar_si_no_usado(*tabla_, vista_.rowid(fila), fila_leida(fila), *codigo, *uso, columna_uso)) {
+    case Motor::Borrado::en_uso:
+        return false;
+    case Motor::Borrado::ya_no_esta:
+        throw ErrorDatos(borrada_por_otro());
+    case Motor::Borrado::hecho:
+        break;
+    }
+    quitar_filas(*motor, {fila}, motor->huella_antes_de_escribir());
+    posicion_ = fila;
+    recien_borrada_ = true;
+    return true;
+}
+
+void OrigenDatos::quitar_filas(Motor& motor, const std::vector<int>& filas, const std::optional<Huella>& antes) {
     std::vector<qint64> quitados;
     for (int fila : filas)
         quitados.push_back(vista_.rowid(fila));
-    Conexion conexion = Conexion::abrir(ruta_abierta(), Conexion::Modo::escritura);
-    conexion.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        antes = conexion.huella();
-        SQLite::Statement st(
-            db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(tabla_->nombre)).toStdString());
-        for (int fila : filas) {
-            st.bind(1, static_cast<int64_t>(vista_.rowid(fila)));
-            // Another program may have removed the row meanwhile: nothing is reported deleted that was not.
-            if (st.exec() != 1)
-                throw ErrorDatos(ya_no_esta());
-            st.reset();
-        }
-    });
     // When this source saw the rows a read would give, it sees them still after the deletion: the snapshot kept
-    // for the file's new state is its own.
+    // for the database's new state is its own.
     const bool como_leida = !fresca_.vacia() && fresca_.identidad() == vista_.identidad();
     indice_valido_ = false;
-    derivar_fresca(conexion, antes, quitados, std::nullopt);
+    derivar_fresca(motor, antes, quitados, std::nullopt);
     if (como_leida && !fresca_.vacia())
         vista_ = fresca_;
     else
@@ -805,8 +721,8 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
     Q_EMIT fila_cambiada();
 }
 
-void OrigenDatos::derivar_fresca(Conexion& conexion, const std::optional<Huella>& antes,
-                                 const std::vector<qint64>& quitados, std::optional<qint64> anadido) {
+void OrigenDatos::derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
+                                 std::optional<qint64> anadido) {
     const std::optional<Huella> conocida = huella_;
     huella_.reset();
     Instantanea nueva = fresca_;
@@ -815,8 +731,8 @@ void OrigenDatos::derivar_fresca(Conexion& conexion, const std::optional<Huella>
     if (!conocida || !antes || !(*antes == *conocida) || nueva.vacia())
         return;
     try {
-        auto lectura = conexion.empezar_lectura();
-        const std::optional<Huella> despues = conexion.huella();
+        const std::unique_ptr<Motor::Lectura> lectura = motor.empezar_lectura();
+        const std::optional<Huella> despues = lectura->huella();
         // Every write transaction counts one: one more than before means no other program wrote meanwhile.
         if (!despues || despues->contador != antes->contador + 1 || despues->dispositivo != antes->dispositivo ||
             despues->nodo != antes->nodo)
@@ -838,7 +754,8 @@ void OrigenDatos::derivar_fresca(Conexion& conexion, const std::optional<Huella>
                 return;
             Filas& propias = nueva.propias(columnas_);
             // The row as a read of the table gives it, in the place the table's order gives it.
-            if (!leer_fila(conexion, *tabla_, *anadido, propias) || !propias.codigos_enteros)
+            Receptor receptor(propias, *tabla_);
+            if (!lectura->leer_fila(*tabla_, *anadido, receptor) || !propias.codigos_enteros)
                 return;
             const quint32 numero = propias.numero() - 1;
             const int fila = nueva.posicion_ordenada(propias.celda(numero, 0).entero, *anadido);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/conexion.h"
 #include "data/esquema.h"
 #include "data/instantanea.h"
+#include "data/motor.h"
 
 #include <QObject>
 #include <QString>
@@ -62,6 +62,8 @@ public:
     void editar();
     // Stores the row being added or edited.
     void actualizar();
+    // Stores the new row being added with the table's greatest code plus 1 as its code, taken when it is stored.
+    void actualizar_con_codigo_nuevo();
     // Abandons the row being added or edited.
     void cancelar();
     bool hay_pendiente() const { return pendiente_.has_value(); }
@@ -69,6 +71,9 @@ public:
     void borrar();
     // Removes these rows of the snapshot (row numbers) in one transaction; the source is left at end.
     void borrar_filas(std::vector<int> filas);
+    // Removes the current row unless a row of the table `tabla_uso` holds its code in column `columna_uso`, checked
+    // when it is deleted; false, and nothing deleted, when one does.
+    bool borrar_si_no_usado(const QString& tabla_uso, int columna_uso);
 
     // The snapshot's rows, read without moving the cursor (pickers and lookups).
     int numero_filas() const { return vista_.numero_filas(); }
@@ -113,15 +118,20 @@ private:
     // "el componente", "el tipo", "la marca": what a row of the snapshot's table is to the user.
     QString nombre_registro() const;
     void asegurar_abierto();
-    void leer_tabla(Conexion& conexion, const Tabla& t, Filas& filas);
-    // Reads the row with this rowid and appends it to `filas`, converted as a read of the table would; false when
-    // the file holds no such row.
-    bool leer_fila(Conexion& conexion, const Tabla& t, qint64 rowid, Filas& filas);
-    // After a write of this source: the snapshot a read of the table would now give, made from the one kept for
-    // the file's state before the write, when that write is the only change since. `quitados` are the rowids the
-    // write removed, `anadido` the one it stored.
-    void derivar_fresca(Conexion& conexion, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
+    // Takes the rows the engine reads into `filas`.
+    struct Receptor;
+    void leer_tabla(Motor::Lectura& lectura, const Tabla& t, Filas& filas);
+    // After a write of this source through `motor`: the snapshot a read of the table would now give, made from the
+    // one kept for the file's state before the write, when that write is the only change since. `quitados` are the
+    // identities the write removed, `anadido` the one it stored.
+    void derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
                         std::optional<qint64> anadido);
+    // A row of the snapshot as it was read.
+    ValoresFila fila_leida(int fila) const;
+    void guardar_pendiente(bool codigo_nuevo);
+    // Takes these rows, just deleted through `motor`, out of the snapshot.
+    void quitar_filas(Motor& motor, const std::vector<int>& filas, const std::optional<Huella>& antes);
+    QString borrada_por_otro() const;
     // Takes a snapshot of the file's state `huella` (kept or shared), telling what changed from the current one.
     void tomar(const Instantanea& nueva, quint64 padre, const std::vector<int>& quitadas,
                const std::vector<int>& anadidas);

@@ -18,6 +18,12 @@ void guardar(const QString& directorio, const QString& base_datos);
 // Why `ruta` cannot name a database file, if it cannot: a NUL character (the system would read a shorter name than
 // the one checked) or a line break (the one-line location file could not keep it).
 std::optional<QString> problema_ruta(const QString& ruta);
+// A PostgreSQL connection URI ("postgresql://" or "postgres://") names a database on a server instead of a file.
+bool es_uri(const QString& base);
+// The database as the user may see it and as the location file keeps it: a URI without any password in it (in the
+// user part or as a "password" parameter); a file path as it is.
+QString sin_contrasena(const QString& base);
+
 // The path as a message shows it, with such characters written as visible escapes.
 QString ruta_visible(const QString& ruta);
 

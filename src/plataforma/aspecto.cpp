@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "modulo/module1.h"
+#include "plataforma/contrasena.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -32,6 +33,7 @@ void iniciar_aplicacion(QApplication& app) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(traductor);
     Conexion::al_esperar_bloqueo(mostrar_espera);
+    Contrasena::instalar();
 }
 
 void mostrar_espera() {

@@ -3,6 +3,7 @@
 #include "principal/principal.h"
 
 #include "data/esquema.h"
+#include "data/motor.h"
 #include "data/ubicacion.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
@@ -25,7 +26,7 @@ void Principal::Form_Load() {
         directorio_inicial.chop(1);
     if (!comprobar_base_datos())
         abrir_base_Datos();
-    Aspecto::mostrar_dato(Label2, base_datos);
+    Aspecto::mostrar_dato(Label2, Ubicacion::sin_contrasena(base_datos));
     ofrecer_inventario_nuevo();
     configurar_datas_dbcombo();
 }
@@ -74,12 +75,20 @@ void Principal::configurar_datas_dbcombo() {
 }
 
 void Principal::ofrecer_inventario_nuevo() {
-    if (base_datos.isEmpty() || Ubicacion::problema_ruta(base_datos) || QFileInfo::exists(base_datos))
+    if (base_datos.isEmpty() || Ubicacion::problema_ruta(base_datos))
         return;
-    const bool crear = Mensajes::pregunta(
-        this, QStringLiteral("          Base de datos nueva. "),
-        QStringLiteral("No existe la base de datos %1.\n\n¿Desea crear en ese archivo un inventario nuevo y vacío?")
-            .arg(base_datos));
+    // On a server, an empty database is what a missing file is: the place where a new inventory may go.
+    const bool servidor = Motor::es_servidor(base_datos);
+    if (servidor ? !Servidor::vacia(base_datos) : QFileInfo::exists(base_datos))
+        return;
+    const QString texto =
+        servidor ? QStringLiteral("La base de datos %1 del servidor está vacía.\n\n¿Desea crear en ella un "
+                                  "inventario nuevo y vacío?")
+                       .arg(Ubicacion::sin_contrasena(base_datos))
+                 : QStringLiteral(
+                       "No existe la base de datos %1.\n\n¿Desea crear en ese archivo un inventario nuevo y vacío?")
+                       .arg(base_datos);
+    const bool crear = Mensajes::pregunta(this, QStringLiteral("          Base de datos nueva. "), texto);
     if (crear)
         Mensajes::proteger(this, [] { Esquema::crear_inventario(base_datos); });
 }

@@ -2,6 +2,7 @@
 #include "principal/principal.h"
 
 #include "anadirtm/anadirtm.h"
+#include "data/ubicacion.h"
 #include "dialogos/acerca_de.h"
 #include "dialogos/configurar.h"
 #include "modulo/module1.h"
@@ -22,7 +23,7 @@ void Principal::abrir() {
         Configurar configurar(this);
         configurar.exec();
     }
-    Aspecto::mostrar_dato(Label2, Module1::base_datos);
+    Aspecto::mostrar_dato(Label2, Ubicacion::sin_contrasena(Module1::base_datos));
     guarda_base_datos();
     ofrecer_inventario_nuevo();
     configurar_datas_dbcombo();

@@ -22,6 +22,7 @@ if grep -q '^E:' "$tmp/lintian.txt"; then cat "$tmp/lintian.txt" >&2; fallo "lin
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/contenido.txt"
 for f in ./usr/bin/talvirenca ./usr/bin/talvirenca-importar ./usr/share/man/man1/talvirenca-importar.1.gz \
+         ./usr/bin/talvirenca-trasladar ./usr/share/man/man1/talvirenca-trasladar.1.gz \
          ./usr/share/applications/org.talvirenca.Talvirenca.desktop \
          ./usr/share/metainfo/org.talvirenca.Talvirenca.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/talvirenca.svg \
@@ -41,9 +42,11 @@ file "$tmp/raiz/usr/share/icons/hicolor/256x256/apps/talvirenca.png" | grep -q '
 version=$(QT_QPA_PLATFORM=offscreen "$tmp/raiz/usr/bin/talvirenca" --version)
 [ "$version" = "talvirenca 1.1" ] || fallo "--version escribe «$version»"
 QT_QPA_PLATFORM=offscreen "$tmp/raiz/usr/bin/talvirenca" --help | head -1 | grep -q '^Uso: talvirenca' || fallo "--help"
-version=$("$tmp/raiz/usr/bin/talvirenca-importar" --version)
-[ "$version" = "talvirenca-importar 1.1" ] || fallo "talvirenca-importar --version escribe «$version»"
-for pagina in talvirenca talvirenca-importar; do
+for orden in talvirenca-importar talvirenca-trasladar; do
+    version=$(QT_QPA_PLATFORM=offscreen "$tmp/raiz/usr/bin/$orden" --version)
+    [ "$version" = "$orden 1.1" ] || fallo "$orden --version escribe «$version»"
+done
+for pagina in talvirenca talvirenca-importar talvirenca-trasladar; do
     zcat "$tmp/raiz/usr/share/man/man1/$pagina.1.gz" | LC_ALL=C.UTF-8 man --warnings -l - >/dev/null 2>"$tmp/man.txt" || true
     if [ -s "$tmp/man.txt" ]; then cat "$tmp/man.txt" >&2; fallo "la página de manual $pagina tiene errores"; fi
 done

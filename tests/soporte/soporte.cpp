@@ -2,6 +2,7 @@
 
 #include "data/esquema.h"
 #include "plataforma/aspecto.h"
+#include "plataforma/contrasena.h"
 #include "plataforma/dialogos_sistema.h"
 
 #include "principal/principal.h"
@@ -28,6 +29,7 @@ void preparar_aplicacion() {
     Aspecto::iniciar_aplicacion(*qApp);
     Mensajes::activar_modo_prueba();
     DialogosSistema::activar_modo_prueba();
+    Contrasena::activar_modo_prueba();
 }
 
 QString crear_base(const QTemporaryDir& dir, const QString& nombre, const QStringList& sentencias) {

@@ -1,0 +1,74 @@
+#pragma once
+
+// What the server engine shares with the moving of a file inventory to a server; nothing above the data layer
+// includes it.
+#include "data/motor.h"
+
+#include <QByteArray>
+#include <QString>
+#include <libpq-fe.h>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace MotorPg {
+
+// A failure of the server while running a statement: its SQLSTATE, its message, and whether the connection is lost.
+struct Fallo {
+    QByteArray estado;
+    QString mensaje;
+    bool perdida;
+};
+
+struct Liberar {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Resultado = std::unique_ptr<PGresult, Liberar>;
+
+// Runs one statement with these values ($1, $2... in text form; no value for null). Throws Fallo.
+Resultado ejecutar(PGconn* c, const QString& sql, const std::vector<std::optional<QByteArray>>& valores,
+                   ExecStatusType esperado);
+// A value as the server reads it in text form; no value for null.
+std::optional<QByteArray> parametro(Clase clase, const QVariant& v);
+// This thread's connection to `uri`, opened if needed, without checking that it holds an inventory. Throws
+// ErrorDatos.
+PGconn* conexion_sin_comprobar(const QString& uri);
+// The next operation on `uri` checks the database again (its tables were just created).
+void olvidar_comprobacion(const QString& uri);
+// Closes this thread's connection to `uri` after it was lost.
+void olvidar(const QString& uri);
+// The reason of a failure, in the user's words.
+QString explicar(const Fallo& f, bool escritura);
+
+// The inventory's tables on a server: the same columns in the same order as in a file.
+inline constexpr const char* sql_esquema = R"(
+CREATE TABLE tipo (
+    codigo bigint PRIMARY KEY,
+    nombre text NOT NULL DEFAULT ''
+);
+CREATE TABLE marca (
+    codigo bigint PRIMARY KEY,
+    nombre text NOT NULL DEFAULT ''
+);
+CREATE TABLE elemento (
+    codigo bigint PRIMARY KEY,
+    tipo bigint NOT NULL DEFAULT 0,
+    marca bigint NOT NULL DEFAULT 0,
+    modelo text NOT NULL DEFAULT '',
+    numserie text NOT NULL DEFAULT '',
+    fecha date,
+    garantia double precision NOT NULL DEFAULT 0,
+    descripcion text NOT NULL DEFAULT '',
+    renting boolean NOT NULL DEFAULT false
+);
+CREATE INDEX elemento_tipo ON elemento (tipo);
+CREATE INDEX elemento_marca ON elemento (marca);
+CREATE TABLE talvirenca (
+    aplicacion text NOT NULL,
+    version integer NOT NULL
+);
+)";
+
+} // namespace MotorPg
+
+std::unique_ptr<Motor> motor_pg(const QString& uri);

@@ -1,0 +1,67 @@
+#include "plataforma/contrasena.h"
+
+#include "data/motor.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <deque>
+
+namespace {
+
+bool modo_prueba = false;
+// A null text stands for a cancelled dialog.
+std::deque<QString> respuestas;
+QList<QString> registro;
+
+} // namespace
+
+namespace Contrasena {
+
+QString pregunta(const QString& base) {
+    return QStringLiteral("El servidor pide la contraseña para %1:").arg(base);
+}
+
+std::optional<QString> pedir(QWidget* padre, const QString& base) {
+    if (modo_prueba) {
+        registro << base;
+        if (respuestas.empty())
+            return std::nullopt;
+        const QString r = respuestas.front();
+        respuestas.pop_front();
+        if (r.isNull())
+            return std::nullopt;
+        return r;
+    }
+    QInputDialog dialogo(padre);
+    dialogo.setObjectName(QStringLiteral("Contrasena"));
+    dialogo.setWindowTitle(titulo);
+    dialogo.setLabelText(pregunta(base));
+    dialogo.setTextEchoMode(QLineEdit::Password);
+    dialogo.setInputMode(QInputDialog::TextInput);
+    if (dialogo.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialogo.textValue();
+}
+
+void instalar() {
+    Servidor::al_pedir_contrasena([](const QString& base) { return pedir(QApplication::activeWindow(), base); });
+}
+
+void activar_modo_prueba() {
+    modo_prueba = true;
+    respuestas.clear();
+    registro.clear();
+}
+
+void responder(std::optional<QString> respuesta) {
+    respuestas.push_back(respuesta ? *respuesta : QString());
+}
+
+QList<QString> pedidas() {
+    QList<QString> r = registro;
+    registro.clear();
+    return r;
+}
+
+} // namespace Contrasena
