@@ -212,6 +212,17 @@ Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     return conexion;
 }
 
+Conexion Conexion::comprobar_abierta(const QString& nombre, std::unique_ptr<SQLite::Database> db) {
+    configurar_defensa(db->getHandle());
+    Conexion conexion(nombre, std::move(db));
+    try {
+        conexion.comprobar_inventario();
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
+    return conexion;
+}
+
 bool Conexion::hay_escritura_interrumpida(const QString& ruta) {
     const QFileInfo diario(ruta + QStringLiteral("-journal"));
     return (diario.exists() && diario.size() > 0) || QFileInfo::exists(ruta + QStringLiteral("-wal"));
