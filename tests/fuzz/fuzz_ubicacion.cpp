@@ -3,13 +3,18 @@
 #include "data/error_datos.h"
 #include "data/ubicacion.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
-    static QTemporaryDir dir;
+    // Writing the file syncs it: in memory when the system offers a folder there, so each run is fast.
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm/talvirenca-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/talvirenca-fuzz-XXXXXX"));
     {
         QFile archivo(Ubicacion::ruta(dir.path()));
         if (!archivo.open(QIODevice::WriteOnly | QIODevice::Truncate))
