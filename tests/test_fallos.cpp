@@ -71,8 +71,7 @@ QString motivo_esperado() {
     return QStringLiteral("ha fallado la lectura o la escritura del disco.");
 }
 
-// One run with the failure at one call: what the user was told, what the file held, and whether the same operation
-// then worked. Empty when the run held, otherwise what went wrong.
+// One run of an operation: what the user was told and what the file held afterwards.
 struct Vuelta {
     QStringList avisos;
     QString estado;
@@ -83,6 +82,7 @@ struct Cifras {
     int resistieron = 0;
     int absorbidos = 0;    // the failure did not stop the operation: it was done, and nobody was told of a failure
     int hecho_y_aviso = 0; // the change was stored and a later read failed, which the user was told
+    QMap<QString, int> por_clase;
     QStringList problemas;
 };
 
@@ -91,9 +91,10 @@ public:
     Recorrido(const char* nombre, QStringList previos, QStringList exito)
         : nombre_(nombre), previos_(std::move(previos)), exito_(std::move(exito)) {}
 
-    // `una(n)` runs the operation with the failure at call n (none for 0) and returns what it left; `repetir()`
-    // runs it again after a failure that changed nothing and returns what it left; `usable()` checks the window
-    // after a failure that came once the change was stored. Both return an empty text when all is well.
+    // `una(n)` runs the operation with the failure at call n (none for 0) and returns what it left; `antes_de()`
+    // gives the state before it. `repetir()` runs the operation again after a failure that changed nothing, and
+    // `usable()` checks the window after a failure that came once the change was stored; each returns an empty
+    // text when all is well, otherwise what went wrong.
     void recorrer(const std::function<Vuelta(int)>& una, const std::function<QString()>& antes_de,
                   const std::function<QString()>& repetir, const std::function<QString()>& usable) {
         antes_ = antes_de();
@@ -107,6 +108,8 @@ public:
         for (int n = 1; n <= total; ++n) {
             ++cifras_.puntos;
             const Vuelta v = una(n);
+            const VfsFallos::Clase clase = VfsFallos::clase_fallada();
+            ++cifras_.por_clase[VfsFallos::nombre_clase(clase)];
             QString problema = juzgar(v);
             if (problema.isEmpty())
                 problema = v.estado == antes_ ? repetir() : usable();
@@ -114,16 +117,20 @@ public:
                 ++cifras_.resistieron;
             else
                 cifras_.problemas << QStringLiteral("%1, fallo de %2 en la llamada %3 de %4: %5")
-                                         .arg(nombre_, VfsFallos::nombre_clase(VfsFallos::clase_fallada()))
+                                         .arg(nombre_, VfsFallos::nombre_clase(clase))
                                          .arg(n)
                                          .arg(total)
                                          .arg(problema);
         }
-        qInfo().noquote() << QStringLiteral("%1: %2 de %3 (%4 sin efecto en la operación, %5 guardadas con aviso de "
-                                            "una lectura posterior)")
+        QStringList clases;
+        for (auto it = cifras_.por_clase.cbegin(); it != cifras_.por_clase.cend(); ++it)
+            clases << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+        qInfo().noquote() << QStringLiteral("%1: %2 de %3 [%4]; %5 sin efecto en la operación, %6 guardadas con aviso "
+                                            "de una lectura posterior")
                                  .arg(nombre_)
                                  .arg(cifras_.resistieron)
                                  .arg(cifras_.puntos)
+                                 .arg(clases.join(QStringLiteral(", ")))
                                  .arg(cifras_.absorbidos)
                                  .arg(cifras_.hecho_y_aviso);
     }

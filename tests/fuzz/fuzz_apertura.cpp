@@ -1,9 +1,14 @@
 // The opening check on any bytes as a database file: read into memory with the program's defensive settings, the
-// file is either refused with a message or accepted, and an accepted file's three tables can be read to the end.
+// file is either refused with a message or accepted, and an accepted file's three tables can be read to the end
+// by the program's data sources.
 #include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/origen_datos.h"
 
-#include <SQLiteCpp/Statement.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,15 +32,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
             std::abort();
         return 0;
     }
-    try {
-        for (const char* tabla : {"Tipo", "Marca", "Elemento"}) {
-            SQLite::Statement filas(conexion->db(), std::string("SELECT * FROM ") + tabla);
-            while (filas.executeStep())
-                for (int i = 0; i < filas.getColumnCount(); ++i)
-                    (void)filas.getColumn(i).getText();
+    conexion.reset();
+
+    // An accepted file is then read as the windows read it: each table whole into a data source, every cell turned
+    // into the text the user would see.
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm/talvirenca-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/talvirenca-fuzz-XXXXXX"));
+    const QString ruta = dir.filePath(QStringLiteral("inventario.db"));
+    for (const char* resto : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(ruta + QLatin1String(resto));
+    {
+        QFile archivo(ruta);
+        if (!archivo.open(QIODevice::WriteOnly))
+            std::abort();
+        archivo.write(reinterpret_cast<const char*>(datos), static_cast<qint64>(n));
+    }
+    for (const char* tabla : {"Tipo", "Marca", "Elemento"}) {
+        OrigenDatos origen;
+        origen.enlazar_base_datos(ruta);
+        origen.enlazar_tabla(QLatin1String(tabla));
+        try {
+            origen.refrescar();
+        } catch (const ErrorDatos& e) {
+            if (e.texto().isEmpty())
+                std::abort();
+            continue;
         }
-    } catch (const SQLite::Exception&) {
-        // A damaged page is found only when it is read; the program reports it then.
+        const int columnas = origen.tabla().numero_columnas();
+        for (int fila = 0; fila < origen.numero_filas(); ++fila)
+            for (int columna = 0; columna < columnas; ++columna)
+                (void)origen.texto(fila, columna);
     }
     return 0;
 }
