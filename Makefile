@@ -46,7 +46,7 @@ test-asan: paquetes
 	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANEAR=ON
 	cmake --build $(BUILD_ASAN) -j$(NUCLEOS)
 	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen \
-		ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j$(NUCLEOS)
 
 # Each fuzz target runs FUZZ_SEGUNDOS seconds under libFuzzer, starting from its committed corpus; what it finds

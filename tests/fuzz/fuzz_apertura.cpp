@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
     auto* bytes = static_cast<unsigned char*>(sqlite3_malloc64(n + 1));
     if (!bytes)
         return 0;
-    std::memcpy(bytes, datos, n);
+    if (n > 0)
+        std::memcpy(bytes, datos, n);
     if (sqlite3_deserialize(db->getHandle(), "main", bytes, static_cast<sqlite3_int64>(n),
                             static_cast<sqlite3_int64>(n + 1),
                             SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
