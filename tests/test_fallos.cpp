@@ -1,6 +1,7 @@
 // Every write of the program with a failing disk: each operation is run once per read, write, sync, truncation and
-// lock it makes, with that one call failing. Each time the user is told one "ERROR: " with the failure's reason, the
-// file holds the state before or the state after (never a mix), and the same operation works once the disk does.
+// lock it makes, with that call failing, once as a passing failure and once with the disk staying broken. Each time
+// the user is told one "ERROR: " with the failure's reason, the file holds the state before or the state after
+// (never a mix), and the same operation works once the disk does.
 #include "anadirtm/anadirtm.h"
 #include "modulo/module1.h"
 #include "plataforma/dbcombo.h"
@@ -83,7 +84,6 @@ struct Cifras {
     int absorbidos = 0;    // the failure did not stop the operation: it was done, and nobody was told of a failure
     int hecho_y_aviso = 0; // the change was stored and a later read failed, which the user was told
     QMap<QString, int> por_clase;
-    QStringList problemas;
 };
 
 class Recorrido {
@@ -102,44 +102,55 @@ public:
         const int total = VfsFallos::llamadas();
         despues_ = limpia.estado;
         if (limpia.avisos != previos_ + exito_ || despues_ == antes_ || total == 0) {
-            cifras_.problemas << QStringLiteral("%1 sin fallos: %2").arg(nombre_, limpia.avisos.join(" / "));
+            problemas_ << QStringLiteral("%1 sin fallos: %2").arg(nombre_, limpia.avisos.join(" / "));
             return;
         }
-        for (int n = 1; n <= total; ++n) {
-            ++cifras_.puntos;
-            const Vuelta v = una(n);
-            const VfsFallos::Clase clase = VfsFallos::clase_fallada();
-            ++cifras_.por_clase[VfsFallos::nombre_clase(clase)];
-            QString problema = juzgar(v);
-            if (problema.isEmpty())
-                problema = v.estado == antes_ ? repetir() : usable();
-            if (problema.isEmpty())
-                ++cifras_.resistieron;
-            else
-                cifras_.problemas << QStringLiteral("%1, fallo de %2 en la llamada %3 de %4: %5")
-                                         .arg(nombre_, VfsFallos::nombre_clase(clase))
-                                         .arg(n)
-                                         .arg(total)
-                                         .arg(problema);
+        // Each call fails once, as a passing failure, and then again with the disk staying broken: SQLite's own
+        // undoing of the change fails too, and the next opening has to do it.
+        for (const bool siempre : {false, true}) {
+            VfsFallos::fallar_siempre(siempre);
+            Cifras& c = siempre ? persistentes_ : cifras_;
+            for (int n = 1; n <= total; ++n) {
+                ++c.puntos;
+                const Vuelta v = una(n);
+                const VfsFallos::Clase clase = VfsFallos::clase_fallada();
+                ++c.por_clase[VfsFallos::nombre_clase(clase)];
+                QString problema = juzgar(v, c);
+                if (problema.isEmpty())
+                    problema = v.estado == antes_ ? repetir() : usable();
+                if (problema.isEmpty())
+                    ++c.resistieron;
+                else
+                    problemas_ << QStringLiteral("%1, fallo %2 de %3 en la llamada %4 de %5: %6")
+                                      .arg(nombre_,
+                                           siempre ? QStringLiteral("persistente") : QStringLiteral("pasajero"),
+                                           VfsFallos::nombre_clase(clase))
+                                      .arg(n)
+                                      .arg(total)
+                                      .arg(problema);
+            }
+            VfsFallos::fallar_siempre(false);
+            QStringList clases;
+            for (auto it = c.por_clase.cbegin(); it != c.por_clase.cend(); ++it)
+                clases << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+            qInfo().noquote() << QStringLiteral("%1, fallo %2: %3 de %4 [%5]; %6 sin efecto en la operación, %7 "
+                                                "guardadas con aviso de una lectura posterior")
+                                     .arg(nombre_, siempre ? QStringLiteral("persistente") : QStringLiteral("pasajero"))
+                                     .arg(c.resistieron)
+                                     .arg(c.puntos)
+                                     .arg(clases.join(QStringLiteral(", ")))
+                                     .arg(c.absorbidos)
+                                     .arg(c.hecho_y_aviso);
         }
-        QStringList clases;
-        for (auto it = cifras_.por_clase.cbegin(); it != cifras_.por_clase.cend(); ++it)
-            clases << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-        qInfo().noquote() << QStringLiteral("%1: %2 de %3 [%4]; %5 sin efecto en la operación, %6 guardadas con aviso "
-                                            "de una lectura posterior")
-                                 .arg(nombre_)
-                                 .arg(cifras_.resistieron)
-                                 .arg(cifras_.puntos)
-                                 .arg(clases.join(QStringLiteral(", ")))
-                                 .arg(cifras_.absorbidos)
-                                 .arg(cifras_.hecho_y_aviso);
     }
 
-    const Cifras& cifras() const { return cifras_; }
+    int puntos() const { return cifras_.puntos + persistentes_.puntos; }
+    int resistieron() const { return cifras_.resistieron + persistentes_.resistieron; }
+    const QStringList& problemas() const { return problemas_; }
     const QString& despues() const { return despues_; }
 
 private:
-    QString juzgar(const Vuelta& v) {
+    QString juzgar(const Vuelta& v, Cifras& c) {
         if (!VfsFallos::fallo_hecho())
             return QStringLiteral("la llamada no llegó a hacerse");
         if (v.estado != antes_ && v.estado != despues_)
@@ -148,14 +159,14 @@ private:
             return QStringLiteral("avisos: ") + v.avisos.join(" / ");
         const QStringList propios = v.avisos.mid(previos_.size());
         if (v.estado == despues_ && propios == exito_) {
-            ++cifras_.absorbidos;
+            ++c.absorbidos;
             return {};
         }
         if (propios.size() != 1 || !propios[0].startsWith(QLatin1String("ERROR: ")) ||
             !propios[0].endsWith(motivo_esperado()))
             return QStringLiteral("avisos: ") + v.avisos.join(" / ");
         if (v.estado == despues_)
-            ++cifras_.hecho_y_aviso;
+            ++c.hecho_y_aviso;
         return {};
     }
 
@@ -165,6 +176,8 @@ private:
     QString antes_;
     QString despues_;
     Cifras cifras_;
+    Cifras persistentes_;
+    QStringList problemas_;
 };
 
 void pulsar(QWidget* ventana, const char* boton) {
@@ -262,11 +275,11 @@ class PruebaFallos : public QObject {
 
     void contar(const Recorrido& r) {
         ++operaciones_;
-        puntos_ += r.cifras().puntos;
-        resistieron_ += r.cifras().resistieron;
-        for (const QString& p : r.cifras().problemas.mid(0, 5))
+        puntos_ += r.puntos();
+        resistieron_ += r.resistieron();
+        for (const QString& p : r.problemas().mid(0, 5))
             qWarning().noquote() << p;
-        QVERIFY2(r.cifras().problemas.isEmpty(), qPrintable(r.cifras().problemas.value(0)));
+        QVERIFY2(r.problemas().isEmpty(), qPrintable(r.problemas().value(0)));
     }
 
     // The add, change and delete of a component, on the card and the list.

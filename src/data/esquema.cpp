@@ -82,7 +82,9 @@ void crear_inventario(const QString& ruta) {
             db.exec("PRAGMA user_version = " + std::to_string(user_version));
         });
     } catch (const ErrorDatos&) {
+        // Nothing of the new inventory stays: neither the file nor the journal its failed first write may have left.
         QFile::remove(ruta);
+        QFile::remove(ruta + QStringLiteral("-journal"));
         throw;
     }
 }

@@ -11,6 +11,7 @@ sqlite3_vfs capa;
 bool contando = false;
 int cuenta = 0;
 int fallo = 0;
+bool persistente = false;
 bool hecho = false;
 VfsFallos::Clase clase_hecha = VfsFallos::Clase::lectura;
 int codigo_hecho = SQLITE_OK;
@@ -30,8 +31,10 @@ int paso(VfsFallos::Clase clase) {
     if (!contando)
         return SQLITE_OK;
     ++cuenta;
-    if (cuenta != fallo)
+    if (fallo <= 0 || cuenta < fallo || (cuenta > fallo && !persistente))
         return SQLITE_OK;
+    if (cuenta > fallo)
+        return codigo_hecho;
     hecho = true;
     clase_hecha = clase;
     switch (clase) {
@@ -214,6 +217,10 @@ void fallar_en(int n) {
     fallo = n;
     hecho = false;
     codigo_hecho = SQLITE_OK;
+}
+
+void fallar_siempre(bool si) {
+    persistente = si;
 }
 
 void parar() {

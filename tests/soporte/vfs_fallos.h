@@ -13,8 +13,11 @@ void instalar();
 
 // Starts counting from zero, with no failure.
 void contar();
-// Starts counting from zero; the call number `n` (from 1) fails once, and every other call works.
+// Starts counting from zero; the call number `n` (from 1) fails, and every call before it works.
 void fallar_en(int n);
+// Whether the calls after the failed one fail the same way until parar() (a disk that stays broken) or work (a
+// passing failure). Passing unless told otherwise.
+void fallar_siempre(bool si);
 // Stops counting and failing.
 void parar();
 
