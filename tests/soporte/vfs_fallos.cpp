@@ -26,6 +26,25 @@ sqlite3_file* dentro(sqlite3_file* f) {
     return reinterpret_cast<Archivo*>(f)->dentro;
 }
 
+bool disco_lleno = false;
+
+// The error of a failing call of that kind.
+int codigo_de(VfsFallos::Clase clase) {
+    switch (clase) {
+    case VfsFallos::Clase::lectura:
+        return SQLITE_IOERR_READ;
+    case VfsFallos::Clase::escritura:
+        return disco_lleno ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+    case VfsFallos::Clase::sincronia:
+        return SQLITE_IOERR_FSYNC;
+    case VfsFallos::Clase::truncado:
+        return SQLITE_IOERR_TRUNCATE;
+    case VfsFallos::Clase::bloqueo:
+        return SQLITE_IOERR_LOCK;
+    }
+    return SQLITE_IOERR;
+}
+
 // Counts one call; returns the error it must give instead of running, or SQLITE_OK.
 int paso(VfsFallos::Clase clase) {
     if (!contando)
@@ -33,35 +52,19 @@ int paso(VfsFallos::Clase clase) {
     ++cuenta;
     if (fallo <= 0 || cuenta < fallo || (cuenta > fallo && !persistente))
         return SQLITE_OK;
-    if (cuenta > fallo)
-        return codigo_hecho;
-    hecho = true;
-    clase_hecha = clase;
-    switch (clase) {
-    case VfsFallos::Clase::lectura:
-        codigo_hecho = SQLITE_IOERR_READ;
-        break;
-    case VfsFallos::Clase::escritura:
+    if (cuenta == fallo) {
+        hecho = true;
+        clase_hecha = clase;
         // Half of the failed writes are a full disk, half a failing one.
-        codigo_hecho = cuenta % 2 == 0 ? SQLITE_FULL : SQLITE_IOERR_WRITE;
-        break;
-    case VfsFallos::Clase::sincronia:
-        codigo_hecho = SQLITE_IOERR_FSYNC;
-        break;
-    case VfsFallos::Clase::truncado:
-        codigo_hecho = SQLITE_IOERR_TRUNCATE;
-        break;
-    case VfsFallos::Clase::bloqueo:
-        codigo_hecho = SQLITE_IOERR_LOCK;
-        break;
+        disco_lleno = cuenta % 2 == 0;
+        codigo_hecho = codigo_de(clase);
     }
-    return codigo_hecho;
+    return codigo_de(clase);
 }
 
 int cerrar(sqlite3_file* f) {
     sqlite3_file* d = dentro(f);
-    const int rc = d->pMethods ? d->pMethods->xClose(d) : SQLITE_OK;
-    return rc;
+    return d->pMethods ? d->pMethods->xClose(d) : SQLITE_OK;
 }
 int leer(sqlite3_file* f, void* datos, int n, sqlite3_int64 desde) {
     if (const int rc = paso(VfsFallos::Clase::lectura))
