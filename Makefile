@@ -7,8 +7,17 @@ PAQUETES := cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-charts-dev li
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 NUCLEOS := $(shell nproc 2>/dev/null || echo 2)
 DATOS ?= datos
+# The checked builds live in folders of their own, so they never mix with the normal one.
+BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SEGUNDOS ?= 60
+OBJETIVOS_FUZZ := fuzz_ubicacion fuzz_valores fuzz_apertura
+PAQUETES_FUZZ := clang-14 libclang-rt-14-dev
 
-.PHONY: run test bench paquetes compilar install paquete clean
+.PHONY: run test test-asan fuzz bench paquetes paquetes-fuzz compilar install paquete clean
+
+paquetes-fuzz: PAQUETES := $(PAQUETES) $(PAQUETES_FUZZ)
+paquetes-fuzz: paquetes
 
 paquetes:
 	@faltan=$$(for p in $(PAQUETES); do \
@@ -32,6 +41,25 @@ run: compilar
 
 test: compilar
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(NUCLEOS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer; any error they find fails its test.
+test-asan: paquetes
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANEAR=ON
+	cmake --build $(BUILD_ASAN) -j$(NUCLEOS)
+	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen \
+		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j$(NUCLEOS)
+
+# Each fuzz target runs FUZZ_SEGUNDOS seconds under libFuzzer, starting from its committed corpus; what it finds
+# is kept in $(BUILD_FUZZ)/corpus, and a crashing input is written to $(BUILD_FUZZ)/ as crash-*.
+fuzz: paquetes-fuzz
+	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(BUILD_FUZZ) -j$(NUCLEOS) --target $(OBJETIVOS_FUZZ)
+	for o in $(OBJETIVOS_FUZZ); do \
+		mkdir -p $(BUILD_FUZZ)/corpus/$$o && \
+		$(BUILD_FUZZ)/tests/fuzz/$$o -max_total_time=$(FUZZ_SEGUNDOS) -artifact_prefix=$(BUILD_FUZZ)/$$o- \
+			$(BUILD_FUZZ)/corpus/$$o tests/fuzz/corpus/$$o || exit 1; \
+	done
 
 bench: compilar
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/talvirenca_bench

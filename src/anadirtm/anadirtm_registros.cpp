@@ -36,6 +36,8 @@ void AnadirTM::anadir_registro(QComboBox* combo, OrigenDatos& origen, void (Anad
             origen.cancelar();
             throw;
         }
+        // Stored: the name leaves the box at once, so a refill that fails does not invite adding it twice.
+        combo->clearEditText();
         (this->*rellenar)();
     });
 }

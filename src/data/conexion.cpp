@@ -207,12 +207,23 @@ Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     try {
         db = std::make_unique<SQLite::Database>(nombre_sqlite(ruta), flags);
     } catch (const std::exception& e) {
-        throw ErrorApertura(texto_apertura(ruta, motivo_de(e)), codigo_de(e));
+        throw ErrorApertura{texto_apertura(ruta, motivo_de(e)), codigo_de(e)};
     }
     configurar_defensa(db->getHandle());
     Conexion conexion(ruta, std::move(db));
     conexion.comprobar_inventario();
     agrandar_cache(conexion.db().getHandle());
+    return conexion;
+}
+
+Conexion Conexion::comprobar_abierta(const QString& nombre, std::unique_ptr<SQLite::Database> db) {
+    configurar_defensa(db->getHandle());
+    Conexion conexion(nombre, std::move(db));
+    try {
+        conexion.comprobar_inventario();
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
     return conexion;
 }
 
@@ -256,7 +267,7 @@ Conexion Conexion::crear(const QString& ruta) {
 // The file must hold the three tables with their columns in order, and nothing that could run code of its own.
 void Conexion::comprobar_inventario() {
     const auto rechazar = [&](const QString& motivo, int codigo = 0) {
-        throw ErrorApertura(texto_apertura(ruta_, motivo), codigo);
+        throw ErrorApertura{texto_apertura(ruta_, motivo), codigo};
     };
     try {
         SQLite::Statement objetos(*db_, "SELECT type FROM sqlite_schema WHERE type IN ('trigger', 'view')");

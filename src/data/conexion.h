@@ -66,6 +66,10 @@ public:
     static void fijar_espera_bloqueo(int ms);
     static int espera_bloqueo();
 
+    // The defensive settings and the opening check, on a connection opened elsewhere (the bytes of a file read into
+    // memory); `nombre` names it in messages. Throws ErrorDatos.
+    static Conexion comprobar_abierta(const QString& nombre, std::unique_ptr<SQLite::Database> db);
+
 private:
     Conexion(const QString& ruta, std::unique_ptr<SQLite::Database> db);
     static Conexion abrir_conexion(const QString& ruta, bool leer);

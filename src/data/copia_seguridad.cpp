@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <SQLiteCpp/Statement.h>
 #include <cerrno>
@@ -134,11 +135,19 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
         SQLite::Statement integridad(comprobada.db(), "PRAGMA integrity_check");
         const QString resultado =
             integridad.executeStep() ? QString::fromUtf8(integridad.getColumn(0).getText()) : QString();
-        if (resultado != QLatin1String("ok"))
-            throw ErrorDatos(no_se_puede(destino, QStringLiteral("la copia no supera la comprobación de integridad.")));
+        if (resultado != QLatin1String("ok")) {
+            // A page the check could not read is named with SQLite's error code: the disk failed, not the copy.
+            static const QRegularExpression codigo(QStringLiteral("error code=(\\d+)"));
+            const QRegularExpressionMatch leido = codigo.match(resultado);
+            throw ErrorDatos(no_se_puede(destino, leido.hasMatch() ? motivo_sqlite(leido.captured(1).toInt())
+                                                                   : QStringLiteral("la copia no supera la "
+                                                                                    "comprobación de integridad.")));
+        }
         componentes = comprobada.db().execAndGet("SELECT count(*) FROM Elemento").getInt64();
     } catch (const ErrorDatos&) {
         throw;
+    } catch (const SQLite::Exception& e) {
+        throw ErrorDatos(no_se_puede(destino, motivo_sqlite(e.getExtendedErrorCode())));
     } catch (const std::exception& e) {
         throw ErrorDatos(no_se_puede(destino, QString::fromUtf8(e.what())));
     }

@@ -89,7 +89,9 @@ void crear_inventario(const QString& ruta) {
         Conexion conexion = Conexion::crear(ruta);
         conexion.ejecutar_en_transaccion(crear_tablas);
     } catch (const ErrorDatos&) {
+        // Nothing of the new inventory stays: neither the file nor the journal its failed first write may have left.
         QFile::remove(ruta);
+        QFile::remove(ruta + QStringLiteral("-journal"));
         throw;
     }
 }
