@@ -7,8 +7,10 @@
 #include "plataforma/reloj.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QUrl>
 
 namespace {
 const QString titulo_dialogo = QStringLiteral("Copia de seguridad");
@@ -16,8 +18,6 @@ const QString filtro = QStringLiteral("Inventarios (*.db);;Todos los archivos (*
 const QString sin_inventario = QStringLiteral("ERROR: no hay ninguna base de datos seleccionada.");
 const QString terminada = QStringLiteral("Copia de seguridad guardada en %1 con %2 componentes.");
 const QString cancelada = QStringLiteral("Copia de seguridad cancelada; no se ha guardado nada.");
-const QString en_servidor = QStringLiteral("ERROR: el inventario está en un servidor PostgreSQL; sus copias de "
-                                           "seguridad se hacen en el servidor (por ejemplo, con pg_dump).");
 } // namespace
 
 Copia::Copia(QWidget* padre) : padre_(padre) {}
@@ -27,16 +27,29 @@ void Copia::hacer(const QString& inventario) {
         Mensajes::aviso(padre_, sin_inventario);
         return;
     }
-    // The backup copies a file; a server's database is not one.
-    if (Ubicacion::es_uri(inventario)) {
-        Mensajes::aviso(padre_, en_servidor);
-        return;
-    }
-    const std::optional<DialogosSistema::Guardado> eleccion = DialogosSistema::guardar_archivo(
-        padre_, titulo_dialogo, CopiaSeguridad::nombre_propuesto(inventario, Reloj::hoy()), filtro);
+    const bool servidor = Ubicacion::es_uri(inventario);
+    // A server's inventory is copied into an inventory file named after its database, in the user's folder.
+    const QString propuesto =
+        servidor ? CopiaSeguridad::nombre_propuesto(
+                       QDir::home().filePath(QUrl(inventario).path().section(u'/', -1) + QStringLiteral(".db")),
+                       Reloj::hoy())
+                 : CopiaSeguridad::nombre_propuesto(inventario, Reloj::hoy());
+    const std::optional<DialogosSistema::Guardado> eleccion =
+        DialogosSistema::guardar_archivo(padre_, titulo_dialogo, propuesto, filtro);
     if (!eleccion)
         return;
     const QString destino = QFileInfo(eleccion->ruta).absoluteFilePath();
+    if (servidor) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        std::optional<qint64> componentes;
+        const bool hecha = Mensajes::proteger(padre_, [&] {
+            componentes = CopiaSeguridad::copiar_desde_servidor(inventario, destino, eleccion->reemplazo_confirmado);
+        });
+        QApplication::restoreOverrideCursor();
+        if (hecha)
+            Mensajes::aviso(padre_, terminada.arg(destino).arg(*componentes));
+        return;
+    }
 
     QProgressDialog progreso(QStringLiteral("Copiando el inventario..."), QStringLiteral("Cancelar"), 0, 100, padre_);
     progreso.setObjectName(QStringLiteral("ProgresoCopia"));

@@ -21,4 +21,9 @@ using Progreso = std::function<bool(int hechas, int total)>;
 std::optional<qint64> copiar(const QString& inventario, const QString& destino, bool reemplazar,
                              const Progreso& progreso = {});
 
+// Writes the rows of the inventory on the server `uri` into a new inventory file `destino` (replacing an existing
+// one only when `reemplazar` says the user agreed) and returns its number of components. A failure leaves
+// `destino` as it was and no other file behind. Throws ErrorDatos.
+qint64 copiar_desde_servidor(const QString& uri, const QString& destino, bool reemplazar);
+
 } // namespace CopiaSeguridad

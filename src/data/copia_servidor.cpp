@@ -1,0 +1,120 @@
+// A backup of an inventory kept on a server: the same kind of inventory file a backup of a file gives, written from
+// the server's rows.
+#include "data/copia_seguridad.h"
+
+#include "data/error_datos.h"
+#include "data/inventario_nuevo.h"
+#include "data/motor.h"
+#include "data/ubicacion.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QUuid>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Takes the rows of one table as the engine reads them and adds each, once complete, to the new inventory.
+class ReceptorCopia : public ReceptorFilas {
+public:
+    ReceptorCopia(InventarioNuevo& destino, const Tabla& tabla) : destino_(destino), tabla_(tabla) {}
+    ~ReceptorCopia() override = default;
+
+    void reservar(qint64, qint64) override {}
+    void fila(qint64) override {
+        terminar_fila();
+        valores_.clear();
+        abierta_ = true;
+    }
+    void entero(qint64 valor) override { valores_.push_back(Valor{valor, 0, {}, false}); }
+    void real(double valor) override { valores_.push_back(Valor{0, valor, {}, false}); }
+    void texto(const char* datos, std::size_t longitud) override {
+        valores_.push_back(Valor{0, 0, QByteArray(datos, static_cast<qsizetype>(longitud)), false});
+    }
+    void nulo() override { valores_.push_back(Valor{0, 0, {}, true}); }
+
+    // Adds the last row; returns how many rows were added.
+    qint64 terminar() {
+        terminar_fila();
+        return filas_;
+    }
+
+private:
+    struct Valor {
+        qint64 entero;
+        double real;
+        QByteArray texto;
+        bool nulo;
+    };
+
+    void terminar_fila() {
+        if (!abierta_)
+            return;
+        abierta_ = false;
+        ++filas_;
+        const auto entero = [&](int i) { return valores_[i].nulo ? 0 : valores_[i].entero; };
+        if (&tabla_ != &Esquema::elemento) {
+            const QString nombre = QString::fromUtf8(valores_[1].texto);
+            if (&tabla_ == &Esquema::tipo)
+                destino_.anadir_tipo(entero(0), nombre);
+            else
+                destino_.anadir_marca(entero(0), nombre);
+            return;
+        }
+        InventarioNuevo::Componente c;
+        c.codigo = entero(0);
+        c.tipo = entero(1);
+        c.marca = entero(2);
+        c.modelo = valores_[3].texto;
+        c.num_serie = valores_[4].texto;
+        if (!valores_[5].nulo)
+            c.fecha = QDate::fromJulianDay(valores_[5].entero);
+        c.garantia = valores_[6].nulo ? 0 : valores_[6].real;
+        c.descripcion = valores_[7].texto;
+        c.renting = !valores_[8].nulo && valores_[8].entero != 0;
+        destino_.anadir_componente(c);
+    }
+
+    InventarioNuevo& destino_;
+    const Tabla& tabla_;
+    std::vector<Valor> valores_;
+    bool abierta_ = false;
+    qint64 filas_ = 0;
+};
+
+} // namespace
+
+namespace CopiaSeguridad {
+
+qint64 copiar_desde_servidor(const QString& uri, const QString& destino, bool reemplazar) {
+    const QFileInfo info(destino);
+    if (info.exists() && !reemplazar)
+        throw ErrorDatos(QStringLiteral("el archivo %1 ya existe.").arg(info.absoluteFilePath()));
+    // A file being replaced is written under another name first and put in its place only when complete.
+    const QString nombre = info.exists() ? info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                               QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128)
+                                         : info.absoluteFilePath();
+    qint64 componentes = 0;
+    {
+        InventarioNuevo nuevo(nombre);
+        const std::unique_ptr<Motor> motor = Motor::para(uri);
+        const std::unique_ptr<Motor::Lectura> lectura = motor->empezar_lectura();
+        for (const Tabla* t : {&Esquema::tipo, &Esquema::marca, &Esquema::elemento}) {
+            ReceptorCopia receptor(nuevo, *t);
+            lectura->leer_tabla(*t, receptor);
+            const qint64 filas = receptor.terminar();
+            if (t == &Esquema::elemento)
+                componentes = filas;
+        }
+        nuevo.terminar();
+    }
+    if (nombre != info.absoluteFilePath() &&
+        std::rename(QFile::encodeName(nombre).constData(), QFile::encodeName(destino).constData()) != 0) {
+        QFile::remove(nombre);
+        throw ErrorDatos(QStringLiteral("no se ha podido guardar la copia de seguridad en %1.").arg(destino));
+    }
+    return componentes;
+}
+
+} // namespace CopiaSeguridad
