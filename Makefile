@@ -11,7 +11,7 @@ DATOS ?= datos
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SEGUNDOS ?= 60
-OBJETIVOS_FUZZ := fuzz_ubicacion fuzz_valores fuzz_apertura
+OBJETIVOS_FUZZ := fuzz_ubicacion fuzz_valores fuzz_apertura fuzz_csv fuzz_importar
 PAQUETES_FUZZ := clang-14 libclang-rt-14-dev
 
 .PHONY: run test test-asan fuzz bench paquetes paquetes-fuzz compilar install paquete clean
