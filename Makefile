@@ -11,7 +11,7 @@ DATOS ?= datos
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SEGUNDOS ?= 60
-OBJETIVOS_FUZZ := fuzz_ubicacion fuzz_valores fuzz_apertura
+OBJETIVOS_FUZZ := fuzz_ubicacion fuzz_valores fuzz_apertura fuzz_csv fuzz_importar
 PAQUETES_FUZZ := clang-14 libclang-rt-14-dev
 
 .PHONY: run test test-asan fuzz bench paquetes paquetes-fuzz compilar install paquete clean
@@ -51,14 +51,18 @@ test-asan: paquetes
 		ctest --output-on-failure -j$(NUCLEOS)
 
 # Each fuzz target runs FUZZ_SEGUNDOS seconds under libFuzzer, starting from its committed corpus; what it finds
-# is kept in $(BUILD_FUZZ)/corpus, and a crashing input is written to $(BUILD_FUZZ)/ as crash-*.
+# is kept in $(BUILD_FUZZ)/corpus, and a crashing input is written to $(BUILD_FUZZ)/ as crash-*. The Access reader
+# libmdb crashes on some damaged files within seconds, so fuzz_importar runs its inputs in child processes and goes
+# on after a crash (and its crashes do not stop the make): look at the crash-* inputs it writes, replaying one with
+# $(BUILD_FUZZ)/tests/fuzz/fuzz_importar <file>; a crash outside libmdb is ours to fix.
 fuzz: paquetes-fuzz
 	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(BUILD_FUZZ) -j$(NUCLEOS) --target $(OBJETIVOS_FUZZ)
 	for o in $(OBJETIVOS_FUZZ); do \
 		mkdir -p $(BUILD_FUZZ)/corpus/$$o && \
-		$(BUILD_FUZZ)/tests/fuzz/$$o -max_total_time=$(FUZZ_SEGUNDOS) -artifact_prefix=$(BUILD_FUZZ)/$$o- \
-			$(BUILD_FUZZ)/corpus/$$o tests/fuzz/corpus/$$o || exit 1; \
+		if [ $$o = fuzz_importar ]; then hijos="-fork=1 -ignore_crashes=1"; else hijos=; fi && \
+		$(BUILD_FUZZ)/tests/fuzz/$$o $$hijos -max_total_time=$(FUZZ_SEGUNDOS) -artifact_prefix=$(BUILD_FUZZ)/$$o- \
+			$(BUILD_FUZZ)/corpus/$$o tests/fuzz/corpus/$$o || [ -n "$$hijos" ] || exit 1; \
 	done
 
 bench: compilar
