@@ -748,6 +748,16 @@ private Q_SLOTS:
                                 .arg(archivo)));
         QCOMPARE(std::get<0>(ejecutar({archivo})), 2);
         QCOMPARE(leer_tabla(base, "Elemento"), leer_tabla(archivo, "Elemento"));
+        // The import command moves an inventory file to a server the same way.
+        const QString otra = base_vacia(QStringLiteral("orden_importar"));
+        QProcess importar;
+        importar.start(QStringLiteral(IMPORTAR), {archivo, otra});
+        QVERIFY(importar.waitForFinished(60000));
+        QCOMPARE(importar.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(importar.readAllStandardOutput()),
+                 QStringLiteral("Trasladados al servidor: 2 componentes, 2 tipos y 1 marcas.\n"));
+        for (const char* tabla : {"Elemento", "Tipo", "Marca"})
+            QCOMPARE(leer_tabla(otra, tabla), leer_tabla(archivo, tabla));
     }
 };
 

@@ -2,6 +2,8 @@
 // summary; exits with 0 when the import succeeded. The program's window runs it as a child process with the option
 // --progreso, so a file that makes the Access reader crash can never take the window down.
 #include "data/error_datos.h"
+#include "data/traslado.h"
+#include "data/ubicacion.h"
 #include "importar/importacion.h"
 
 #include "modulo/module1.h"
@@ -60,7 +62,10 @@ private:
 namespace {
 const char* const uso_completo =
     "Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"
+    "     talvirenca-importar INVENTARIO.db postgresql://usuario@servidor/base\n"
     "Crea el inventario DESTINO.db con las tablas Elemento, Tipo y Marca del archivo de Access ORIGEN.mdb.\n"
+    "Con un inventario de Talvirenca como origen y una base de datos de PostgreSQL vacía como destino, lleva\n"
+    "el inventario a ese servidor, como talvirenca-trasladar.\n"
     "Nunca sobrescribe un archivo ni escribe en el de Access. Termina con 0 si ha importado, 1 si no ha podido\n"
     "y 2 si los argumentos no son válidos.\n"
     "\n"
@@ -94,6 +99,20 @@ int main(int argc, char** argv) {
     if (rutas.size() != 2) {
         escribir(stderr, QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db"));
         return 2;
+    }
+    // An inventory file moved to a server: the same move as talvirenca-trasladar.
+    if (Ubicacion::es_uri(rutas[1])) {
+        try {
+            const Traslado::Cuentas cuentas = Traslado::trasladar(rutas[0], rutas[1]);
+            escribir(stdout, QStringLiteral("Trasladados al servidor: %1 componentes, %2 tipos y %3 marcas.")
+                                 .arg(cuentas.componentes)
+                                 .arg(cuentas.tipos)
+                                 .arg(cuentas.marcas));
+            return 0;
+        } catch (const ErrorDatos& e) {
+            escribir(stderr, QStringLiteral("ERROR: ") + e.texto());
+            return 1;
+        }
     }
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         std::signal(s, al_parar);
