@@ -62,15 +62,7 @@ QStringList codigos(QTreeView* lista) {
 
 // Opens the warranty window from the menu and runs `accion` on it.
 void en_garantias(Principal& p, const std::function<void(Garantias*)>& accion) {
-    bool abierta = false;
-    Soporte::cuando_abra_modal([&](QWidget* modal) {
-        auto* ventana = qobject_cast<Garantias*>(modal);
-        QVERIFY(ventana);
-        abierta = true;
-        accion(ventana);
-    });
-    Soporte::accion(&p, "menuGarantias")->trigger();
-    QVERIFY(abierta);
+    Soporte::en_ventana<Garantias>(&p, "menuGarantias", accion);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -38,7 +39,6 @@ const QStringList lineas_tres = {
     "7|Monitor|HP|E24|S7|12/11/1999|100000|Recepción|Si",
     "9|Ordenador|HP|ProDesk|CZC9|31/01/2022|12.5||No",
 };
-
 
 // Starts the writer in `modo` on `ruta`.
 std::unique_ptr<QProcess> escritor(const char* modo, const QString& ruta) {
@@ -85,13 +85,7 @@ QString nombre_accesible(QWidget* w) {
 
 // Opens the settings dialog from the main window and does `accion` in it.
 void en_configurar(Principal& p, const std::function<void(QWidget*)>& accion) {
-    bool abierto = false;
-    Soporte::cuando_abra_modal([&](QWidget* w) {
-        abierto = true;
-        accion(w);
-    });
-    control<QAction>(&p, "menuConfigurar")->trigger();
-    QVERIFY(abierto);
+    Soporte::en_ventana<QDialog>(&p, "menuConfigurar", accion);
 }
 
 } // namespace

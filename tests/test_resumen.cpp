@@ -60,15 +60,7 @@ QStringList textos(const Barras& barras) {
 }
 
 void en_resumen(Principal& p, const std::function<void(Resumen*)>& accion) {
-    bool abierta = false;
-    Soporte::cuando_abra_modal([&](QWidget* modal) {
-        auto* ventana = qobject_cast<Resumen*>(modal);
-        QVERIFY(ventana);
-        abierta = true;
-        accion(ventana);
-    });
-    Soporte::accion(&p, "menuResumen")->trigger();
-    QVERIFY(abierta);
+    Soporte::en_ventana<Resumen>(&p, "menuResumen", accion);
 }
 
 } // namespace

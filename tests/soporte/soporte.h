@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -56,6 +57,19 @@ void escribir_ubicacion(const QString& dir, const QByteArray& bytes);
 QAction* accion(QWidget* ventana, const QString& nombre);
 // Clicks the toolbar button of that key, as the user does; false when the window has no such button.
 [[nodiscard]] bool pulsar_barra(QWidget* ventana, const QString& clave);
+// Opens, through `ventana`'s menu entry `entrada`, the modal window of class T and runs `accion` on it; the test
+// fails when no such window opens.
+template <class T> void en_ventana(QWidget* ventana, const char* entrada, const std::function<void(T*)>& accion) {
+    bool abierta = false;
+    cuando_abra_modal([&](QWidget* modal) {
+        auto* abierto = qobject_cast<T*>(modal);
+        QVERIFY(abierto);
+        abierta = true;
+        accion(abierto);
+    });
+    Soporte::accion(ventana, QLatin1String(entrada))->trigger();
+    QVERIFY(abierta);
+}
 
 // Types `texto` into `campo` key by key, as the user does; unlike QTest::keyClicks it takes accented letters.
 void teclear(QWidget* campo, const QString& texto);
