@@ -22,18 +22,26 @@ Prueba& prueba() {
     return p;
 }
 
+// Takes the next choice a test queued for a dialog into `eleccion`; false, and one more dialog nobody expected, when
+// none is left.
+template <class T> bool siguiente(std::deque<T>& cola, T& eleccion) {
+    if (cola.empty()) {
+        ++prueba().inesperados;
+        return false;
+    }
+    eleccion = std::move(cola.front());
+    cola.pop_front();
+    return true;
+}
+
 } // namespace
 
 namespace DialogosSistema {
 
 QString abrir_archivo(QWidget* padre, const QString& nombre_actual) {
     if (prueba().activo) {
-        if (prueba().archivos.empty()) {
-            ++prueba().inesperados;
-            return nombre_actual;
-        }
-        const std::optional<QString> eleccion = prueba().archivos.front();
-        prueba().archivos.pop_front();
+        std::optional<QString> eleccion;
+        siguiente(prueba().archivos, eleccion);
         return eleccion.value_or(nombre_actual);
     }
     const QString elegido = QFileDialog::getOpenFileName(padre);
@@ -44,12 +52,8 @@ std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, c
                                         const QString& filtro) {
     if (prueba().activo) {
         prueba().ultima_propuesta = propuesta;
-        if (prueba().guardados.empty()) {
-            ++prueba().inesperados;
-            return std::nullopt;
-        }
-        const std::optional<Guardado> eleccion = prueba().guardados.front();
-        prueba().guardados.pop_front();
+        std::optional<Guardado> eleccion;
+        siguiente(prueba().guardados, eleccion);
         return eleccion;
     }
     const QString elegido = QFileDialog::getSaveFileName(padre, titulo, propuesta, filtro);
@@ -67,12 +71,8 @@ std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, co
         return inicio < 0 ? QString() : f.mid(inicio + 3).chopped(1);
     };
     if (prueba().activo) {
-        if (prueba().archivos.empty()) {
-            ++prueba().inesperados;
-            return std::nullopt;
-        }
-        const std::optional<QString> eleccion = prueba().archivos.front();
-        prueba().archivos.pop_front();
+        std::optional<QString> eleccion;
+        siguiente(prueba().archivos, eleccion);
         if (eleccion && filtro) {
             *filtro = filtros.value(0);
             for (const QString& f : filtros)
@@ -98,12 +98,8 @@ std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, co
 std::optional<QString> elegir_archivo(QWidget* padre, const QString& titulo, const QString& filtro,
                                       const QString& propuesto, bool guardar) {
     if (prueba().activo) {
-        if (prueba().archivos.empty()) {
-            ++prueba().inesperados;
-            return std::nullopt;
-        }
-        const std::optional<QString> eleccion = prueba().archivos.front();
-        prueba().archivos.pop_front();
+        std::optional<QString> eleccion;
+        siguiente(prueba().archivos, eleccion);
         return eleccion;
     }
     const QString elegido = guardar ? QFileDialog::getSaveFileName(padre, titulo, propuesto, filtro, nullptr,
@@ -116,12 +112,8 @@ std::optional<QString> elegir_archivo(QWidget* padre, const QString& titulo, con
 
 bool configurar_impresora(QWidget* padre, QPrinter& impresora) {
     if (prueba().activo) {
-        if (prueba().impresoras.empty()) {
-            ++prueba().inesperados;
-            return false;
-        }
-        const auto eleccion = prueba().impresoras.front();
-        prueba().impresoras.pop_front();
+        std::function<void(QPrinter&)> eleccion;
+        siguiente(prueba().impresoras, eleccion);
         if (!eleccion)
             return false;
         eleccion(impresora);
