@@ -169,9 +169,20 @@ private Q_SLOTS:
                    QStringLiteral("Elemento, fila 3: el código 2.5 no es un número entero; recibe el código 7."),
                    QStringLiteral("Elemento, fila 4: no tiene código; recibe el código 8.")};
 
+        Jet::Tabla numeros = Jet::tabla_elemento();
+        numeros.columnas[3].tipo = Tipo::largo;
+        numeros.columnas[7].tipo = Tipo::doble;
+        QTest::newRow("números en columnas de texto")
+            << basicas(con(numeros, {{n(1), n(1), n(1), n(123), t("S1"), nulo, r(0), r(2.5), false},
+                                     {n(1), n(1), n(1), n(77), t("S2"), nulo, r(0), r(0.25), true}}))
+            << QStringList{QStringLiteral("1|1|1|123|S1|NULL|0.0|2.5|0"), QStringLiteral("2|1|1|77|S2|NULL|0.0|0.25|1")}
+            << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")}
+            << QStringList{QStringLiteral("Elemento, fila 2: el código 1 se repite; recibe el código 2.")};
+
+        // More rows than go together from the reading thread to the writing one, so batches are reused.
         QStringList muchos;
-        const Tablas tablas = cientos(700, &muchos);
-        QTest::newRow("varios cientos de filas") << tablas << muchos << QStringList{QStringLiteral("1|PC")}
+        const Tablas tablas = cientos(2500, &muchos);
+        QTest::newRow("miles de filas") << tablas << muchos << QStringList{QStringLiteral("1|PC")}
                                                  << QStringList{QStringLiteral("1|HP")} << QStringList{};
     }
 

@@ -15,14 +15,29 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+namespace {
+
+// Components written by one statement: each statement costs as much again as a few rows, so many go at once.
+constexpr std::size_t componentes_por_orden = 64;
+constexpr int columnas_elemento = 9;
+
+} // namespace
+
 struct InventarioNuevo::Estado {
     explicit Estado(Conexion c) : conexion(std::move(c)) {}
-    ~Estado() { sqlite3_finalize(elemento); }
+    ~Estado() {
+        sqlite3_finalize(elemento);
+        sqlite3_finalize(elementos);
+    }
     Conexion conexion;
     std::unique_ptr<SQLite::Statement> tipo;
     std::unique_ptr<SQLite::Statement> marca;
-    // The C API's own statement: the components are many, and bound without copies.
+    // The C API's own statements, for one component and for many: the components are many, and bound without
+    // copies.
     sqlite3_stmt* elemento = nullptr;
+    sqlite3_stmt* elementos = nullptr;
+    // The dates' texts, alive until the statement that binds them has run.
+    char fechas[componentes_por_orden][10];
     bool en_transaccion = false;
 };
 
@@ -72,13 +87,18 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
         Esquema::crear_tablas(db);
         estado_->tipo = std::make_unique<SQLite::Statement>(db, "INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)");
         estado_->marca = std::make_unique<SQLite::Statement>(db, "INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)");
-        const int resultado = sqlite3_prepare_v3(
-            db.getHandle(),
-            "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-            -1, SQLITE_PREPARE_PERSISTENT, &estado_->elemento, nullptr);
-        if (resultado != SQLITE_OK)
-            throw SQLite::Exception(db.getHandle(), resultado);
+        const auto preparar = [&](std::size_t filas, sqlite3_stmt** st) {
+            QByteArray sql = "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, "
+                             "Descripcion, Renting) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+            for (std::size_t i = 1; i < filas; ++i)
+                sql += ", (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+            const int resultado =
+                sqlite3_prepare_v3(db.getHandle(), sql.constData(), -1, SQLITE_PREPARE_PERSISTENT, st, nullptr);
+            if (resultado != SQLITE_OK)
+                throw SQLite::Exception(db.getHandle(), resultado);
+        };
+        preparar(1, &estado_->elemento);
+        preparar(componentes_por_orden, &estado_->elementos);
     } catch (const std::exception& e) {
         estado_.reset();
         quitar(temporal_);
@@ -127,42 +147,55 @@ void texto(sqlite3_stmt* st, int indice, QByteArrayView v) {
     sqlite3_bind_text(st, indice, v.isEmpty() ? "" : v.data(), int(v.size()), SQLITE_STATIC);
 }
 
+// The text of a date as the file keeps it (YYYY-MM-DD), without the calendar machinery: this runs once per
+// component.
+void texto_fecha(const QDate& fecha, char* texto) {
+    const qint64 z = fecha.toJulianDay() - 1721120; // days since 1 March of year 0
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 doe = z - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    const int d = int(doy - (153 * mp + 2) / 5 + 1);
+    const int m = int(mp < 10 ? mp + 3 : mp - 9);
+    const int a = int(yoe + era * 400 + (m <= 2 ? 1 : 0));
+    const int cifras[] = {a / 1000, a / 100 % 10, a / 10 % 10, a % 10, -1, m / 10, m % 10, -1, d / 10, d % 10};
+    for (int i = 0; i < 10; ++i)
+        texto[i] = cifras[i] < 0 ? '-' : char('0' + cifras[i]);
+}
+
 } // namespace
 
-// The import's hot path: every component goes through here, bound without copies.
-void InventarioNuevo::anadir_componente(const Componente& c) {
-    sqlite3_stmt* st = estado_->elemento;
-    sqlite3_bind_int64(st, 1, c.codigo);
-    sqlite3_bind_int64(st, 2, c.tipo);
-    sqlite3_bind_int64(st, 3, c.marca);
-    texto(st, 4, c.modelo);
-    texto(st, 5, c.num_serie);
-    char fecha[10];
-    if (c.fecha && c.fecha->isValid()) {
-        // The civil date of a Julian day, without the calendar machinery: this runs once per component.
-        const qint64 z = c.fecha->toJulianDay() - 1721120; // days since 1 March of year 0
-        const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
-        const qint64 doe = z - era * 146097;
-        const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const qint64 mp = (5 * doy + 2) / 153;
-        const int d = int(doy - (153 * mp + 2) / 5 + 1);
-        const int m = int(mp < 10 ? mp + 3 : mp - 9);
-        const int a = int(yoe + era * 400 + (m <= 2 ? 1 : 0));
-        const int cifras[] = {a / 1000, a / 100 % 10, a / 10 % 10, a % 10, -1, m / 10, m % 10, -1, d / 10, d % 10};
-        for (int i = 0; i < 10; ++i)
-            fecha[i] = cifras[i] < 0 ? '-' : char('0' + cifras[i]);
-        sqlite3_bind_text(st, 6, fecha, 10, SQLITE_TRANSIENT);
-    } else {
-        sqlite3_bind_null(st, 6);
+// The import's hot path: every component goes through here, bound without copies, many to a statement.
+void InventarioNuevo::anadir_componentes(const Componente* componentes, std::size_t n) {
+    while (n > 0) {
+        const std::size_t filas = n >= componentes_por_orden ? componentes_por_orden : 1;
+        sqlite3_stmt* st = filas == 1 ? estado_->elemento : estado_->elementos;
+        for (std::size_t i = 0; i < filas; ++i) {
+            const Componente& c = componentes[i];
+            const int b = int(i) * columnas_elemento;
+            sqlite3_bind_int64(st, b + 1, c.codigo);
+            sqlite3_bind_int64(st, b + 2, c.tipo);
+            sqlite3_bind_int64(st, b + 3, c.marca);
+            texto(st, b + 4, c.modelo);
+            texto(st, b + 5, c.num_serie);
+            if (c.fecha && c.fecha->isValid()) {
+                texto_fecha(*c.fecha, estado_->fechas[i]);
+                sqlite3_bind_text(st, b + 6, estado_->fechas[i], 10, SQLITE_STATIC);
+            } else {
+                sqlite3_bind_null(st, b + 6);
+            }
+            sqlite3_bind_double(st, b + 7, c.garantia);
+            texto(st, b + 8, c.descripcion);
+            sqlite3_bind_int(st, b + 9, c.renting ? 1 : 0);
+        }
+        const int resultado = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (resultado != SQLITE_DONE)
+            fallo(destino_, SQLite::Exception(estado_->conexion.db().getHandle(), resultado));
+        componentes += filas;
+        n -= filas;
     }
-    sqlite3_bind_double(st, 7, c.garantia);
-    texto(st, 8, c.descripcion);
-    sqlite3_bind_int(st, 9, c.renting ? 1 : 0);
-    const int resultado = sqlite3_step(st);
-    sqlite3_reset(st);
-    if (resultado != SQLITE_DONE)
-        fallo(destino_, SQLite::Exception(estado_->conexion.db().getHandle(), resultado));
 }
 
 void InventarioNuevo::terminar() {
@@ -171,6 +204,8 @@ void InventarioNuevo::terminar() {
         estado_->marca.reset();
         sqlite3_finalize(estado_->elemento);
         estado_->elemento = nullptr;
+        sqlite3_finalize(estado_->elementos);
+        estado_->elementos = nullptr;
         estado_->conexion.db().exec("COMMIT");
         estado_->en_transaccion = false;
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -59,11 +60,11 @@ QString descripcion_codigo(const Celda& c) {
     }
 }
 
-// A cell as text, in UTF-8; texts as they are, without a copy.
+// A cell as text, in UTF-8; texts as they are, without a copy (living as long as the cell's).
 QByteArray texto_de(const Celda& c) {
     switch (c.clase) {
     case Celda::Clase::texto:
-        return c.texto;
+        return QByteArray::fromRawData(c.texto.data(), c.texto.size());
     case Celda::Clase::numero:
         return numero(c.numero).toUtf8();
     case Celda::Clase::logico:
@@ -80,13 +81,20 @@ QString prefijo(qint64 fila) {
 }
 
 // The codes of one table as they are given out: whole codes kept once, the others given the next free code at
-// the end, when the greatest code of the table is known.
+// the end, when the greatest code of the table is known. Tables usually come in the order of their codes, so a
+// code greater than all before is known free at once; only the others are looked for.
 class Codigos {
 public:
-    void reservar(qint64 filas) { usados_.reserve(std::size_t(std::max<qint64>(filas, 0))); }
-    bool libre(qint64 codigo) const { return usados_.count(codigo) == 0; }
+    void reservar(qint64 filas) { crecientes_.reserve(std::size_t(std::max<qint64>(filas, 0))); }
+    bool libre(qint64 codigo) const {
+        return (crecientes_.empty() || codigo > crecientes_.back()) ||
+               (!std::binary_search(crecientes_.begin(), crecientes_.end(), codigo) && otros_.count(codigo) == 0);
+    }
     void usar(qint64 codigo) {
-        usados_.insert(codigo);
+        if (crecientes_.empty() || codigo > crecientes_.back())
+            crecientes_.push_back(codigo);
+        else
+            otros_.insert(codigo);
         mayor_ = std::max(mayor_, codigo);
     }
     qint64 siguiente() {
@@ -95,9 +103,15 @@ public:
     }
 
 private:
-    std::unordered_set<qint64> usados_;
+    std::vector<qint64> crecientes_; // in ascending order
+    std::unordered_set<qint64> otros_;
     qint64 mayor_ = 0;
 };
+
+// Why a row's code cannot stay, told in a detail line.
+QString motivo_codigo(const Celda& c) {
+    return entero(c) ? QStringLiteral("el código %1 se repite").arg(numero(c.numero)) : descripcion_codigo(c);
+}
 
 // A Tipo or Marca table: its rows in table order with their final codes, and what each value read from the file
 // means now (the first row holding a value keeps it).
@@ -110,20 +124,25 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
                      const std::function<void()>& fila_leida) {
     Nombres n;
     Codigos codigos;
+    // A row whose code cannot stay: the number it held, if any, and why.
     struct Pendiente {
         qint64 fila;
-        Celda codigo;
+        std::optional<double> valor;
+        QString motivo;
     };
     std::vector<Pendiente> pendientes;
     qint64 fila = 0;
-    lector.leer(tabla, columnas_tipo_marca, [&](const std::vector<Celda>& c) {
+    lector.leer(tabla, columnas_tipo_marca, [&](const Celda* c) {
         ++fila;
         const std::optional<qint64> codigo = entero(c[0]);
         if (codigo && codigos.libre(*codigo)) {
             codigos.usar(*codigo);
             n.por_valor.emplace(c[0].numero, *codigo);
         } else {
-            pendientes.push_back({fila, c[0]});
+            pendientes.push_back({fila,
+                                  c[0].clase == Celda::Clase::numero ? std::optional<double>(c[0].numero)
+                                                                     : std::nullopt,
+                                  motivo_codigo(c[0])});
         }
         n.filas.emplace_back(codigo ? *codigo : 0, QString::fromUtf8(texto_de(c[1])));
         fila_leida();
@@ -131,13 +150,11 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
     for (const Pendiente& p : pendientes) {
         const qint64 nuevo = codigos.siguiente();
         n.filas[p.fila - 1].first = nuevo;
-        if (p.codigo.clase == Celda::Clase::numero)
-            n.por_valor.emplace(p.codigo.numero, nuevo);
-        const QString motivo = entero(p.codigo) ? QStringLiteral("el código %1 se repite").arg(numero(p.codigo.numero))
-                                                : descripcion_codigo(p.codigo);
+        if (p.valor)
+            n.por_valor.emplace(*p.valor, nuevo);
         detalles.push_back(
             {orden, p.fila,
-             QStringLiteral("%1, fila %2: %3; recibe el código %4.").arg(tabla).arg(p.fila).arg(motivo).arg(nuevo)});
+             QStringLiteral("%1, fila %2: %3; recibe el código %4.").arg(tabla).arg(p.fila).arg(p.motivo).arg(nuevo)});
     }
     return n;
 }
@@ -169,7 +186,7 @@ std::optional<QDate> fecha_de(const Celda& c, std::vector<Detalle>& detalles, qi
         if (std::isfinite(c.numero) && c.numero >= -657434.0 && c.numero < 2958466.0)
             return dia_cero().addDays(static_cast<qint64>(std::trunc(c.numero)));
     } else if (c.clase == Celda::Clase::texto) {
-        if (auto f = Valores::fecha_de_texto(QString::fromUtf8(c.texto).trimmed()))
+        if (auto f = Valores::fecha_de_texto(QString::fromUtf8(c.texto.trimmed())))
             return f;
     }
     detalles.push_back({2, fila,
@@ -251,52 +268,64 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
     codigos.reservar(declaradas[2]);
     struct Pendiente {
         qint64 fila;
-        Celda codigo;
+        QString motivo;
         InventarioNuevo::Componente componente;
         QByteArray textos[3]; // what the component's texts point to
     };
     std::vector<Pendiente> pendientes;
     qint64 fila = 0;
     qint64 componentes = 0;
-    InventarioNuevo::Componente c;
-    // Decided and written on the pipeline's thread, in the order read.
-    TuberiaFilas tuberia(columnas_elemento, [&](const Celda* celdas) {
-        ++fila;
-        QString detalle;
-        c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
-        if (!detalle.isEmpty())
-            detalles.push_back({2, fila, detalle});
-        detalle.clear();
-        c.marca =
-            referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), fila, detalle);
-        if (!detalle.isEmpty())
-            detalles.push_back({2, fila, detalle});
-        const QByteArray modelo = texto_de(celdas[3]);
-        const QByteArray num_serie = texto_de(celdas[4]);
-        const QByteArray descripcion = texto_de(celdas[7]);
-        c.modelo = modelo;
-        c.num_serie = num_serie;
-        c.fecha = fecha_de(celdas[5], detalles, fila);
-        c.garantia = real_de(celdas[6]);
-        c.descripcion = descripcion;
-        c.renting = logico_de(celdas[8]);
-        const std::optional<qint64> codigo = entero(celdas[0]);
-        if (codigo && codigos.libre(*codigo)) {
-            codigos.usar(*codigo);
-            c.codigo = *codigo;
-            nuevo.anadir_componente(c);
-            ++componentes;
-        } else {
-            // Its own copies of the texts: the pipeline reuses its cells for later rows.
-            pendientes.push_back(
-                {fila,
-                 celdas[0],
-                 c,
-                 {QByteArray(modelo.constData(), modelo.size()), QByteArray(num_serie.constData(), num_serie.size()),
-                  QByteArray(descripcion.constData(), descripcion.size())}});
+    std::vector<InventarioNuevo::Componente> listos;
+    // Texts made for cells that were not texts (a number in a text column), alive until their batch is written.
+    std::deque<QByteArray> propios;
+    const auto vista = [&](const Celda& celda) -> QByteArrayView {
+        if (celda.clase == Celda::Clase::texto)
+            return celda.texto;
+        if (celda.clase == Celda::Clase::nulo)
+            return {};
+        propios.push_back(texto_de(celda));
+        return propios.back();
+    };
+    // Decided and written on the pipeline's thread, in the order read, a batch at a time.
+    TuberiaFilas tuberia(columnas_elemento, [&](const Celda* lote, std::size_t filas) {
+        listos.clear();
+        propios.clear();
+        for (const Celda* celdas = lote; celdas != lote + filas * columnas_elemento; celdas += columnas_elemento) {
+            ++fila;
+            InventarioNuevo::Componente c;
+            QString detalle;
+            c.tipo =
+                referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
+            if (!detalle.isEmpty())
+                detalles.push_back({2, fila, detalle});
+            detalle.clear();
+            c.marca = referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), fila,
+                                 detalle);
+            if (!detalle.isEmpty())
+                detalles.push_back({2, fila, detalle});
+            c.modelo = vista(celdas[3]);
+            c.num_serie = vista(celdas[4]);
+            c.fecha = fecha_de(celdas[5], detalles, fila);
+            c.garantia = real_de(celdas[6]);
+            c.descripcion = vista(celdas[7]);
+            c.renting = logico_de(celdas[8]);
+            const std::optional<qint64> codigo = entero(celdas[0]);
+            if (codigo && codigos.libre(*codigo)) {
+                codigos.usar(*codigo);
+                c.codigo = *codigo;
+                listos.push_back(c);
+            } else {
+                // Its own copies of the texts: the pipeline reuses its cells for later rows.
+                pendientes.push_back({fila,
+                                      motivo_codigo(celdas[0]),
+                                      c,
+                                      {c.modelo.toByteArray(), c.num_serie.toByteArray(), c.descripcion.toByteArray()}});
+            }
         }
+        nuevo.anadir_componentes(listos.data(), listos.size());
+        componentes += qint64(listos.size());
     });
-    lector.leer(nombres_tablas[2], columnas_elemento, [&](const std::vector<Celda>& celdas) {
+    lector.leer(nombres_tablas[2], columnas_elemento, [&](const Celda* celdas) {
         tuberia.anadir(celdas);
         fila_leida();
     });
@@ -308,12 +337,10 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
         p.componente.descripcion = p.textos[2];
         nuevo.anadir_componente(p.componente);
         ++componentes;
-        const QString motivo = entero(p.codigo) ? QStringLiteral("el código %1 se repite").arg(numero(p.codigo.numero))
-                                                : descripcion_codigo(p.codigo);
         detalles.push_back({2, p.fila,
                             QStringLiteral("Elemento, fila %1: %2; recibe el código %3.")
                                 .arg(p.fila)
-                                .arg(motivo)
+                                .arg(p.motivo)
                                 .arg(p.componente.codigo)});
     }
     nuevo.terminar();

@@ -139,8 +139,7 @@ qint64 LectorAccess::filas_declaradas(const QString& tabla) const {
     return t.def ? qint64(t.def->num_rows) : -1;
 }
 
-void LectorAccess::leer(const QString& tabla, int columnas,
-                        const std::function<void(const std::vector<Celda>&)>& fila) {
+void LectorAccess::leer(const QString& tabla, int columnas, const std::function<void(const Celda*)>& fila) {
     MdbHandle* mdb = estado_->mdb;
     const auto danada = [&] {
         return ErrorDatos(
@@ -180,8 +179,6 @@ void LectorAccess::leer(const QString& tabla, int columnas,
         for (int i = 0; i < columnas; ++i) {
             Celda& c = celdas[i];
             c.clase = clases[i];
-            // Emptied, not freed: each row's texts reuse the room of the row before.
-            c.texto.resize(0);
             const MdbColumn* col = cols[i];
             switch (clases[i]) {
             case Celda::Clase::logico:
@@ -194,7 +191,7 @@ void LectorAccess::leer(const QString& tabla, int columnas,
                                                     "texto demasiado largo para leerlo entero.")
                                          .arg(tabla, ruta_)
                                          .arg(leidas + 1));
-                c.texto.append(enlaces[i].get(), largos[i]);
+                c.texto = QByteArrayView(enlaces[i].get(), largos[i]);
                 break;
             default:
                 if (col->cur_value_len < tamano_crudo(col->col_type) || col->cur_value_start < 0 ||
@@ -207,7 +204,7 @@ void LectorAccess::leer(const QString& tabla, int columnas,
             }
         }
         ++leidas;
-        fila(celdas);
+        fila(celdas.data());
     }
     if (leidas != qint64(t.def->num_rows))
         throw ErrorDatos(QStringLiteral("la tabla %1 del archivo de Access %2 está dañada: declara %3 filas y solo "

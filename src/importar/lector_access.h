@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -8,12 +8,13 @@
 #include <vector>
 
 // One cell of a row read from an Access file, decoded from the row's own bytes (numbers, dates) or from the text
-// the Access reader gives (texts, memos, flags).
+// the Access reader gives (texts, memos, flags). The text is not the cell's own: it lives as long as the row it was
+// handed with.
 struct Celda {
     enum class Clase { nulo, numero, fecha, texto, logico };
     Clase clase = Clase::nulo;
-    double numero = 0; // numbers; dates as Access keeps them (days from 30/12/1899, the time as fraction)
-    QByteArray texto;  // texts and memos, in UTF-8
+    double numero = 0;    // numbers; dates as Access keeps them (days from 30/12/1899, the time as fraction)
+    QByteArrayView texto; // texts and memos, in UTF-8
     bool logico = false;
 };
 
@@ -33,8 +34,9 @@ public:
     qint64 filas_declaradas(const QString& tabla) const;
 
     // Reads every row of `tabla`, passing its first `columnas` cells to `fila` (which may stop the reading by
-    // throwing). Refuses a table with fewer columns, and a table that gives fewer rows than it declares.
-    void leer(const QString& tabla, int columnas, const std::function<void(const std::vector<Celda>&)>& fila);
+    // throwing); their texts live until `fila` returns. Refuses a table with fewer columns, and a table that gives
+    // fewer rows than it declares.
+    void leer(const QString& tabla, int columnas, const std::function<void(const Celda* fila)>& fila);
 
 private:
     struct Estado;

@@ -7,7 +7,7 @@ constexpr std::size_t lotes_en_camino = 4;
 
 } // namespace
 
-TuberiaFilas::TuberiaFilas(int columnas, std::function<void(const Celda*)> tratar)
+TuberiaFilas::TuberiaFilas(int columnas, std::function<void(const Celda*, std::size_t)> tratar)
     : columnas_(columnas), tratar_(std::move(tratar)), actual_(lote_nuevo()), hilo_([this] { trabajar(); }) {}
 
 TuberiaFilas::~TuberiaFilas() {
@@ -23,26 +23,29 @@ TuberiaFilas::~TuberiaFilas() {
 std::unique_ptr<TuberiaFilas::Lote> TuberiaFilas::lote_nuevo() {
     auto lote = std::make_unique<Lote>();
     lote->celdas.resize(filas_por_lote * std::size_t(columnas_));
+    lote->inicios.resize(lote->celdas.size());
+    lote->textos.reserve(filas_por_lote * 64);
     return lote;
 }
 
-void TuberiaFilas::anadir(const std::vector<Celda>& fila) {
-    Celda* destino = actual_->celdas.data() + actual_->filas * std::size_t(columnas_);
+void TuberiaFilas::anadir(const Celda* fila) {
+    Lote& lote = *actual_;
+    const std::size_t primera = lote.filas * std::size_t(columnas_);
+    Celda* destino = lote.celdas.data() + primera;
+    std::size_t* inicios = lote.inicios.data() + primera;
     for (int i = 0; i < columnas_; ++i) {
-        const Celda& c = fila[i];
-        Celda& d = destino[i];
-        d.clase = c.clase;
-        d.numero = c.numero;
-        d.logico = c.logico;
-        // Emptied, not freed: the batch's earlier rows made the room.
-        d.texto.resize(0);
-        d.texto.append(c.texto.constData(), c.texto.size());
+        destino[i] = fila[i];
+        inicios[i] = lote.textos.size();
+        lote.textos.insert(lote.textos.end(), fila[i].texto.begin(), fila[i].texto.end());
     }
-    if (++actual_->filas == filas_por_lote)
+    if (++lote.filas == filas_por_lote)
         enviar();
 }
 
 void TuberiaFilas::enviar() {
+    Lote& lote = *actual_;
+    for (std::size_t i = 0, n = lote.filas * std::size_t(columnas_); i < n; ++i)
+        lote.celdas[i].texto = QByteArrayView(lote.textos.data() + lote.inicios[i], lote.celdas[i].texto.size());
     std::unique_lock<std::mutex> cerrojo(mutex_);
     cambio_.wait(cerrojo, [this] { return llenos_.size() < lotes_en_camino || fallo_; });
     if (fallo_) {
@@ -97,8 +100,7 @@ void TuberiaFilas::trabajar() {
         }
         cambio_.notify_all();
         try {
-            for (std::size_t f = 0; f < lote->filas; ++f)
-                tratar_(lote->celdas.data() + f * std::size_t(columnas_));
+            tratar_(lote->celdas.data(), lote->filas);
         } catch (...) {
             std::lock_guard<std::mutex> cerrojo(mutex_);
             fallo_ = std::current_exception();
@@ -106,6 +108,7 @@ void TuberiaFilas::trabajar() {
             return;
         }
         lote->filas = 0;
+        lote->textos.clear();
         std::lock_guard<std::mutex> cerrojo(mutex_);
         libres_.push_back(std::move(lote));
     }
