@@ -75,8 +75,7 @@ void suelo_libmdb(const QString& ruta) {
     mdb_close(mdb);
 }
 
-// The child's own peak resident memory, polled while it runs (the counters of finished children also hold what a
-// child inherited from this process before it started the command).
+// The child's own peak resident memory so far.
 double pico_proceso_mb(qint64 pid) {
     QFile estado(QStringLiteral("/proc/%1/status").arg(pid));
     if (!estado.open(QIODevice::ReadOnly))
@@ -112,24 +111,29 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
         const double cpu_suelo_antes = cpu_ms(RUSAGE_THREAD);
         const double suelo = mediana(3, [&] { suelo_libmdb(origen); });
         const double cpu_suelo = (cpu_ms(RUSAGE_THREAD) - cpu_suelo_antes) / 3;
-        const double cpu_antes = cpu_ms(RUSAGE_CHILDREN);
-        double pico = 0;
-        const double ms = mediana(
-            3,
-            [&] {
-                QProcess orden;
-                orden.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("--progreso"), origen, destino});
+        // One run of the command; `pico`, when given, gets the child's peak memory, polled while it runs (the
+        // counters of finished children also hold what a child inherited from this process before it started the
+        // command). The timed runs do not poll, so the probe costs them nothing.
+        const auto importar = [&](double* pico) {
+            QProcess orden;
+            orden.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("--progreso"), origen, destino});
+            if (pico)
                 while (!orden.waitForFinished(5))
-                    pico = std::max(pico, pico_proceso_mb(orden.processId()));
-                if (orden.exitCode() != 0 || !QFile::exists(destino)) {
-                    std::fprintf(stderr, "la importación ha fallado: %s\n", orden.readAllStandardError().constData());
-                    std::exit(1);
-                }
-            },
-            [&] { QFile::remove(destino); });
+                    *pico = std::max(*pico, pico_proceso_mb(orden.processId()));
+            orden.waitForFinished(-1);
+            if (orden.exitCode() != 0 || !QFile::exists(destino)) {
+                std::fprintf(stderr, "la importación ha fallado: %s\n", orden.readAllStandardError().constData());
+                std::exit(1);
+            }
+        };
+        const double cpu_antes = cpu_ms(RUSAGE_CHILDREN);
+        const double ms = mediana(3, [&] { importar(nullptr); }, [&] { QFile::remove(destino); });
+        const double cpu = (cpu_ms(RUSAGE_CHILDREN) - cpu_antes) / 3;
+        double pico = 0;
+        QFile::remove(destino);
+        importar(&pico);
         linea("import", n, ms, "floor_ms", suelo);
-        std::printf("import_cpu n=%d cpu_ms=%.1f floor_cpu_ms=%.1f\n", n, (cpu_ms(RUSAGE_CHILDREN) - cpu_antes) / 3,
-                    cpu_suelo);
+        std::printf("import_cpu n=%d cpu_ms=%.1f floor_cpu_ms=%.1f\n", n, cpu, cpu_suelo);
         std::printf("import_memory n=%d child_peak_rss_mb=%.0f source_mb=%.1f\n", n, pico,
                     QFileInfo(origen).size() / 1048576.0);
         std::fflush(stdout);
