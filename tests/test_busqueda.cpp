@@ -180,6 +180,52 @@ private Q_SLOTS:
         buscar_texto(*p, "raton");
         QCOMPARE(codigos(*p), QStringList({"5", "30"}));
     }
+
+    void tras_la_ficha_sigue_la_busqueda() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        Soporte::buscar(*p, "Ratón");
+        auto* lista = p->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+        const auto cambiar_descripcion = [&](int fila, const QString& descripcion) {
+            Soporte::seleccionar(*p, fila);
+            bool abierta = false;
+            Soporte::cuando_abra_modal([&](QWidget* ficha) {
+                abierta = true;
+                Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text8"), descripcion);
+                QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+            });
+            Soporte::accion(p.get(), QStringLiteral("menuModificar"))->trigger();
+            QVERIFY(abierta);
+        };
+        // The list is the same search, showing the change, with the changed component still selected.
+        buscar_texto(*p, "hp");
+        cambiar_descripcion(1, "Monitor de la entrada");
+        QCOMPARE(Soporte::lineas(*p),
+                 QStringList({"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36||No",
+                              "112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor de la entrada|No"}));
+        QCOMPARE(lista->currentIndex().row(), 1);
+        // A component that no longer holds the text leaves the list, without a message the user did not ask for.
+        buscar_texto(*p, "entrada");
+        QCOMPARE(codigos(*p), QStringList{"112"});
+        cambiar_descripcion(0, "Monitor del almacén");
+        QCOMPARE(codigos(*p), QStringList());
+        QCOMPARE(Soporte::avisos(), QStringList());
+        // After a deletion from the results, the search is still the list a card comes back to.
+        buscar_texto(*p, "monitor");
+        QCOMPARE(codigos(*p), QStringList({"12", "112"}));
+        Soporte::seleccionar(*p, 0);
+        Mensajes::responder(true);
+        Soporte::accion(p.get(), QStringLiteral("menuEliminar"))->trigger();
+        QCOMPARE(Soporte::avisos().size(), 1);
+        cambiar_descripcion(0, "Monitor viejo");
+        QCOMPARE(Soporte::lineas(*p), QStringList{"112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor viejo|No"});
+        // A type list is again what a card comes back to.
+        Soporte::buscar(*p, "Impresora");
+        cambiar_descripcion(0, "Impresora de la entrada");
+        QCOMPARE(Soporte::lineas(*p),
+                 QStringList{"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36|Impresora de la entrada|No"});
+    }
 };
 
 QTEST_MAIN(PruebaBusqueda)

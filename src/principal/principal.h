@@ -64,8 +64,12 @@ public:
 
     // Commands of "&Herramientas": the text search and the backup.
     void buscar_texto();
-    // Lists every component of this window's snapshot that contains `texto`, case and accents aside.
-    void mostrar_con_texto(const QString& texto);
+    // Lists every component of this window's snapshot that contains `texto`, case and accents aside; says so when
+    // none does, if `avisar`.
+    void mostrar_con_texto(const QString& texto, bool avisar = true);
+    // After a card: the search the list shows, made again on the file as it now is. False when the list does not
+    // show a search.
+    bool repetir_busqueda_texto(const QString& codigo_seleccionado);
     void copia_seguridad();
 
     // Printing.
@@ -138,6 +142,12 @@ private:
     };
     std::optional<ListaHecha> lista_hecha_;
     bool lista_al_dia() const;
+    // The text whose search the list shows, while it shows it (the list's version then).
+    struct BusquedaHecha {
+        QString texto;
+        quint64 version;
+    };
+    std::optional<BusquedaHecha> busqueda_hecha_;
     // Watches the keys typed in this window for a scanner's code; true when the key was taken.
     void vigilar_lector();
     bool tecla_lector(QWidget* foco, QKeyEvent* tecla);

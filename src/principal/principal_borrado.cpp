@@ -64,7 +64,11 @@ void Principal::eliminar_registro_de_basedatos(const qint64& elemento) {
 
 void Principal::eliminar_registro_de_listview(const qint64&) {
     const int fila = fila_seleccionada();
+    // A search's list stays that search's without the deleted line.
+    const bool busqueda = busqueda_hecha_ && busqueda_hecha_->version == modelo_->version();
     modelo_->quitar_fila(fila);
+    if (busqueda)
+        busqueda_hecha_->version = modelo_->version();
     // The line that followed takes the selection (the new last line when the last one went).
     const int siguiente = std::min(fila, modelo_->filas() - 1);
     if (siguiente >= 0) {

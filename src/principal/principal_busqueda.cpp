@@ -8,6 +8,9 @@
 #include "plataforma/mensajes.h"
 #include "principal/modelo_lista.h"
 
+#include <QItemSelectionModel>
+#include <QTreeView>
+
 namespace {
 const QString sin_resultados = QStringLiteral("No hay ningún componente que contenga «%1».");
 } // namespace
@@ -18,7 +21,8 @@ void Principal::buscar_texto() {
         mostrar_con_texto(dialogo.texto());
 }
 
-void Principal::mostrar_con_texto(const QString& texto) {
+void Principal::mostrar_con_texto(const QString& texto, bool avisar) {
+    busqueda_hecha_.reset();
     modelo_->vaciar();
     if (!indice_texto_)
         indice_texto_ = new IndiceTexto(Data1, this);
@@ -46,6 +50,29 @@ void Principal::mostrar_con_texto(const QString& texto) {
         vacia = filas.empty();
         modelo_->anadir(std::move(lote));
     });
-    if (hecha && vacia)
+    if (!hecha)
+        return;
+    busqueda_hecha_ = BusquedaHecha{texto, modelo_->version()};
+    if (vacia && avisar)
         Mensajes::aviso(this, sin_resultados.arg(texto));
+}
+
+bool Principal::repetir_busqueda_texto(const QString& codigo_seleccionado) {
+    if (!busqueda_hecha_ || busqueda_hecha_->version != modelo_->version())
+        return false;
+    const QString texto = busqueda_hecha_->texto;
+    busqueda_hecha_.reset();
+    modelo_->vaciar();
+    if (!Mensajes::proteger(this, [this] { Data1.refrescar(); }))
+        return true;
+    // Not told when nothing is found now: the user did not ask for a search, and sees the list empty.
+    mostrar_con_texto(texto, false);
+    // The component the card showed keeps the selection, if it is still found.
+    for (int fila = 0; fila < modelo_->filas(); ++fila)
+        if (modelo_->texto(fila, 0) == codigo_seleccionado) {
+            ListView1->selectionModel()->setCurrentIndex(modelo_->index(fila, 0), QItemSelectionModel::ClearAndSelect |
+                                                                                     QItemSelectionModel::Rows);
+            break;
+        }
+    return true;
 }

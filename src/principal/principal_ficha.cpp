@@ -27,6 +27,7 @@ void Principal::abrir_ficha(const QString& accion) {
         if (ficha.fallo_al_cargar())
             return;
     }
-    // However the card closed, the list shows the file as it now is.
-    actualizar_lista();
+    // However the card closed, the list shows the file as it now is: the same search, or the same type.
+    if (!repetir_busqueda_texto(codigo))
+        actualizar_lista();
 }
