@@ -213,15 +213,23 @@ private Q_SLOTS:
                 comprobar();
                 continue;
             }
-            if (accion == "modificar")
+            // Another program changes a component meanwhile; not the one the card changes, which would refuse to
+            // write over it, but a listed one when there is one.
+            QString ajeno = QStringLiteral("3");
+            if (accion == "modificar") {
                 Soporte::seleccionar(*p, 0);
+                const QStringList lineas = Soporte::lineas(*p);
+                ajeno = lineas.size() > 1 ? lineas[1].section(u'|', 0, 0)
+                                          : QStringLiteral("(SELECT min(Codigo) FROM Elemento WHERE Codigo <> %1)")
+                                                .arg(lineas.value(0).section(u'|', 0, 0));
+            }
             bool abierta = false;
             Soporte::cuando_abra_modal([&](QWidget* ficha) {
                 abierta = true;
                 // The card took the main window's snapshot instead of reading the table again.
                 QCOMPARE(static_cast<Ficha*>(ficha)->Data1.identidad(), p->Data1.identidad());
                 if (fuera)
-                    Soporte::ejecutar(ruta, {"UPDATE Elemento SET Modelo = 'De fuera' WHERE Codigo = 3"});
+                    Soporte::ejecutar(ruta, {"UPDATE Elemento SET Modelo = 'De fuera' WHERE Codigo = " + ajeno});
                 if (accion == "cancelar") {
                     pulsar(ficha, "Command2");
                     return;

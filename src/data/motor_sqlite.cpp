@@ -68,6 +68,27 @@ void enlazar_valor(SQLite::Statement& st, int indice, Clase clase, const QVarian
     }
 }
 
+void enviar_fila(sqlite3_stmt* crudo, const Tabla& t, ReceptorFilas& receptor);
+
+// Reads the row `identidad` as a whole-table read gives it; false when there is none. Throws SQLite::Exception.
+bool leer_fila_de(sqlite3* db, const Tabla& t, qint64 identidad, ReceptorFilas& receptor) {
+    const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid = ?")
+                               .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
+                               .toUtf8();
+    sqlite3_stmt* crudo = nullptr;
+    if (const int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr); rc != SQLITE_OK)
+        throw SQLite::Exception(db, rc);
+    Sentencia st(crudo);
+    sqlite3_bind_int64(crudo, 1, identidad);
+    const int rc = sqlite3_step(crudo);
+    if (rc == SQLITE_DONE)
+        return false;
+    if (rc != SQLITE_ROW)
+        throw SQLite::Exception(db, rc);
+    enviar_fila(crudo, t, receptor);
+    return true;
+}
+
 // Hands the statement's current row (rowid, then the table's columns) to `receptor`, each value converted as its
 // column's class needs.
 void enviar_fila(sqlite3_stmt* crudo, const Tabla& t, ReceptorFilas& receptor) {
@@ -161,18 +182,55 @@ void LecturaSqlite::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
 }
 
 bool LecturaSqlite::leer_fila(const Tabla& t, qint64 identidad, ReceptorFilas& receptor) {
-    sqlite3* db = conexion_.db().getHandle();
-    const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid = ?")
-                               .arg(lista_columnas(t, QStringLiteral("%1")), QLatin1String(t.nombre))
-                               .toUtf8();
-    sqlite3_stmt* crudo = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr) != SQLITE_OK)
+    try {
+        return leer_fila_de(conexion_.db().getHandle(), t, identidad, receptor);
+    } catch (const std::exception&) {
         return false;
-    Sentencia st(crudo);
-    sqlite3_bind_int64(crudo, 1, identidad);
-    if (sqlite3_step(crudo) != SQLITE_ROW)
+    }
+}
+
+// A row's values as the data sources give them from their snapshots, each converted as its column's class needs:
+// what a write compares with the values the row had when it was read.
+class ReceptorValores : public ReceptorFilas {
+public:
+    explicit ReceptorValores(const Tabla& t) : t_(t) {}
+    ValoresFila valores;
+
+    void reservar(qint64, qint64) override {}
+    void fila(qint64) override { columna_ = 0; }
+    void entero(qint64 valor) override {
+        switch (t_.columnas[columna_].clase) {
+        case Clase::fecha:
+            poner(QDate::fromJulianDay(valor));
+            break;
+        case Clase::logico:
+            poner(valor != 0);
+            break;
+        default:
+            poner(QVariant::fromValue<qlonglong>(valor));
+        }
+    }
+    void real(double valor) override { poner(valor); }
+    void texto(const char* datos, std::size_t longitud) override {
+        poner(QString::fromUtf8(datos, qsizetype(longitud)));
+    }
+    void nulo() override { poner(QVariant()); }
+
+private:
+    void poner(QVariant v) { valores[columna_++] = std::move(v); }
+    const Tabla& t_;
+    int columna_ = 0;
+};
+
+// True when the row `identidad` is still in the file with the values it had when it was read: another program (or
+// another copy of this one on a shared folder) may have changed or removed it since, and its change is kept.
+bool sigue_igual(sqlite3* db, const Tabla& t, qint64 identidad, const ValoresFila& antes) {
+    ReceptorValores ahora(t);
+    if (!leer_fila_de(db, t, identidad, ahora))
         return false;
-    enviar_fila(crudo, t, receptor);
+    for (int i = 0; i < t.numero_columnas(); ++i)
+        if (ahora.valores[i] != antes[i])
+            return false;
     return true;
 }
 
@@ -209,10 +267,14 @@ public:
         return {rowid, valores[0].toLongLong()};
     }
 
-    std::optional<qint64> modificar(const Tabla& t, qint64 identidad, const ValoresFila&,
+    std::optional<qint64> modificar(const Tabla& t, qint64 identidad, const ValoresFila& antes,
                                     const ValoresFila& despues) override {
         qint64 rowid = identidad;
         const bool esta = escribir_si_esta([&](SQLite::Database& db, bool& ausente) {
+            if (!sigue_igual(db.getHandle(), t, identidad, antes)) {
+                ausente = true;
+                return;
+            }
             // A table whose code is its row number gives the row a new number with a new code; the one
             // returned is the row's identity from now on.
             SQLite::Statement st(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? RETURNING rowid")
@@ -239,8 +301,9 @@ public:
                 db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QLatin1String(t.nombre)).toStdString());
             for (const auto& fila : filas) {
                 st.bind(1, static_cast<int64_t>(fila.first));
-                // Another program may have removed the row meanwhile: nothing is reported deleted that was not.
-                if (st.exec() != 1) {
+                // Another program may have removed or changed the row meanwhile: nothing is reported deleted that
+                // was not, and nothing is deleted that the user did not see.
+                if (!sigue_igual(db.getHandle(), t, fila.first, fila.second) || st.exec() != 1) {
                     ausente = true;
                     return;
                 }
@@ -249,10 +312,14 @@ public:
         });
     }
 
-    Borrado borrar_si_no_usado(const Tabla& t, qint64 identidad, const ValoresFila&, qint64 codigo, const Tabla& uso,
-                               int columna_uso) override {
+    Borrado borrar_si_no_usado(const Tabla& t, qint64 identidad, const ValoresFila& antes, qint64 codigo,
+                               const Tabla& uso, int columna_uso) override {
         Borrado resultado = Borrado::hecho;
         const bool esta = escribir_si_esta([&](SQLite::Database& db, bool& ausente) {
+            if (!sigue_igual(db.getHandle(), t, identidad, antes)) {
+                ausente = true;
+                return;
+            }
             SQLite::Statement usado(db,
                                     QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
                                         .arg(QLatin1String(uso.nombre), QLatin1String(uso.columnas[columna_uso].nombre))
