@@ -228,6 +228,43 @@ private Q_SLOTS:
         QCOMPARE(leer_tabla(base, "Elemento"), QStringList({"10|2|1|T10b|S10||0.1||Falso", fila30}));
     }
 
+    // Every table of one read comes from the same state of the server, however other users write meanwhile: a backup
+    // never holds a component whose type it lacks.
+    void una_lectura_un_estado() {
+        const QString base = inventario(QStringLiteral("pg"), QTemporaryDir(), QStringLiteral("estado"));
+        struct Codigos : ReceptorFilas {
+            QList<qint64> filas;
+            void reservar(qint64, qint64) override {}
+            void fila(qint64 identidad) override { filas << identidad; }
+            void entero(qint64) override {}
+            void real(double) override {}
+            void texto(const char*, std::size_t) override {}
+            void nulo() override {}
+        };
+        const std::unique_ptr<Motor> motor = Motor::para(base);
+        const auto leer = [&](const std::function<void()>& entre) {
+            const std::unique_ptr<Motor::Lectura> lectura = motor->empezar_lectura();
+            Codigos tipos, elementos;
+            lectura->leer_tabla(Esquema::tipo, tipos);
+            entre();
+            lectura->leer_tabla(Esquema::elemento, elementos);
+            return std::pair(tipos.filas, elementos.filas);
+        };
+        QCOMPARE(leer([&] {
+                     sql(base, {QStringLiteral("INSERT INTO tipo VALUES (7, 'Escáner')"),
+                                QStringLiteral("INSERT INTO elemento VALUES (70, 7, 1, 'E', 'S70', NULL, 0, '', false)")});
+                 }),
+                 std::pair(QList<qint64>{1, 2}, QList<qint64>{10, 30}));
+        QCOMPARE(leer([] {}), std::pair(QList<qint64>{1, 2, 7}, QList<qint64>{10, 30, 70}));
+        // The read's transaction is over: this thread's connection writes again.
+        OrigenDatos marcas;
+        marcas.enlazar_base_datos(base);
+        marcas.enlazar_tabla(QStringLiteral("Marca"));
+        marcas.refrescar();
+        Recorridos::anadir(marcas, {2, QStringLiteral("Zeta")});
+        QCOMPARE(leer_tabla(base, "Marca"), QStringList({"1|Acme", "2|Zeta"}));
+    }
+
     // A row another user (or another program on the same file) changed since it was read is neither written over
     // nor deleted; the same holds for a type renamed meanwhile.
     void cambio_ajeno_no_se_pisa_data() { motores_data(); }

@@ -434,6 +434,9 @@ std::optional<qint64> dia_iso(const char* s, const char* fin) {
     return fecha.toJulianDay();
 }
 
+// Every table a read gives comes from one state of the database, however other users write meanwhile: the first
+// table opens a read-only transaction that sees one snapshot of the whole database, and the others are read in it.
+// A backup made of the three tables never holds a component whose type was added after its Tipo table was read.
 class LecturaPg : public Motor::Lectura {
 public:
     explicit LecturaPg(const QString& uri) : uri_(uri) {
@@ -441,15 +444,33 @@ public:
         bool reutilizada = false;
         conexion(uri_, true, reutilizada);
     }
+    ~LecturaPg() override {
+        // Ends the transaction on the connection, unless the connection went meanwhile.
+        if (!en_transaccion_)
+            return;
+        const auto it = enlaces.find(uri_);
+        if (it != enlaces.end() && it->second && PQstatus(it->second->conexion) == CONNECTION_OK &&
+            PQtransactionStatus(it->second->conexion) != PQTRANS_IDLE)
+            Resultado(PQexec(it->second->conexion, "ROLLBACK"));
+    }
     std::optional<Huella> huella() override { return std::nullopt; }
     void leer_tabla(const Tabla& t, ReceptorFilas& receptor) override;
 
 private:
     QString uri_;
+    bool en_transaccion_ = false;
 };
 
 void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
+        if (!en_transaccion_) {
+            ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
+            en_transaccion_ = true;
+        } else if (PQtransactionStatus(c) != PQTRANS_INTRANS) {
+            // A connection opened again since the first table: its state would not be the one read so far.
+            empezado = true;
+            throw FalloPg{QByteArray(), QString(), true};
+        }
         Resultado estimacion = ejecutar(c,
                                         QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_class WHERE "
                                                        "oid = '%1'::regclass")
