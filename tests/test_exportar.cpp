@@ -81,7 +81,7 @@ QMap<QString, QString> celdas(const QString& ruta) {
 
 // Exports the main list through the menu into `ruta` (the save dialog's answer).
 void exportar(Principal& p, const QString& ruta) {
-    DialogosSistema::proximo_archivo(ruta);
+    DialogosSistema::proximo_guardado(ruta);
     Soporte::accion(&p, "menuExportarLista")->trigger();
 }
 
@@ -158,6 +158,8 @@ private Q_SLOTS:
         const QString ruta = dir.filePath("lista.csv");
         exportar(*p, ruta);
         QCOMPARE(avisos(), QStringList());
+        // The dialog proposed a name beside the inventory.
+        QCOMPARE(DialogosSistema::ultima_propuesta(), dir.filePath("i-lista.xlsx"));
         const QByteArray bytes = Soporte::contenido(ruta);
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
                                  "Codigo;Tipo;Marca;"));
@@ -251,7 +253,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
         Soporte::buscar(*p, "Todos");
-        DialogosSistema::proximo_archivo(std::nullopt);
+        DialogosSistema::proximo_guardado(std::nullopt);
         Soporte::accion(p.get(), "menuExportarLista")->trigger();
         QCOMPARE(avisos(), QStringList());
         QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));

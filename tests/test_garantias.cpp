@@ -261,10 +261,11 @@ private Q_SLOTS:
         const QString ruta = dir.filePath("garantias.csv");
         en_garantias(*p, [&](Garantias* v) {
             Soporte::elegir(Soporte::control<QComboBox>(v, "Combo1"), "Caducadas");
-            DialogosSistema::proximo_archivo(ruta);
+            DialogosSistema::proximo_guardado(ruta);
             QTest::mouseClick(Soporte::control<QPushButton>(v, "Command2"), Qt::LeftButton);
         });
         QCOMPARE(avisos(), QStringList());
+        QCOMPARE(DialogosSistema::ultima_propuesta(), dir.filePath("i-garantias.xlsx"));
         QProcess python;
         python.start("python3", {"-c",
                                  "import csv, json, sys\n"
@@ -285,7 +286,7 @@ private Q_SLOTS:
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
         const QString ruta = dir.filePath("garantias.xlsx");
         en_garantias(*p, [&](Garantias* v) {
-            DialogosSistema::proximo_archivo(ruta);
+            DialogosSistema::proximo_guardado(ruta);
             QTest::mouseClick(Soporte::control<QPushButton>(v, "Command2"), Qt::LeftButton);
         });
         QCOMPARE(avisos(), QStringList());

@@ -355,7 +355,7 @@ private Q_SLOTS:
         QCOMPARE(entrada->text(), QStringLiteral("&Importar de Access..."));
 
         DialogosSistema::proximo_archivo(origen);
-        DialogosSistema::proximo_archivo(destino);
+        DialogosSistema::proximo_guardado(destino);
         Mensajes::responder(usar);
         entrada->trigger();
 
@@ -390,7 +390,7 @@ private Q_SLOTS:
         const QStringList antes = archivos(dir);
 
         DialogosSistema::proximo_archivo(origen);
-        DialogosSistema::proximo_archivo(dir.filePath(QStringLiteral("lento.db")));
+        DialogosSistema::proximo_guardado(dir.filePath(QStringLiteral("lento.db")));
         bool visto = false;
         Soporte::cuando_abra_modal([&](QWidget* ventana) {
             visto = ventana->objectName() == QStringLiteral("ImportarAccess");
@@ -446,7 +446,7 @@ private Q_SLOTS:
         const QStringList antes = archivos(dir);
 
         DialogosSistema::proximo_archivo(origen);
-        DialogosSistema::proximo_archivo(destino);
+        DialogosSistema::proximo_guardado(destino);
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
         ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
 

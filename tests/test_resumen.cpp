@@ -159,11 +159,12 @@ private Q_SLOTS:
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
         const QString ruta = dir.filePath(nombre);
         en_resumen(*p, [&](Resumen* v) {
-            DialogosSistema::proximo_archivo(ruta);
+            DialogosSistema::proximo_guardado(ruta);
             QTest::mouseClick(Soporte::control<QPushButton>(v, "Guardar1"), Qt::LeftButton);
             // A folder that does not exist: the message, and nothing written.
-            DialogosSistema::proximo_archivo(dir.filePath("no/existe/" + nombre));
+            DialogosSistema::proximo_guardado(dir.filePath("no/existe/" + nombre));
             QTest::mouseClick(Soporte::control<QPushButton>(v, "Guardar2"), Qt::LeftButton);
+            QCOMPARE(DialogosSistema::ultima_propuesta(), dir.filePath("i-compras-por-año.png"));
         });
         QCOMPARE(avisos(), QStringList({"ERROR: no se puede crear el archivo " + dir.filePath("no/existe/" + nombre) +
                                         ": la carpeta no existe o no se puede escribir en ella."}));

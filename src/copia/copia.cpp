@@ -7,14 +7,12 @@
 #include "plataforma/reloj.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QUrl>
 
 namespace {
 const QString titulo_dialogo = QStringLiteral("Copia de seguridad");
-const QString filtro = QStringLiteral("Inventarios (*.db);;Todos los archivos (*)");
+const QStringList filtros = {QStringLiteral("Inventarios (*.db)"), QStringLiteral("Todos los archivos (*)")};
 const QString sin_inventario = QStringLiteral("ERROR: no hay ninguna base de datos seleccionada.");
 const QString terminada = QStringLiteral("Copia de seguridad guardada en %1 con %2 componentes.");
 const QString cancelada = QStringLiteral("Copia de seguridad cancelada; no se ha guardado nada.");
@@ -29,13 +27,10 @@ void Copia::hacer(const QString& inventario) {
     }
     const bool servidor = Ubicacion::es_uri(inventario);
     // A server's inventory is copied into an inventory file named after its database, in the user's folder.
-    const QString propuesto =
-        servidor ? CopiaSeguridad::nombre_propuesto(
-                       QDir::home().filePath(QUrl(inventario).path().section(u'/', -1) + QStringLiteral(".db")),
-                       Reloj::hoy())
-                 : CopiaSeguridad::nombre_propuesto(inventario, Reloj::hoy());
+    const QString propuesto = CopiaSeguridad::nombre_propuesto(
+        Ubicacion::nombre_junto_al_inventario(inventario, QStringLiteral(".db")), Reloj::hoy());
     const std::optional<DialogosSistema::Guardado> eleccion =
-        DialogosSistema::guardar_archivo(padre_, titulo_dialogo, propuesto, filtro);
+        DialogosSistema::guardar_archivo(padre_, {titulo_dialogo, filtros, propuesto});
     if (!eleccion)
         return;
     const QString destino = QFileInfo(eleccion->ruta).absoluteFilePath();

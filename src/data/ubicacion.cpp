@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QUrl>
 
 namespace Ubicacion {
 
@@ -79,6 +81,17 @@ QString ruta_visible(const QString& ruta) {
     QString visible = ruta;
     visible.replace(QChar(u'\0'), QStringLiteral("\\0")).replace(u'\r', QStringLiteral("\\r"));
     return visible.replace(u'\n', QStringLiteral("\\n"));
+}
+
+QString nombre_junto_al_inventario(const QString& base, const QString& terminacion) {
+    if (base.isEmpty())
+        return QDir::home().filePath(QStringLiteral("inventario") + terminacion);
+    if (es_uri(base)) {
+        const QString nombre = QUrl(base).path().section(u'/', -1);
+        return QDir::home().filePath((nombre.isEmpty() ? QStringLiteral("inventario") : nombre) + terminacion);
+    }
+    const QFileInfo info(base);
+    return info.dir().filePath(info.completeBaseName() + terminacion);
 }
 
 } // namespace Ubicacion

@@ -27,4 +27,9 @@ QString sin_contrasena(const QString& base);
 // The path as a message shows it, with such characters written as visible escapes.
 QString ruta_visible(const QString& ruta);
 
+// A file named after the inventory `base`, to propose where something made from it is saved: beside an inventory
+// file ("/datos/oficina.db" and "-lista.xlsx" give "/datos/oficina-lista.xlsx"), in the user's folder for a server's
+// (named after its database) or when there is no inventory ("inventario-lista.xlsx").
+QString nombre_junto_al_inventario(const QString& base, const QString& terminacion);
+
 } // namespace Ubicacion

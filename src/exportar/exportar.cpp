@@ -10,20 +10,20 @@
 
 namespace Exportar {
 
-bool exportar(QWidget* padre, const TablaExportar& tabla) {
+bool exportar(QWidget* padre, const TablaExportar& tabla, const QString& propuesta) {
     const int filas = tabla.filas_exportar();
     if (filas == 0) {
         Mensajes::aviso(padre, lista_vacia);
         return false;
     }
-    QString filtro;
-    const std::optional<QString> ruta =
-        DialogosSistema::guardar_archivo(padre, titulo_dialogo, {filtro_xlsx, filtro_csv}, &filtro);
-    if (!ruta)
+    const std::optional<DialogosSistema::Guardado> eleccion =
+        DialogosSistema::guardar_archivo(padre, {titulo_dialogo, {filtro_xlsx, filtro_csv}, propuesta});
+    if (!eleccion)
         return false;
+    const QString& ruta = eleccion->ruta;
     // A name ending in ".csv" or ".xlsx" says its format; any other takes the chosen filter's.
-    const Escritura::Formato formato =
-        Escritura::formato_de_nombre(*ruta, filtro == filtro_csv ? Escritura::Formato::csv : Escritura::Formato::xlsx);
+    const Escritura::Formato formato = Escritura::formato_de_nombre(
+        ruta, eleccion->filtro == filtro_csv ? Escritura::Formato::csv : Escritura::Formato::xlsx);
 
     std::unique_ptr<QProgressDialog> progreso;
     Escritura::Avance avance;
@@ -45,7 +45,7 @@ bool exportar(QWidget* padre, const TablaExportar& tabla) {
         };
     }
     bool escrito = false;
-    Mensajes::proteger(padre, [&] { escrito = Escritura::escribir(tabla, formato, *ruta, avance); });
+    Mensajes::proteger(padre, [&] { escrito = Escritura::escribir(tabla, formato, ruta, avance); });
     return escrito;
 }
 

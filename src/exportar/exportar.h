@@ -21,8 +21,8 @@ inline const QString lista_vacia = QStringLiteral("ERROR: la lista no muestra ni
 // Lists of at least this many rows show the progress dialog.
 constexpr int filas_con_progreso = 5000;
 
-// Asks where to save and writes `tabla` there. True when a file was written.
-bool exportar(QWidget* padre, const TablaExportar& tabla);
+// Asks where to save, proposing `propuesta`, and writes `tabla` there. True when a file was written.
+bool exportar(QWidget* padre, const TablaExportar& tabla, const QString& propuesta);
 
 // The main window's list as the export reads it: its nine columns with its headers; the code and the warranty are
 // numbers and the purchase date a date.

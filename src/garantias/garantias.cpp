@@ -1,6 +1,7 @@
 // The warranty window: its design, its filling and its filter.
 #include "garantias/garantias.h"
 
+#include "data/ubicacion.h"
 #include "exportar/exportar.h"
 #include "garantias/modelo_garantias.h"
 #include "modulo/module1.h"
@@ -135,5 +136,6 @@ void Garantias::imprimir() {
 }
 
 void Garantias::exportar() {
-    Exportar::exportar(this, *modelo_);
+    Exportar::exportar(this, *modelo_,
+                       Ubicacion::nombre_junto_al_inventario(Module1::base_datos, QStringLiteral("-garantias.xlsx")));
 }

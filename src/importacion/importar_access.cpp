@@ -20,7 +20,8 @@ namespace {
 
 const QString titulo = QStringLiteral("Importar de Access");
 const QString filtro = QStringLiteral("Bases de datos de Access (*.mdb *.accdb);;Todos los archivos (*)");
-const QString filtro_nuevo = QStringLiteral("Inventarios de Talvirenca (*.db);;Todos los archivos (*)");
+const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
+                                   QStringLiteral("Todos los archivos (*)")};
 const QString nombre_orden = QStringLiteral("talvirenca-importar");
 
 QString& orden_fijada() {
@@ -85,17 +86,18 @@ void ImportarAccess::fijar_orden(const QString& ruta) {
 
 std::optional<QString> ImportarAccess::ejecutar() {
     QWidget* padre = parentWidget();
-    const std::optional<QString> origen = DialogosSistema::elegir_archivo(padre, titulo, filtro, QString(), false);
+    const std::optional<QString> origen = DialogosSistema::elegir_archivo(padre, titulo, filtro);
     if (!origen)
         return std::nullopt;
     const QFileInfo info(*origen);
     const QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
-    const std::optional<QString> destino =
-        DialogosSistema::elegir_archivo(padre, QStringLiteral("Inventario nuevo"), filtro_nuevo, propuesto, true);
+    // No question about replacing a file: the import never writes over one, and says so below.
+    const std::optional<DialogosSistema::Guardado> destino =
+        DialogosSistema::guardar_archivo(padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
     if (!destino)
         return std::nullopt;
     origen_ = *origen;
-    destino_ = *destino;
+    destino_ = destino->ruta;
     if (QFileInfo::exists(destino_)) {
         Mensajes::aviso(
             padre, QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe.").arg(destino_));

@@ -48,63 +48,56 @@ QString abrir_archivo(QWidget* padre, const QString& nombre_actual) {
     return elegido.isEmpty() ? nombre_actual : elegido;
 }
 
-std::optional<Guardado> guardar_archivo(QWidget* padre, const QString& titulo, const QString& propuesta,
-                                        const QString& filtro) {
-    if (prueba().activo) {
-        prueba().ultima_propuesta = propuesta;
-        std::optional<Guardado> eleccion;
-        siguiente(prueba().guardados, eleccion);
-        return eleccion;
-    }
-    const QString elegido = QFileDialog::getSaveFileName(padre, titulo, propuesta, filtro);
-    if (elegido.isEmpty())
-        return std::nullopt;
-    // The dialog has already asked about a file that exists, and only comes back when the user agreed.
-    return Guardado{elegido, QFileInfo::exists(elegido)};
-}
-
-std::optional<QString> guardar_archivo(QWidget* padre, const QString& titulo, const QStringList& filtros,
-                                       QString* filtro) {
-    // The ending a filter such as "Texto CSV (*.csv)" gives to a file name.
+std::optional<Guardado> guardar_archivo(QWidget* padre, const Guardar& peticion) {
+    // The ending a filter such as "Texto CSV (*.csv)" gives to a file name; none for "Todos los archivos (*)".
     const auto terminacion = [](const QString& f) {
         const qsizetype inicio = f.lastIndexOf(QLatin1String("(*."));
         return inicio < 0 ? QString() : f.mid(inicio + 3).chopped(1);
     };
     if (prueba().activo) {
-        std::optional<QString> eleccion;
-        siguiente(prueba().archivos, eleccion);
-        if (eleccion && filtro) {
-            *filtro = filtros.value(0);
-            for (const QString& f : filtros)
-                if (eleccion->endsWith(QLatin1Char('.') + terminacion(f), Qt::CaseInsensitive))
-                    *filtro = f;
+        prueba().ultima_propuesta = peticion.propuesta;
+        std::optional<Guardado> eleccion;
+        siguiente(prueba().guardados, eleccion);
+        if (eleccion) {
+            eleccion->filtro = peticion.filtros.value(0);
+            for (const QString& f : peticion.filtros)
+                if (!terminacion(f).isEmpty() &&
+                    eleccion->ruta.endsWith(QLatin1Char('.') + terminacion(f), Qt::CaseInsensitive))
+                    eleccion->filtro = f;
+            eleccion->reemplazo_confirmado = eleccion->reemplazo_confirmado && peticion.confirmar_reemplazo;
         }
         return eleccion;
     }
-    QFileDialog dialogo(padre, titulo);
+    QFileDialog dialogo(padre, peticion.titulo);
     dialogo.setAcceptMode(QFileDialog::AcceptSave);
     dialogo.setFileMode(QFileDialog::AnyFile);
-    dialogo.setNameFilters(filtros);
-    dialogo.setDefaultSuffix(terminacion(filtros.value(0)));
+    dialogo.setOption(QFileDialog::DontConfirmOverwrite, !peticion.confirmar_reemplazo);
+    dialogo.setNameFilters(peticion.filtros);
+    dialogo.setDefaultSuffix(terminacion(peticion.filtros.value(0)));
+    if (!peticion.propuesta.isEmpty()) {
+        const QFileInfo propuesta(peticion.propuesta);
+        dialogo.setDirectory(propuesta.absolutePath());
+        dialogo.selectFile(propuesta.fileName());
+    }
+    // The dialog itself changes the ending of the name in it when another filter is chosen; a name typed without
+    // one takes the chosen filter's.
     QObject::connect(&dialogo, &QFileDialog::filterSelected, &dialogo,
                      [&](const QString& f) { dialogo.setDefaultSuffix(terminacion(f)); });
     if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty())
         return std::nullopt;
-    if (filtro)
-        *filtro = dialogo.selectedNameFilter();
-    return dialogo.selectedFiles().constFirst();
+    const QString elegido = dialogo.selectedFiles().constFirst();
+    // A dialog that asks has already asked about a file that exists, and only comes back when the user agreed.
+    return Guardado{elegido, dialogo.selectedNameFilter(), peticion.confirmar_reemplazo && QFileInfo::exists(elegido)};
 }
 
 std::optional<QString> elegir_archivo(QWidget* padre, const QString& titulo, const QString& filtro,
-                                      const QString& propuesto, bool guardar) {
+                                      const QString& propuesto) {
     if (prueba().activo) {
         std::optional<QString> eleccion;
         siguiente(prueba().archivos, eleccion);
         return eleccion;
     }
-    const QString elegido = guardar ? QFileDialog::getSaveFileName(padre, titulo, propuesto, filtro, nullptr,
-                                                                   QFileDialog::DontConfirmOverwrite)
-                                    : QFileDialog::getOpenFileName(padre, titulo, propuesto, filtro);
+    const QString elegido = QFileDialog::getOpenFileName(padre, titulo, propuesto, filtro);
     if (elegido.isEmpty())
         return std::nullopt;
     return elegido;
@@ -131,7 +124,7 @@ void proximo_archivo(std::optional<QString> ruta) {
 }
 void proximo_guardado(std::optional<QString> ruta, bool confirma_reemplazo) {
     if (ruta)
-        prueba().guardados.push_back(Guardado{*ruta, confirma_reemplazo});
+        prueba().guardados.push_back(Guardado{*ruta, QString(), confirma_reemplazo});
     else
         prueba().guardados.push_back(std::nullopt);
 }

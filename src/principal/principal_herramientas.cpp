@@ -2,6 +2,7 @@
 #include "principal/principal.h"
 
 #include "copia/copia.h"
+#include "data/ubicacion.h"
 #include "exportar/exportar.h"
 #include "garantias/garantias.h"
 #include "importacion/importar_access.h"
@@ -28,7 +29,9 @@ void Principal::crear_menu_herramientas(QMenu* menu) {
     connect(accion_menu(menu, "menuExportarLista", QStringLiteral("&Exportar lista..."), nullptr), &QAction::triggered,
             this, [this] {
                 const Exportar::TablaLista tabla(*modelo_);
-                Exportar::exportar(this, tabla);
+                Exportar::exportar(
+                    this, tabla,
+                    Ubicacion::nombre_junto_al_inventario(Module1::base_datos, QStringLiteral("-lista.xlsx")));
             });
     accion_menu(menu, "menuEtiquetas", QStringLiteral("Etiq&uetas..."), &Principal::etiquetas);
     accion_menu(menu, "menuIrCodigo", QStringLiteral("Ir al &código..."), &Principal::ir_al_codigo);

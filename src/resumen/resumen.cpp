@@ -2,6 +2,7 @@
 #include "resumen/resumen.h"
 
 #include "data/error_datos.h"
+#include "data/ubicacion.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
@@ -184,20 +185,25 @@ void Resumen::dibujar() {
 }
 
 void Resumen::guardar_grafico(int cual) {
-    QString filtro;
-    const std::optional<QString> ruta =
-        DialogosSistema::guardar_archivo(this, titulo_guardar, {filtro_png, filtro_svg}, &filtro);
-    if (!ruta)
+    // Named after the inventory and the chart: "oficina-compras-por-año.png".
+    const QString grafico = QString::fromUtf8(graficos_resumen[cual].titulo).toLower().replace(u' ', u'-');
+    const std::optional<DialogosSistema::Guardado> eleccion = DialogosSistema::guardar_archivo(
+        this, {titulo_guardar,
+               {filtro_png, filtro_svg},
+               Ubicacion::nombre_junto_al_inventario(Module1::base_datos,
+                                                     QLatin1Char('-') + grafico + QStringLiteral(".png"))});
+    if (!eleccion)
         return;
-    const bool svg = ruta->endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
-                     (!ruta->endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && filtro == filtro_svg);
+    const QString& ruta = eleccion->ruta;
+    const bool svg = ruta.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
+                     (!ruta.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && eleccion->filtro == filtro_svg);
     Mensajes::proteger(this, [&] {
-        QSaveFile archivo(*ruta);
+        QSaveFile archivo(ruta);
         archivo.setDirectWriteFallback(false);
         if (!archivo.open(QIODevice::WriteOnly))
             throw ErrorDatos(
                 QStringLiteral("no se puede crear el archivo %1: la carpeta no existe o no se puede escribir en ella.")
-                    .arg(QDir::toNativeSeparators(*ruta)));
+                    .arg(QDir::toNativeSeparators(ruta)));
         QChartView* vista = Chart[cual];
         bool escrito = true;
         if (svg) {
@@ -214,7 +220,7 @@ void Resumen::guardar_grafico(int cual) {
         }
         if (!escrito || !archivo.commit())
             throw ErrorDatos(QStringLiteral("no se pudo escribir el archivo %1: el disco puede estar lleno.")
-                                 .arg(QDir::toNativeSeparators(*ruta)));
+                                 .arg(QDir::toNativeSeparators(ruta)));
     });
 }
 
