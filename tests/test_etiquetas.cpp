@@ -233,6 +233,30 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(pdf));
     }
 
+    // Labels stopped halfway in a preview: the preview keeps and shows the pages painted so far.
+    void vista_previa_parada() {
+        QTemporaryDir dir;
+        QPrinter impresora(QPrinter::HighResolution);
+        impresora.setOutputFormat(QPrinter::PdfFormat);
+        impresora.setOutputFileName(dir.filePath(QStringLiteral("e.pdf")));
+        const Formato& f = ::formato(QStringLiteral("a4_3x8"));
+        DibujoEtiquetas::preparar_impresora(impresora, f);
+        const std::vector<DatosEtiqueta> lista(60, datos(QStringLiteral("12")));
+        QPrintPreviewWidget previa(&impresora);
+        bool hecha = true;
+        connect(&previa, &QPrintPreviewWidget::paintRequested, this, [&](QPrinter* destino) {
+            hecha = DibujoEtiquetas::imprimir(*destino, f, 0, QString(), Tanda::de(lista),
+                                              [](int hechas) { return hechas < 30; });
+        });
+        previa.resize(400, 600);
+        previa.show();
+        previa.updatePreview();
+        QVERIFY(!previa.grab().isNull());
+        QVERIFY(!hecha);
+        QCOMPARE(previa.pageCount(), 2);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.pdf"))));
+    }
+
     // The window prints what the user chose, through the list's printer, and remembers the layout and the line.
     void ventana_data() {
         QTest::addColumn<QString>("formato");
@@ -346,9 +370,10 @@ private Q_SLOTS:
         Soporte::accion(principal.get(), QStringLiteral("menuConfigPrint"))->trigger();
         Soporte::buscar(*principal, QStringLiteral("Todos"));
         Soporte::cuando_abra_modal([&](QWidget* w) {
+            // The preview's "Imprimir" prints, then closes the preview as accepted.
             Soporte::cuando_abra_modal([&](QWidget* vista) {
                 vista->findChild<QPrintPreviewWidget*>()->print();
-                static_cast<QDialog*>(vista)->reject();
+                static_cast<QDialog*>(vista)->accept();
             });
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdImprimir"), Qt::LeftButton);
             // The window stays open, so the user can choose another printer or layout.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <cstdio>
@@ -126,6 +127,8 @@ bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QSt
     QPainter pintor;
     if (!pintor.begin(&impresora))
         return false;
+    // A print preview paints into pictures, one per page.
+    const bool vista_previa = pintor.paintEngine()->type() == QPaintEngine::Picture;
     // The paper's top left corner is the origin: the layout's millimetres turn into device units.
     const QRectF papel = impresora.paperRect(QPrinter::DevicePixel);
     const double px_mm = papel.width() / f.papel.width();
@@ -138,8 +141,10 @@ bool pintar_paginas(QPrinter& impresora, const Formato& f, int inicio, const QSt
         const QRectF sitio = f.sitio(c.posicion);
         pintar(pintor, QRectF(origen + sitio.topLeft() * px_mm, sitio.size() * px_mm), px_mm, tanda.etiqueta(n), linea);
         if (seguir && !seguir(n + 1)) {
-            // A printer drops the job; a PDF file aside is removed.
-            impresora.abort();
+            // A printer drops the job; a PDF file aside is removed. A preview keeps the pages painted so far: its
+            // window still shows them, and dropping them would leave it drawing pages that are gone.
+            if (!vista_previa)
+                impresora.abort();
             pintor.end();
             return false;
         }

@@ -166,7 +166,9 @@ void Etiquetas::cmdImprimir_Click() {
     }
     impresora_.setFullPage(pagina_entera);
     impresora_.setPageLayout(pagina);
-    if (resultado == QDialog::Accepted)
+    // The preview closes after its "Imprimir" even when the print failed: the window then stays open, so the user
+    // can choose another printer or layout.
+    if (resultado == QDialog::Accepted && ultima_completa_)
         accept();
 }
 
@@ -182,7 +184,11 @@ void Etiquetas::pintar(QPrinter* destino) {
         cancelada = progreso.wasCanceled();
         return !cancelada;
     };
-    if (DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), tanda, seguir))
+    ultima_completa_ = DibujoEtiquetas::imprimir(*destino, formato_elegido(), inicio(), linea(), tanda, seguir);
+    // Gone before any message: a progress window due to appear would cover it.
+    progreso.reset();
+    progreso.hide();
+    if (ultima_completa_)
         return;
     if (cancelada) {
         Mensajes::aviso(this, cancelado);

@@ -42,6 +42,8 @@ private:
     QPrinter& impresora_;
     const Tanda lista_;
     const int seleccionada_;
+    // Whether the last painting of the labels (a preview or a print) painted them all.
+    bool ultima_completa_ = false;
 
     QComboBox* cboFormato = nullptr;
     QSpinBox* spnInicio = nullptr;
