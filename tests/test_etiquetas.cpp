@@ -386,6 +386,33 @@ private Q_SLOTS:
         QVERIFY(Soporte::sin_sobresaltos());
     }
 
+    // No printer chosen yet: the message says where to choose one, and no preview opens.
+    void sin_impresora() {
+        QTemporaryDir dir;
+        auto principal = Soporte::abrir_principal(
+            dir,
+            Soporte::crear_base(dir, QStringLiteral("inventario.db"),
+                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+                                 "INSERT INTO Elemento VALUES (3, 1, 1, 'P2422H', 'S3', '2000-03-05', 24, '', 1)"}));
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+        bool vista = false;
+        Soporte::cuando_abra_modal([&](QWidget* w) {
+            // A preview that opened would be the modal window then.
+            QTimer::singleShot(0, [&vista, w] {
+                if (QWidget* m = QApplication::activeModalWidget(); m && m != w) {
+                    vista = true;
+                    m->close();
+                }
+            });
+            QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdImprimir"), Qt::LeftButton);
+            QVERIFY(w->isVisible());
+        });
+        Soporte::accion(principal.get(), QStringLiteral("menuEtiquetas"))->trigger();
+        QVERIFY(!vista);
+        QCOMPARE(Soporte::avisos(), QStringList{"ERROR: no hay ninguna impresora elegida. Elija una impresora o un "
+                                                "archivo PDF en Archivo, Configurar impresion."});
+    }
+
     void lista_vacia() {
         QTemporaryDir dir;
         auto principal = Soporte::abrir_principal(dir, Soporte::crear_base(dir));

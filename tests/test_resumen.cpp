@@ -176,6 +176,27 @@ private Q_SLOTS:
         }
     }
 
+    // Printing with no printer chosen yet says what to do, and leaves the printer as it was: choosing a PDF afterwards
+    // prints the list there.
+    void imprimir_sin_impresora() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
+        Soporte::buscar(*p, "Todos");
+        en_resumen(*p,
+                   [](Resumen* v) { QTest::mouseClick(Soporte::control<QPushButton>(v, "Command1"), Qt::LeftButton); });
+        QCOMPARE(avisos(), QStringList{"ERROR: no hay ninguna impresora elegida. Elija una impresora o un archivo PDF "
+                                       "en Archivo, Configurar impresion."});
+        const QString pdf = dir.filePath("lista.pdf");
+        DialogosSistema::proxima_impresora([&](QPrinter& impresora) {
+            impresora.setOutputFormat(QPrinter::PdfFormat);
+            impresora.setOutputFileName(pdf);
+        });
+        Soporte::accion(p.get(), "menuConfigPrint")->trigger();
+        Soporte::accion(p.get(), "menuImprimir")->trigger();
+        QCOMPARE(avisos(), QStringList());
+        QVERIFY(Soporte::contenido(pdf).startsWith("%PDF"));
+    }
+
     void imprimir_ventana() {
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));

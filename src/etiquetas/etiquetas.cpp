@@ -2,6 +2,7 @@
 
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
+#include "plataforma/impresora_lineas.h"
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
@@ -152,6 +153,8 @@ Tanda Etiquetas::elegidas() const {
 
 void Etiquetas::cmdImprimir_Click() {
     guardar_ajustes();
+    if (!Mensajes::proteger(this, [this] { exigir_impresora_elegida(impresora_); }))
+        return;
     // The list's printer keeps its own paper: the labels' paper holds only while they print.
     const QPageLayout pagina = impresora_.pageLayout();
     const bool pagina_entera = impresora_.fullPage();

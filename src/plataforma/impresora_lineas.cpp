@@ -10,11 +10,16 @@
 ImpresoraPapel::ImpresoraPapel(QPrinter& impresora) : impresora_(impresora) {}
 ImpresoraPapel::~ImpresoraPapel() = default;
 
-void ImpresoraPapel::empezar() {
-    const bool pdf = impresora_.outputFormat() == QPrinter::PdfFormat;
-    if (pdf ? impresora_.outputFileName().isEmpty() : impresora_.printerName().isEmpty())
+void exigir_impresora_elegida(const QPrinter& impresora) {
+    const bool pdf = impresora.outputFormat() == QPrinter::PdfFormat;
+    if (pdf ? impresora.outputFileName().isEmpty() : impresora.printerName().isEmpty())
         throw ErrorDatos(QStringLiteral("no hay ninguna impresora elegida. Elija una impresora o un archivo PDF en "
                                         "Archivo, Configurar impresion."));
+}
+
+void ImpresoraPapel::empezar() {
+    exigir_impresora_elegida(impresora_);
+    const bool pdf = impresora_.outputFormat() == QPrinter::PdfFormat;
     archivo_ = pdf ? impresora_.outputFileName() : QString();
     aparte_.clear();
     if (pdf) {

@@ -9,6 +9,10 @@
 
 class QPrinter;
 
+// Throws ErrorDatos, saying where to choose one, when `impresora` is neither a printer nor a PDF file yet: starting
+// a document on it would fail, and could leave it unable to take the user's choice afterwards.
+void exigir_impresora_elegida(const QPrinter& impresora);
+
 // A printer used as a line device: a document is started, receives one line at a time and is handed to the printer
 // when it ends. Failures are thrown as ErrorDatos with the reason in the user's words.
 class ImpresoraLineas {

@@ -30,7 +30,13 @@ void Principal::imprimir() {
     progreso.setAutoClose(false);
     bool cancelada = false;
     Mensajes::proteger(this, [&] {
-        impresora_lineas_->empezar();
+        try {
+            impresora_lineas_->empezar();
+        } catch (const ErrorDatos&) {
+            // Closed before the message, which it would cover.
+            progreso.close();
+            throw;
+        }
         try {
             impresora_lineas_->linea(cabecera_impresion);
             impresora_lineas_->linea(QString(cabecera_impresion.size(), u'-'));
@@ -55,6 +61,7 @@ void Principal::imprimir() {
             }
         } catch (const ErrorDatos&) {
             impresora_lineas_->cancelar();
+            progreso.close();
             throw;
         }
         impresora_lineas_->terminar();

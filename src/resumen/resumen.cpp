@@ -6,6 +6,7 @@
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
+#include "plataforma/impresora_lineas.h"
 #include "plataforma/mensajes.h"
 #include "plataforma/reloj.h"
 
@@ -226,6 +227,7 @@ void Resumen::guardar_grafico(int cual) {
 
 void Resumen::imprimir() {
     Mensajes::proteger(this, [this] {
+        exigir_impresora_elegida(impresora_);
         QPainter pintor;
         if (!pintor.begin(&impresora_))
             throw ErrorDatos(QStringLiteral("no se puede imprimir: la impresora no está disponible."));
