@@ -13,7 +13,11 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QXmlStreamReader>
+#include <clocale>
+#include <string>
 #include <QtTest>
 
 using Soporte::avisos;
@@ -180,7 +184,18 @@ private Q_SLOTS:
         QCOMPARE(archivos(dir.path()), QStringList({"i.db", "lista.csv", "monitores.csv", "talvirenca.cfg"}));
     }
 
+    // Also on a Spanish desktop, whose C library writes "1,5": the file format wants "1.5".
+    void xlsx_desempaquetado_data() {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::newRow("C") << QByteArray("C");
+        QTest::newRow("es_ES") << QByteArray("es_ES.UTF-8");
+    }
     void xlsx_desempaquetado() {
+        QFETCH(QByteArray, locale);
+        QVERIFY(locale == "C" || Soporte::locale_espanola());
+        const std::string anterior = std::setlocale(LC_ALL, nullptr);
+        QVERIFY(std::setlocale(LC_ALL, locale.constData()));
+        const auto volver = qScopeGuard([&] { std::setlocale(LC_ALL, anterior.c_str()); });
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));
         Soporte::buscar(*p, "Todos");
@@ -219,6 +234,7 @@ private Q_SLOTS:
         QVERIFY(hoja.contains("<autoFilter ref=\"A1:I4\"/>"));
         // A width for each of the nine columns, the description's from its longest text.
         QCOMPARE(hoja.count("<col "), 9);
+        QVERIFY2(!hoja.contains(QRegularExpression(QStringLiteral("=\"-?[0-9]+,[0-9]+\""))), qPrintable(hoja));
         const QString estilos = QString::fromUtf8(unzip(ruta, "xl/styles.xml"));
         QVERIFY(estilos.contains("formatCode=\"dd/mm/yyyy\""));
         QVERIFY(estilos.contains("<b/>"));

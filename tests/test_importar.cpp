@@ -277,16 +277,7 @@ private Q_SLOTS:
 
     // The command as an administrator runs it, in a Spanish locale, where libmdb's texts of numbers use commas.
     void orden_en_espanol() {
-        const auto hay_locale = [] {
-            return QProcess::execute(
-                       QStringLiteral("sh"),
-                       {QStringLiteral("-c"), QStringLiteral("locale -a | grep -qi '^es_ES.utf-\\?8$'")}) == 0;
-        };
-        if (!hay_locale())
-            QProcess::execute(QStringLiteral("localedef"),
-                              {QStringLiteral("-i"), QStringLiteral("es_ES"), QStringLiteral("-f"),
-                               QStringLiteral("UTF-8"), QStringLiteral("es_ES.UTF-8")});
-        QVERIFY2(hay_locale(), "no se ha podido generar la configuración regional es_ES.UTF-8");
+        QVERIFY2(Soporte::locale_espanola(), "no se ha podido generar la configuración regional es_ES.UTF-8");
         QTemporaryDir dir;
         const QString origen = guardar(
             dir, QStringLiteral("oficina.mdb"),

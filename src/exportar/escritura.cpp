@@ -10,9 +10,11 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 #include <xlsxwriter.h>
@@ -100,6 +102,20 @@ QByteArray texto_celda(QString texto) {
     return texto.toUtf8();
 }
 
+// libxlsxwriter writes its numbers (cells, column widths, margins) with printf, which follows the C library's locale:
+// on a Spanish desktop that gives "1,5" where the file format wants "1.5", and spreadsheets call the file damaged.
+// While a workbook is made, numbers take the point; the locale the program had comes back afterwards.
+class NumerosConPunto {
+public:
+    NumerosConPunto() : anterior_(std::setlocale(LC_NUMERIC, nullptr)) { std::setlocale(LC_NUMERIC, "C"); }
+    ~NumerosConPunto() { std::setlocale(LC_NUMERIC, anterior_.c_str()); }
+    NumerosConPunto(const NumerosConPunto&) = delete;
+    NumerosConPunto& operator=(const NumerosConPunto&) = delete;
+
+private:
+    const std::string anterior_;
+};
+
 // The workbook under construction, freed when abandoned.
 struct Libro {
     lxw_workbook* libro = nullptr;
@@ -110,6 +126,7 @@ struct Libro {
 };
 
 bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escritura::Avance& avance) {
+    const NumerosConPunto punto;
     // A sheet holds the header and at most this many rows more; a longer list would lose its last rows.
     if (tabla.filas_exportar() > Escritura::filas_xlsx)
         throw ErrorDatos(QStringLiteral("la lista tiene %1 componentes y un libro de Excel admite %2 como mucho; "

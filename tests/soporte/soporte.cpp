@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QProcess>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -120,6 +121,18 @@ void cuando_abra_modal(std::function<void(QWidget*)> accion) {
         *intento = nullptr;
     };
     QTimer::singleShot(0, *intento);
+}
+
+bool locale_espanola() {
+    const auto hay = [] {
+        return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                                        QStringLiteral("locale -a | grep -qi '^es_ES.utf-\\?8$'")}) == 0;
+    };
+    if (!hay())
+        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-i"), QStringLiteral("es_ES"),
+                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                                                        QStringLiteral("es_ES.UTF-8")});
+    return hay();
 }
 
 void escribir_ubicacion(const QString& dir, const QByteArray& bytes) {

@@ -44,6 +44,8 @@ QString mensaje_de(const std::function<void()>& accion);
 
 // The boxes shown since the last call, as "title|text" ("text" alone for OK-only boxes with the program's title).
 QStringList avisos();
+// Makes sure the Spanish locale es_ES.UTF-8 exists, generating it when missing; false when it cannot be had.
+bool locale_espanola();
 // Every queued answer was used and no question found none.
 bool sin_sobresaltos();
 
