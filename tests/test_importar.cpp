@@ -334,7 +334,10 @@ private Q_SLOTS:
     void ventana_importa() {
         QFETCH(bool, usar);
         QTemporaryDir dir;
-        const QString base = Soporte::crear_base(dir);
+        const QString base = Soporte::crear_base(dir, QStringLiteral("inventario.db"),
+                                                 {"INSERT INTO Tipo VALUES (1, 'Monitor')",
+                                                  "INSERT INTO Marca VALUES (1, 'HP')",
+                                                  "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)"});
         const QString origen = guardar(
             dir, QStringLiteral("viejo.mdb"),
             Jet::escribir(basicas(con(Jet::tabla_elemento(),
@@ -342,6 +345,7 @@ private Q_SLOTS:
                                        {n(5), n(3), n(1), t("Vostro"), t("S5"), nulo, r(12), t("sala"), false}}))));
         const QString destino = dir.filePath(QStringLiteral("viejo.db"));
         auto principal = Soporte::abrir_principal(dir, base);
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
         QAction* entrada = Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"));
         QCOMPARE(entrada->text(), QStringLiteral("&Importar de Access..."));
 
@@ -363,11 +367,13 @@ private Q_SLOTS:
         const QString en_uso = usar ? destino : base;
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), en_uso);
         QCOMPARE(Soporte::contenido(dir.filePath(QStringLiteral("talvirenca.cfg"))), en_uso.toUtf8() + "\r\n");
+        // The old inventory's list goes when the imported one is used, and stays otherwise.
+        QCOMPARE(Soporte::lineas(*principal).size(), usar ? 0 : 1);
         Soporte::buscar(*principal, QStringLiteral("Todos"));
         // The component whose type is in no row shows an empty cell.
         const QStringList esperadas = usar ? QStringList{QStringLiteral("4|PC|HP|Latitude|S4|06/05/2020|24||Si"),
                                                          QStringLiteral("5||HP|Vostro|S5||12|sala|No")}
-                                           : QStringList{};
+                                           : QStringList{QStringLiteral("9|Monitor|HP|E24|S9||0||No")};
         QCOMPARE(Soporte::lineas(*principal), esperadas);
     }
 

@@ -148,6 +148,8 @@ private:
         quint64 version;
     };
     std::optional<BusquedaHecha> busqueda_hecha_;
+    // Empties the list when the database in use is no longer `base`, the one it was made from.
+    void olvidar_lista_de(const QString& base);
     // Watches the keys typed in this window for a scanner's code; true when the key was taken.
     void vigilar_lector();
     bool tecla_lector(QWidget* foco, QKeyEvent* tecla);

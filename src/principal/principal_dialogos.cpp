@@ -7,6 +7,7 @@
 #include "dialogos/configurar.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
+#include "principal/modelo_lista.h"
 
 #include <QLabel>
 
@@ -17,8 +18,9 @@ void Principal::mantener_tipos_marcas() {
 }
 
 // However the dialog closed, the path in use is shown, remembered and bound again; the list keeps what it showed
-// until the next search.
+// until the next search, unless it showed another database's components.
 void Principal::abrir() {
+    const QString anterior = Module1::base_datos;
     {
         Configurar configurar(this);
         configurar.exec();
@@ -27,6 +29,17 @@ void Principal::abrir() {
     guarda_base_datos();
     ofrecer_inventario_nuevo();
     configurar_datas_dbcombo();
+    olvidar_lista_de(anterior);
+}
+
+// A list made from another database goes: its lines' codes would name that database's components, and a card,
+// a deletion or a refresh would act on the components of the database now in use that happen to have those codes.
+void Principal::olvidar_lista_de(const QString& base) {
+    if (base == Module1::base_datos)
+        return;
+    modelo_->vaciar();
+    lista_hecha_.reset();
+    busqueda_hecha_.reset();
 }
 
 void Principal::acerca_de() {

@@ -54,8 +54,10 @@ void Principal::importar_access() {
     }
     if (!nuevo)
         return;
+    const QString anterior = Module1::base_datos;
     Module1::base_datos = *nuevo;
     Aspecto::mostrar_dato(Label2, Module1::base_datos);
     guarda_base_datos();
     configurar_datas_dbcombo();
+    olvidar_lista_de(anterior);
 }
