@@ -300,7 +300,7 @@ private Q_SLOTS:
         const QString destino = dir.filePath(QStringLiteral("oficina.db"));
         QCOMPARE(ejecutar(destino, salida, errores), 0);
         QCOMPARE(QString::fromUtf8(salida),
-                 QStringLiteral("Se han importado 2 componentes, 1 tipos y 1 marcas.\nCambios y avisos (1):\n"
+                 QStringLiteral("Se han importado 2 componentes, 1 tipo y 1 marca.\nCambios y avisos (1):\n"
                                 "Elemento, fila 2: el código 1 se repite; recibe el código 2.\n"));
         QCOMPARE(errores, QByteArray());
         QCOMPARE(
@@ -356,8 +356,8 @@ private Q_SLOTS:
 
         QCOMPARE(Soporte::avisos(),
                  (QStringList{
-                     QStringLiteral("Se han importado 2 componentes, 1 tipos y 1 marcas en %1.\n\n1 filas han "
-                                    "necesitado cambios o avisos; la lista está en los detalles.\n"
+                     QStringLiteral("Se han importado 2 componentes, 1 tipo y 1 marca en %1.\n\nCambios y avisos: 1; "
+                                    "la lista está en los detalles.\n"
                                     "Elemento, fila 2: no hay ningún tipo con el código 3.")
                          .arg(destino),
                      QStringLiteral("Importar de Access|¿Desea usar ahora el inventario importado %1?").arg(destino)}));

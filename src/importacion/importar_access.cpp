@@ -130,14 +130,9 @@ std::optional<QString> ImportarAccess::ejecutar() {
 
 QString ImportarAccess::resumen() const {
     const Importacion::Resumen& r = lectura_.resumen;
-    QString texto = QStringLiteral("Se han importado %1 componentes, %2 tipos y %3 marcas en %4.")
-                        .arg(r.componentes)
-                        .arg(r.tipos)
-                        .arg(r.marcas)
-                        .arg(destino_);
+    QString texto = QStringLiteral("Se han importado %1 en %2.").arg(Importacion::cuentas(r), destino_);
     if (!r.detalles.isEmpty())
-        texto += QStringLiteral("\n\n%1 filas han necesitado cambios o avisos; la lista está en los detalles.")
-                     .arg(r.detalles.size());
+        texto += QStringLiteral("\n\nCambios y avisos: %1; la lista está en los detalles.").arg(r.detalles.size());
     return texto;
 }
 

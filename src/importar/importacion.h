@@ -29,6 +29,8 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
 
 // The summary the user reads: the counts, then the details, one per line.
 QString texto_resumen(const Resumen& r);
+// The counts as the summary tells them: "1 componente, 2 tipos y 3 marcas".
+QString cuentas(const Resumen& r);
 
 // The lines the command prints for the window with the option --progreso, one fact per line, so the window follows
 // the import without reading libmdb's own messages.

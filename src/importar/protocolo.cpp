@@ -4,11 +4,17 @@
 
 namespace Importacion {
 
+QString cuentas(const Resumen& r) {
+    const auto contar = [](qint64 n, const char* uno, const char* varios) {
+        return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : varios));
+    };
+    return QStringLiteral("%1, %2 y %3")
+        .arg(contar(r.componentes, "componente", "componentes"), contar(r.tipos, "tipo", "tipos"),
+             contar(r.marcas, "marca", "marcas"));
+}
+
 QString texto_resumen(const Resumen& r) {
-    QString texto = QStringLiteral("Se han importado %1 componentes, %2 tipos y %3 marcas.")
-                        .arg(r.componentes)
-                        .arg(r.tipos)
-                        .arg(r.marcas);
+    QString texto = QStringLiteral("Se han importado %1.").arg(cuentas(r));
     if (r.detalles.isEmpty())
         return texto + QStringLiteral("\nNada ha necesitado cambios.");
     return texto + QStringLiteral("\nCambios y avisos (%1):\n").arg(r.detalles.size()) + r.detalles.join(u'\n');
