@@ -160,6 +160,11 @@ private Q_SLOTS:
                 QTest::keyClick(Soporte::control(w, "Text1"), Qt::Key_Return);
             else
                 QTest::mouseClick(Soporte::control<QPushButton>(w, "Command2"), Qt::LeftButton);
+            // After a message the dialog stays, its text selected to be typed over.
+            const bool error = aceptar && !avisos.isEmpty();
+            QCOMPARE(w->isVisible(), error);
+            if (error)
+                QCOMPARE(Soporte::control<QLineEdit>(w, "Text1")->selectedText(), texto.trimmed());
         });
         Soporte::accion(principal.get(), QStringLiteral("menuIrCodigo"))->trigger();
         QCOMPARE(abierta, ficha);

@@ -8,9 +8,10 @@
 
 using Aspecto::sitio;
 
-IrCodigo::IrCodigo(QWidget* padre)
+IrCodigo::IrCodigo(QWidget* padre, Comprobar comprobar)
     : VentanaFija(padre, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                             Qt::WindowCloseButtonHint) {
+                             Qt::WindowCloseButtonHint),
+      comprobar_(std::move(comprobar)) {
     setObjectName(QStringLiteral("IrCodigo"));
     Aspecto::preparar_ventana(this, QStringLiteral("Ir al código"), 2500, 2800, 4320, 1185,
                               QStringLiteral(":/iconos/consultar.svg"));
@@ -27,8 +28,8 @@ IrCodigo::IrCodigo(QWidget* padre)
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
     Text1->setFocus();
-    connect(Text1, &QLineEdit::returnPressed, this, &QDialog::accept);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Text1, &QLineEdit::returnPressed, this, &IrCodigo::aceptar);
+    connect(Command1, &QPushButton::clicked, this, &IrCodigo::aceptar);
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -36,4 +37,13 @@ IrCodigo::~IrCodigo() = default;
 
 QString IrCodigo::codigo() const {
     return Text1->text().trimmed();
+}
+
+void IrCodigo::aceptar() {
+    if (comprobar_ && !comprobar_(this, codigo())) {
+        Text1->setFocus();
+        Text1->selectAll();
+        return;
+    }
+    accept();
 }

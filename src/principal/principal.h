@@ -84,6 +84,10 @@ public:
     void etiquetas();
     void ir_al_codigo();
     void consultar_codigo(const QString& texto);
+    // The component code `texto` names, when it is a code and a component has it; otherwise says why, over `padre`.
+    std::optional<qint64> codigo_existente(QWidget* padre, const QString& texto);
+    // The record card, consulting the component of that code.
+    void abrir_ficha_de(qint64 codigo);
 
     OrigenDatos Data1; // Elemento
     OrigenDatos Data2; // Tipo

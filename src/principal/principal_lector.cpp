@@ -110,35 +110,47 @@ bool Principal::tecla_lector(QWidget* foco, QKeyEvent* tecla) {
     return true;
 }
 
+// A code that names no component is told while the dialog stays open, so the user can correct it.
 void Principal::ir_al_codigo() {
-    QString codigo;
+    std::optional<qint64> codigo;
     {
-        IrCodigo ventana(this);
-        if (ventana.exec() != QDialog::Accepted)
+        IrCodigo ventana(this, [&](QWidget* padre, const QString& texto) {
+            codigo = codigo_existente(padre, texto);
+            return codigo.has_value();
+        });
+        if (ventana.exec() != QDialog::Accepted || !codigo)
             return;
-        codigo = ventana.codigo();
     }
-    consultar_codigo(codigo);
+    abrir_ficha_de(*codigo);
 }
 
 void Principal::consultar_codigo(const QString& texto) {
+    if (const std::optional<qint64> codigo = codigo_existente(this, texto))
+        abrir_ficha_de(*codigo);
+}
+
+std::optional<qint64> Principal::codigo_existente(QWidget* padre, const QString& texto) {
     bool valido = false;
     const qint64 codigo = texto.toLongLong(&valido);
     if (!solo_cifras(texto) || !valido) {
-        Mensajes::aviso(this, no_es_codigo.arg(texto));
-        return;
+        Mensajes::aviso(padre, no_es_codigo.arg(texto));
+        return std::nullopt;
     }
     bool existe = false;
     // Reading again costs nothing while the file is unchanged, and finds a component added meanwhile.
-    if (!Mensajes::proteger(this, [&] {
+    if (!Mensajes::proteger(padre, [&] {
             Data1.refrescar();
             existe = Data1.primera_fila_con_codigo(codigo).has_value();
         }))
-        return;
+        return std::nullopt;
     if (!existe) {
-        Mensajes::aviso(this, sin_componente.arg(codigo));
-        return;
+        Mensajes::aviso(padre, sin_componente.arg(codigo));
+        return std::nullopt;
     }
+    return codigo;
+}
+
+void Principal::abrir_ficha_de(qint64 codigo) {
     Module1::accion_ficha = ModoFicha::consultar;
     Ficha ficha(this, QString::number(codigo));
     ficha.exec();
