@@ -15,7 +15,7 @@ const char* const uso = "Uso: talvirenca [--version | --help]\n"
                         "el programa; si falta, el programa pide elegir una. Cualquier otro argumento se ignora.\n"
                         "\n"
                         "  --version  escribe la versión y termina\n"
-                        "  --help     escribe esta ayuda y termina\n";
+                        "  -h, --help escribe esta ayuda y termina\n";
 
 } // namespace
 
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
             std::printf("talvirenca %s\n", qPrintable(Programa::version));
             return 0;
         }
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(uso, stdout);
             return 0;
         }

@@ -14,17 +14,18 @@ int main(int argc, char** argv) {
         salida << "talvirenca-trasladar " << Programa::version << "\n";
         return 0;
     }
-    if (argumentos.contains(QStringLiteral("--help"))) {
+    if (argumentos.contains(QStringLiteral("--help")) || argumentos.contains(QStringLiteral("-h"))) {
         salida << "Uso: talvirenca-trasladar INVENTARIO.db postgresql://usuario@servidor/base\n"
                   "Copia las tablas Elemento, Tipo y Marca del inventario INVENTARIO.db a una base de datos vacía de\n"
                   "un servidor PostgreSQL, en una sola transacción. Rechaza una base de datos que ya tenga datos.\n"
                   "\n"
                   "  --version  escribe la versión y termina\n"
-                  "  --help     escribe esta ayuda y termina\n";
+                  "  -h, --help escribe esta ayuda y termina\n";
         return 0;
     }
     if (argumentos.size() != 3) {
-        errores << "Uso: talvirenca-trasladar INVENTARIO.db postgresql://usuario@servidor/base\n";
+        errores << "Uso: talvirenca-trasladar INVENTARIO.db postgresql://usuario@servidor/base\n"
+                   "Pruebe «talvirenca-trasladar --help» para más información.\n";
         return 2;
     }
     try {

@@ -321,7 +321,14 @@ private Q_SLOTS:
         uso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {origen});
         uso.waitForFinished();
         QCOMPARE(uso.exitCode(), 2);
-        QCOMPARE(uso.readAllStandardError(), QByteArray("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"));
+        QCOMPARE(uso.readAllStandardError(), QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\nPruebe "
+                                                            "«talvirenca-importar --help» para más información.\n")
+                                                  .toUtf8());
+        // -h is --help.
+        uso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("-h")});
+        uso.waitForFinished();
+        QCOMPARE(uso.exitCode(), 0);
+        QVERIFY(uso.readAllStandardOutput().startsWith("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"));
         QCOMPARE(archivos(dir), (QStringList{QStringLiteral("oficina.db"), QStringLiteral("oficina.mdb")}));
     }
 

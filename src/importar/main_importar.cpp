@@ -70,7 +70,7 @@ const char* const uso_completo =
     "y 2 si los argumentos no son válidos.\n"
     "\n"
     "  --version  escribe la versión y termina\n"
-    "  --help     escribe esta ayuda y termina\n";
+    "  -h, --help escribe esta ayuda y termina\n";
 } // namespace
 
 int main(int argc, char** argv) {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
             std::printf("talvirenca-importar %s\n", qPrintable(Programa::version));
             return 0;
         }
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(uso_completo, stdout);
             return 0;
         }
@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
             rutas << QFile::decodeName(argv[i]);
     }
     if (rutas.size() != 2) {
-        escribir(stderr, QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db"));
+        escribir(stderr, QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"
+                                        "Pruebe «talvirenca-importar --help» para más información."));
         return 2;
     }
     // An inventory file moved to a server: the same move as talvirenca-trasladar.
