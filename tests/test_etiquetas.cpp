@@ -345,6 +345,13 @@ private Q_SLOTS:
             QCOMPARE(Soporte::control(w, "cboFormato")->accessibleName(), "Formato:");
             QCOMPARE(Soporte::control(w, "spnInicio")->accessibleName(), "Empezar en la etiqueta:");
             QCOMPARE(Soporte::control(w, "txtLinea")->accessibleName(), "Línea propia:");
+            // Tab goes down the window as it is laid out.
+            QStringList orden;
+            for (QWidget* c = Soporte::control(w, "optTodos"); orden.size() < 7; c = c->nextInFocusChain())
+                if (c->parentWidget() == w && c->focusPolicy() & Qt::TabFocus)
+                    orden << c->objectName();
+            QCOMPARE(orden, QStringList({"optTodos", "optSeleccionado", "cboFormato", "spnInicio", "txtLinea",
+                                         "cmdImprimir", "cmdCancelar"}));
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdCancelar"), Qt::LeftButton);
         });
         Soporte::accion(principal.get(), QStringLiteral("menuEtiquetas"))->trigger();

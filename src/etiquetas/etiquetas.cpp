@@ -105,6 +105,10 @@ void Etiquetas::disenar() {
     todo->addLayout(formulario);
     todo->addLayout(botones);
     todo->setSizeConstraint(QLayout::SetFixedSize);
+    // Tab goes down the window as it is laid out: which components, then the fields, then the buttons.
+    QWidget* const orden[] = {optTodos, optSeleccionado, cboFormato, spnInicio, txtLinea, cmdImprimir, cmdCancelar};
+    for (std::size_t i = 1; i < std::size(orden); ++i)
+        QWidget::setTabOrder(orden[i - 1], orden[i]);
     cmdImprimir->setFocus();
 
     connect(cboFormato, &QComboBox::currentIndexChanged, this, &Etiquetas::formato_cambiado);
