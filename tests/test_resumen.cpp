@@ -197,6 +197,46 @@ private Q_SLOTS:
         QVERIFY(Soporte::contenido(pdf).startsWith("%PDF"));
     }
 
+    // Long type names are shown whole, slanted; a state with no components draws nothing; a saved chart has square
+    // corners, with none of the window's colour.
+    void graficos_legibles() {
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(
+            dir, Soporte::crear_base(dir, "i.db",
+                                     {"INSERT INTO Tipo VALUES (1, 'Ordenador de sobremesa'), (2, 'Portátil'), "
+                                      "(3, 'Impresora multifunción'), (4, 'Switch de red'), (5, 'Monitor')",
+                                      "INSERT INTO Marca VALUES (1, 'HP')",
+                                      "INSERT INTO Elemento VALUES (1, 1, 1, 'A', 'S1', '2024-01-02', 36, '', 0)",
+                                      "INSERT INTO Elemento VALUES (2, 2, 1, 'B', 'S2', '2024-03-04', 36, '', 0)",
+                                      "INSERT INTO Elemento VALUES (3, 3, 1, 'C', 'S3', '2024-05-06', 36, '', 0)",
+                                      "INSERT INTO Elemento VALUES (4, 4, 1, 'D', 'S4', '2024-07-08', 36, '', 0)",
+                                      "INSERT INTO Elemento VALUES (5, 5, 1, 'E', 'S5', '2024-09-10', 36, '', 0)"}));
+        const QString png = dir.filePath("tipos.png");
+        en_resumen(*p, [&](Resumen* v) {
+            // The types' long names beside horizontal bars, whole; the years under their bars.
+            const auto nombres = [&](const char* grafico, Qt::Orientation orientacion) {
+                return qobject_cast<QBarCategoryAxis*>(
+                    Soporte::control<QChartView>(v, grafico)->chart()->axes(orientacion).value(0));
+            };
+            QVERIFY(nombres("Chart1", Qt::Vertical));
+            QVERIFY(!nombres("Chart1", Qt::Vertical)->truncateLabels());
+            // From the top, in the order of the table beside it.
+            QCOMPARE(nombres("Chart1", Qt::Vertical)->categories().last(), "Ordenador de sobremesa");
+            QVERIFY(nombres("Chart2", Qt::Horizontal));
+            const QList<QPieSlice*> trozos =
+                static_cast<QPieSeries*>(Soporte::control<QChartView>(v, "Chart3")->chart()->series().value(0))
+                    ->slices();
+            QCOMPARE(trozos.size(), 3);
+            for (QPieSlice* t : trozos)
+                QVERIFY(t->value() == 0 ? t->pen().style() == Qt::NoPen : t->borderColor() == t->brush().color());
+            DialogosSistema::proximo_guardado(png);
+            QTest::mouseClick(Soporte::control<QPushButton>(v, "Guardar1"), Qt::LeftButton);
+        });
+        const QImage imagen(png);
+        QVERIFY(!imagen.isNull());
+        QCOMPARE(imagen.pixelColor(0, 0), imagen.pixelColor(imagen.width() / 2, 2));
+    }
+
     void imprimir_ventana() {
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", inventario));

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QHorizontalBarSeries>
 #include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -31,6 +32,9 @@
 using Aspecto::sitio;
 
 namespace {
+
+// About how many characters of names fit side by side under a chart's bars.
+constexpr int caracteres_bajo_barras = 40;
 
 struct Grafico {
     const char* titulo;
@@ -48,33 +52,45 @@ const QColor colores_estados[CalculoGarantia::numero_estados] = {{120, 190, 120}
 
 constexpr int alto_fila = 3150;
 
+// Bars of counts by name. Names that would not fit side by side under the bars (types often have long names) go
+// beside horizontal bars instead, where each has the room of a line.
 QChart* grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras) {
-    auto* serie = new QBarSeries;
-    auto* conjunto = new QBarSet(titulo);
     QStringList nombres;
     int mayor = 0;
     for (const DatosResumen::Barra& b : barras) {
-        *conjunto << b.valor;
         nombres << b.nombre;
         mayor = std::max(mayor, b.valor);
     }
+    const bool tumbadas = nombres.join(QString()).size() + 2 * nombres.size() > caracteres_bajo_barras;
+    // Horizontal bars go from the bottom up: the list is turned round so that they read, from the top, as the
+    // table beside them.
+    auto* conjunto = new QBarSet(titulo);
+    nombres.clear();
+    for (std::size_t i = 0; i < barras.size(); ++i) {
+        const DatosResumen::Barra& b = barras[tumbadas ? barras.size() - 1 - i : i];
+        *conjunto << b.valor;
+        nombres << b.nombre;
+    }
+    QAbstractBarSeries* serie = tumbadas ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
+                                         : static_cast<QAbstractBarSeries*>(new QBarSeries);
     serie->append(conjunto);
     auto* grafico = new QChart;
     grafico->addSeries(serie);
-    auto* eje_x = new QBarCategoryAxis;
-    eje_x->append(nombres);
-    grafico->addAxis(eje_x, Qt::AlignBottom);
-    serie->attachAxis(eje_x);
-    auto* eje_y = new QValueAxis;
-    eje_y->setRange(0, std::max(1, mayor));
-    eje_y->setLabelFormat(QStringLiteral("%d"));
+    auto* eje_nombres = new QBarCategoryAxis;
+    eje_nombres->append(nombres);
+    eje_nombres->setTruncateLabels(false);
+    grafico->addAxis(eje_nombres, tumbadas ? Qt::AlignLeft : Qt::AlignBottom);
+    serie->attachAxis(eje_nombres);
+    auto* eje_cuentas = new QValueAxis;
+    eje_cuentas->setRange(0, std::max(1, mayor));
+    eje_cuentas->setLabelFormat(QStringLiteral("%d"));
     // Whole numbers on the axis: one mark per unit for small counts, rounded steps for large ones.
     if (mayor <= 10)
-        eje_y->setTickCount(std::max(1, mayor) + 1);
+        eje_cuentas->setTickCount(std::max(1, mayor) + 1);
     else
-        eje_y->applyNiceNumbers();
-    grafico->addAxis(eje_y, Qt::AlignLeft);
-    serie->attachAxis(eje_y);
+        eje_cuentas->applyNiceNumbers();
+    grafico->addAxis(eje_cuentas, tumbadas ? Qt::AlignBottom : Qt::AlignLeft);
+    serie->attachAxis(eje_cuentas);
     grafico->legend()->hide();
     return grafico;
 }
@@ -85,6 +101,11 @@ QChart* grafico_tarta(const std::array<int, CalculoGarantia::numero_estados>& es
         QPieSlice* trozo =
             serie->append(QStringLiteral("%1: %2").arg(DatosResumen::nombres_estados[i]).arg(estados[i]), estados[i]);
         trozo->setBrush(colores_estados[i]);
+        // Borders of the slice's own colour: a white one would draw a line from the centre when one state holds
+        // every component, or when a state holds none.
+        trozo->setBorderColor(colores_estados[i]);
+        if (estados[i] == 0)
+            trozo->setPen(Qt::NoPen);
     }
     auto* grafico = new QChart;
     grafico->addSeries(serie);
@@ -163,6 +184,8 @@ void Resumen::dibujar() {
         QChart* grafico = i < 2 ? grafico_barras(titulo_grafico, filas[i]) : grafico_tarta(datos_.estados);
         grafico->setTitle(titulo_grafico);
         grafico->setMargins(QMargins(4, 4, 4, 4));
+        // Square corners: a saved or printed chart shows no corner of the window behind it.
+        grafico->setBackgroundRoundness(0);
         QChart* anterior = Chart[i]->chart();
         Chart[i]->setChart(grafico);
         delete anterior;
