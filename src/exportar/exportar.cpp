@@ -5,6 +5,7 @@
 #include "principal/modelo_lista.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QProgressDialog>
 #include <memory>
 
@@ -46,6 +47,11 @@ bool exportar(QWidget* padre, const TablaExportar& tabla, const QString& propues
     }
     bool escrito = false;
     Mensajes::proteger(padre, [&] { escrito = Escritura::escribir(tabla, formato, ruta, avance); });
+    progreso.reset();
+    // Told, as a backup is: where the file went and how much it holds.
+    if (escrito)
+        Mensajes::aviso(padre,
+                        (filas == 1 ? exportada_una : exportadas).arg(QDir::toNativeSeparators(ruta)).arg(filas));
     return escrito;
 }
 

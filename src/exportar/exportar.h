@@ -18,6 +18,8 @@ inline const QString filtro_xlsx = QStringLiteral("Libro de Excel (*.xlsx)");
 inline const QString texto_progreso = QStringLiteral("Exportando la lista...");
 inline const QString texto_cancelar = QStringLiteral("Cancelar");
 inline const QString lista_vacia = QStringLiteral("ERROR: la lista no muestra ningún componente que exportar.");
+inline const QString exportadas = QStringLiteral("Lista exportada en %1 con %2 componentes.");
+inline const QString exportada_una = QStringLiteral("Lista exportada en %1 con %2 componente.");
 // Lists of at least this many rows show the progress dialog.
 constexpr int filas_con_progreso = 5000;
 
