@@ -404,6 +404,20 @@ private Q_SLOTS:
         Soporte::buscar(*principal, QStringLiteral("Todos"));
         bool vista = false;
         Soporte::cuando_abra_modal([&](QWidget* w) {
+            // With no line selected, that choice is off, and its text still readable on the window's colour (a
+            // contrast of 4.5 to 1, as for any text).
+            auto* solo = Soporte::control<QRadioButton>(w, "optSeleccionado");
+            QVERIFY(!solo->isEnabled());
+            const auto luz = [](const QColor& c) {
+                const auto lineal = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * lineal(c.redF()) + 0.7152 * lineal(c.greenF()) + 0.0722 * lineal(c.blueF());
+            };
+            const QPalette& paleta = solo->palette();
+            QVERIFY((luz(paleta.color(QPalette::Window)) + 0.05) /
+                        (luz(paleta.color(QPalette::Disabled, QPalette::WindowText)) + 0.05) >=
+                    4.5);
             // A preview that opened would be the modal window then.
             QTimer::singleShot(0, [&vista, w] {
                 if (QWidget* m = QApplication::activeModalWidget(); m && m != w) {

@@ -132,10 +132,10 @@ private Q_SLOTS:
         QTest::newRow("existente") << " 2024 " << true << "2024" << QStringList();
         QTest::newRow("letras") << "7a" << true << ""
                                 << QStringList{
-                                       "ERROR: \"7a\" no es un código de componente: un código solo tiene cifras."};
+                                       "ERROR: «7a» no es un código de componente: un código solo tiene cifras."};
         QTest::newRow("vacío") << "" << true << ""
                                << QStringList{
-                                      "ERROR: \"\" no es un código de componente: un código solo tiene cifras."};
+                                      "ERROR: «» no es un código de componente: un código solo tiene cifras."};
         QTest::newRow("cancelado") << "3" << false << "" << QStringList();
     }
     void ir_al_codigo() {

@@ -53,6 +53,8 @@ void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, in
     ventana->setWindowTitle(titulo);
     QPalette paleta = ventana->palette();
     paleta.setColor(QPalette::Window, naranja);
+    for (const QPalette::ColorRole papel : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        paleta.setColor(QPalette::Disabled, papel, gris_apagado);
     ventana->setPalette(paleta);
     ventana->setAutoFillBackground(true);
     if (!icono.isEmpty())

@@ -15,6 +15,8 @@ namespace Aspecto {
 
 inline const QColor naranja{255, 192, 128};
 inline const QColor amarillo{255, 255, 192};
+// Texts of disabled controls: greyer than the others, yet readable on the orange background.
+inline const QColor gris_apagado{86, 86, 86};
 
 // 15 twips to a pixel at 96 DPI; Qt scales pixels on denser screens.
 constexpr int px(int twips) {
