@@ -86,6 +86,18 @@ DatosEtiqueta datos(const QString& codigo) {
 
 } // namespace
 
+namespace {
+
+// The main window on an inventory of one component.
+std::unique_ptr<Principal> con_un_componente(const QTemporaryDir& dir) {
+    return Soporte::abrir_principal(
+        dir, Soporte::crear_base(dir, QStringLiteral("inventario.db"),
+                                 {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+                                  "INSERT INTO Elemento VALUES (3, 1, 1, 'P2422H', 'S3', '2000-03-05', 24, '', 1)"}));
+}
+
+} // namespace
+
 class TestEtiquetas : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -364,11 +376,7 @@ private Q_SLOTS:
     // A PDF that cannot be written: one message, no file.
     void pdf_imposible() {
         QTemporaryDir dir;
-        auto principal = Soporte::abrir_principal(
-            dir,
-            Soporte::crear_base(dir, QStringLiteral("inventario.db"),
-                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
-                                 "INSERT INTO Elemento VALUES (3, 1, 1, 'P2422H', 'S3', '2000-03-05', 24, '', 1)"}));
+        auto principal = con_un_componente(dir);
         const QString pdf = dir.filePath(QStringLiteral("no/existe/etiquetas.pdf"));
         DialogosSistema::proxima_impresora([&](QPrinter& p) {
             p.setOutputFormat(QPrinter::PdfFormat);
@@ -396,11 +404,7 @@ private Q_SLOTS:
     // No printer chosen yet: the message says where to choose one, and no preview opens.
     void sin_impresora() {
         QTemporaryDir dir;
-        auto principal = Soporte::abrir_principal(
-            dir,
-            Soporte::crear_base(dir, QStringLiteral("inventario.db"),
-                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
-                                 "INSERT INTO Elemento VALUES (3, 1, 1, 'P2422H', 'S3', '2000-03-05', 24, '', 1)"}));
+        auto principal = con_un_componente(dir);
         Soporte::buscar(*principal, QStringLiteral("Todos"));
         bool vista = false;
         Soporte::cuando_abra_modal([&](QWidget* w) {
