@@ -183,7 +183,7 @@ private Q_SLOTS:
         QStringList muchos;
         const Tablas tablas = cientos(2500, &muchos);
         QTest::newRow("miles de filas") << tablas << muchos << QStringList{QStringLiteral("1|PC")}
-                                                 << QStringList{QStringLiteral("1|HP")} << QStringList{};
+                                        << QStringList{QStringLiteral("1|HP")} << QStringList{};
     }
 
     void importa() {
@@ -323,7 +323,7 @@ private Q_SLOTS:
         QCOMPARE(uso.exitCode(), 2);
         QCOMPARE(uso.readAllStandardError(), QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\nPruebe "
                                                             "«talvirenca-importar --help» para más información.\n")
-                                                  .toUtf8());
+                                                 .toUtf8());
         // -h is --help.
         uso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("-h")});
         uso.waitForFinished();
@@ -341,10 +341,10 @@ private Q_SLOTS:
     void ventana_importa() {
         QFETCH(bool, usar);
         QTemporaryDir dir;
-        const QString base = Soporte::crear_base(dir, QStringLiteral("inventario.db"),
-                                                 {"INSERT INTO Tipo VALUES (1, 'Monitor')",
-                                                  "INSERT INTO Marca VALUES (1, 'HP')",
-                                                  "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)"});
+        const QString base =
+            Soporte::crear_base(dir, QStringLiteral("inventario.db"),
+                                {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+                                 "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)"});
         const QString origen = guardar(
             dir, QStringLiteral("viejo.mdb"),
             Jet::escribir(basicas(con(Jet::tabla_elemento(),
@@ -384,23 +384,43 @@ private Q_SLOTS:
         QCOMPARE(Soporte::lineas(*principal), esperadas);
     }
 
-    // "Cancelar" while the command waits on a file that never gives its bytes: nothing is created.
+    // "Cancelar" while the command waits: on a file that never gives its bytes, as it checks it; or halfway through
+    // the import, its temporary file begun. Nothing is created.
+    void ventana_cancela_data() {
+        QTest::addColumn<bool>("al_importar");
+        QTest::newRow("al comprobar") << false;
+        QTest::newRow("al importar") << true;
+    }
     void ventana_cancela() {
+        QFETCH(bool, al_importar);
         QTemporaryDir dir;
         const QString base = Soporte::crear_base(dir);
         const QString origen = dir.filePath(QStringLiteral("lento.mdb"));
-        QCOMPARE(::mkfifo(QFile::encodeName(origen).constData(), 0600), 0);
+        if (al_importar) {
+            guardar(dir, QStringLiteral("lento.mdb"), Jet::escribir(basicas(Jet::tabla_elemento())));
+            // A command that finds the file good, then begins its temporary file and waits without end.
+            const QString orden = guardar(dir, QStringLiteral("espera.sh"),
+                                          "#!/bin/sh\nif [ \"$2\" = --comprobar ]; then exit 0; fi\n"
+                                          ": > \"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n"
+                                          "exec sleep 600\n");
+            QFile::setPermissions(orden, QFile::ReadOwner | QFile::ExeOwner);
+            ImportarAccess::fijar_orden(orden);
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(origen).constData(), 0600), 0);
+        }
         auto principal = Soporte::abrir_principal(dir, base);
         const QStringList antes = archivos(dir);
 
         DialogosSistema::proximo_archivo(origen);
-        DialogosSistema::proximo_guardado(dir.filePath(QStringLiteral("lento.db")));
+        if (al_importar)
+            DialogosSistema::proximo_guardado(dir.filePath(QStringLiteral("lento.db")));
         bool visto = false;
         Soporte::cuando_abra_modal([&](QWidget* ventana) {
             visto = ventana->objectName() == QStringLiteral("ImportarAccess");
             QTest::mouseClick(Soporte::control<QPushButton>(ventana, "Command1"), Qt::LeftButton);
         });
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
+        ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
 
         QVERIFY(visto);
         QCOMPARE(Soporte::avisos(), QStringList{});
@@ -408,28 +428,38 @@ private Q_SLOTS:
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), base);
     }
 
-    // Failures shown by the window: the file, the name chosen, and a reader that crashes.
+    // Failures shown by the window: the file (told before the new file is named), the name chosen, and a reader that
+    // crashes while it checks the file or while it imports it.
     void ventana_rechaza_data() {
         QTest::addColumn<QByteArray>("archivo");
         QTest::addColumn<bool>("destino_existe");
-        QTest::addColumn<bool>("lector_cae");
+        QTest::addColumn<QString>("cae");
+        QTest::addColumn<bool>("pide_destino");
         QTest::addColumn<QString>("mensaje");
+        const QString interrumpida =
+            QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
+                           "dañado. No se ha creado ningún archivo.");
+        const QByteArray bueno = Jet::escribir(basicas(Jet::tabla_elemento()));
         QTest::newRow("no es de Access")
-            << QByteArray(9000, 'x') << false << false
+            << QByteArray(9000, 'x') << false << QString() << false
             << QStringLiteral("ERROR: no se puede leer el archivo de Access %1: no es un archivo de Access o está "
                               "dañado.");
+        Tablas sin_marca = basicas(Jet::tabla_elemento());
+        sin_marca.pop_back();
+        QTest::newRow("le falta una tabla")
+            << Jet::escribir(sin_marca) << false << QString() << false
+            << QStringLiteral("ERROR: el archivo de Access %1 no tiene la tabla Marca.");
         QTest::newRow("el nuevo ya existe")
-            << Jet::escribir(basicas(Jet::tabla_elemento())) << true << false
+            << bueno << true << QString() << true
             << QStringLiteral("ERROR: no se puede crear la base de datos %2: el archivo ya existe.");
-        QTest::newRow("el lector cae")
-            << Jet::escribir(basicas(Jet::tabla_elemento())) << false << true
-            << QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
-                              "dañado. No se ha creado ningún archivo.");
+        QTest::newRow("el lector cae al comprobar") << bueno << false << "comprobar" << false << interrumpida;
+        QTest::newRow("el lector cae al importar") << bueno << false << "importar" << true << interrumpida;
     }
     void ventana_rechaza() {
         QFETCH(QByteArray, archivo);
         QFETCH(bool, destino_existe);
-        QFETCH(bool, lector_cae);
+        QFETCH(QString, cae);
+        QFETCH(bool, pide_destino);
         QFETCH(QString, mensaje);
         QTemporaryDir dir;
         const QString base = Soporte::crear_base(dir);
@@ -437,12 +467,14 @@ private Q_SLOTS:
         const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
         if (destino_existe)
             guardar(dir, QStringLiteral("nuevo.db"), "otro programa");
-        if (lector_cae) {
-            // A reader that dies by a signal after it has begun its temporary file, as a crash inside libmdb would.
-            const QString orden =
-                guardar(dir, QStringLiteral("cae.sh"),
-                        "#!/bin/sh\n: > \"$(dirname \"$4\")/.$(basename \"$4\").1234abcd.importando\"\n"
-                        "kill -SEGV $$\n");
+        if (!cae.isEmpty()) {
+            // A reader that dies by a signal, as a crash inside libmdb would: while it checks the file, or after it
+            // has begun its temporary file.
+            const QByteArray comprobar = cae == QLatin1String("comprobar") ? "kill -SEGV $$\n" : "exit 0\n";
+            const QString orden = guardar(dir, QStringLiteral("cae.sh"),
+                                          "#!/bin/sh\nif [ \"$2\" = --comprobar ]; then " + comprobar +
+                                              "fi\n: > \"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n"
+                                              "kill -SEGV $$\n");
             QFile::setPermissions(orden, QFile::ReadOwner | QFile::ExeOwner);
             ImportarAccess::fijar_orden(orden);
         }
@@ -450,7 +482,8 @@ private Q_SLOTS:
         const QStringList antes = archivos(dir);
 
         DialogosSistema::proximo_archivo(origen);
-        DialogosSistema::proximo_guardado(destino);
+        if (pide_destino)
+            DialogosSistema::proximo_guardado(destino);
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
         ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
 

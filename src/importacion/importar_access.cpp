@@ -4,6 +4,7 @@
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +24,12 @@ const QString filtro = QStringLiteral("Bases de datos de Access (*.mdb *.accdb);
 const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
                                    QStringLiteral("Todos los archivos (*)")};
 const QString nombre_orden = QStringLiteral("talvirenca-importar");
+
+QString lectura_interrumpida(const QString& origen) {
+    return QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
+                          "dañado. No se ha creado ningún archivo.")
+        .arg(origen);
+}
 
 QString& orden_fijada() {
     static QString ruta;
@@ -89,6 +96,13 @@ std::optional<QString> ImportarAccess::ejecutar() {
     const std::optional<QString> origen = DialogosSistema::elegir_archivo(padre, titulo, filtro);
     if (!origen)
         return std::nullopt;
+    // A file that cannot be imported is told before the user names the new one.
+    origen_ = *origen;
+    if (!comprobar_origen()) {
+        if (!cancelado_)
+            Mensajes::aviso(padre, error_);
+        return std::nullopt;
+    }
     const QFileInfo info(*origen);
     const QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
     // No question about replacing a file: the import never writes over one, and says so below.
@@ -153,6 +167,12 @@ void ImportarAccess::leer_salida() {
 
 void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
     leer_salida();
+    if (comprobando_) {
+        if (!cancelado_ && !(estado == QProcess::NormalExit && codigo == 0))
+            error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
+        done(error_.isEmpty() && !cancelado_ ? Accepted : Rejected);
+        return;
+    }
     if (cancelado_) {
         quitar_temporales();
         reject();
@@ -163,13 +183,34 @@ void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
         return;
     }
     quitar_temporales();
-    if (!lectura_.error.isEmpty())
-        error_ = lectura_.error;
-    else
-        error_ = QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede "
-                                "estar dañado. No se ha creado ningún archivo.")
-                     .arg(origen_);
+    error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
     reject();
+}
+
+// The command checks the file in a child process too, so a file that makes the reader crash is told as a damaged
+// one. It usually takes a moment; a file that takes longer (one on a slow network folder) shows this window, whose
+// "Cancelar" stops the check.
+bool ImportarAccess::comprobar_origen() {
+    comprobando_ = true;
+    proceso_.start(orden(), {QStringLiteral("--progreso"), QStringLiteral("--comprobar"), origen_});
+    if (!proceso_.waitForStarted()) {
+        error_ = QStringLiteral("ERROR: no se puede ejecutar la orden de importación %1: %2")
+                     .arg(orden(), proceso_.errorString());
+        comprobando_ = false;
+        return false;
+    }
+    if (!proceso_.waitForFinished(500)) {
+        const QString antes = Label1->text();
+        poner_texto(Label1, QStringLiteral("Comprobando el archivo de Access %1...").arg(origen_));
+        ProgressBar1->setRange(0, 0);
+        exec();
+        poner_texto(Label1, antes);
+        ProgressBar1->setRange(0, 1000);
+    }
+    comprobando_ = false;
+    lectura_ = {};
+    pendiente_.clear();
+    return !cancelado_ && error_.isEmpty();
 }
 
 void ImportarAccess::Command1_Click() {
@@ -195,6 +236,8 @@ void ImportarAccess::closeEvent(QCloseEvent* evento) {
 
 // What a stopped or crashed command may have left: its temporary file, named after the destination.
 void ImportarAccess::quitar_temporales() {
+    if (destino_.isEmpty())
+        return;
     if (!lectura_.temporal.isEmpty()) {
         QFile::remove(lectura_.temporal);
         QFile::remove(lectura_.temporal + QStringLiteral("-journal"));

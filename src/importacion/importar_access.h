@@ -38,6 +38,9 @@ private:
     void leer_salida();
     void terminado(int codigo, QProcess::ExitStatus estado);
     void quitar_temporales();
+    // Whether the command can import `origen_`, checked before the new file is named; otherwise `error_` says why,
+    // unless the user cancelled.
+    bool comprobar_origen();
     QString resumen() const;
 
     QLabel* Label1 = nullptr;
@@ -51,4 +54,6 @@ private:
     QString destino_;
     QString error_;
     bool cancelado_ = false;
+    // The command is checking the Access file, not importing it.
+    bool comprobando_ = false;
 };

@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QHash>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <deque>
 #include <unordered_map>
@@ -139,10 +140,9 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
             codigos.usar(*codigo);
             n.por_valor.emplace(c[0].numero, *codigo);
         } else {
-            pendientes.push_back({fila,
-                                  c[0].clase == Celda::Clase::numero ? std::optional<double>(c[0].numero)
-                                                                     : std::nullopt,
-                                  motivo_codigo(c[0])});
+            pendientes.push_back(
+                {fila, c[0].clase == Celda::Clase::numero ? std::optional<double>(c[0].numero) : std::nullopt,
+                 motivo_codigo(c[0])});
         }
         n.filas.emplace_back(codigo ? *codigo : 0, QString::fromUtf8(texto_de(c[1])));
         fila_leida();
@@ -221,26 +221,36 @@ bool logico_de(const Celda& c) {
     }
 }
 
-} // namespace
-
-Resumen importar(const QString& origen, const QString& destino, const Avisos& avisos) {
-    LectorAccess lector(origen);
+// The rows each of Tipo, Marca and Elemento declares; throws when the file lacks any of them.
+std::array<qint64, 3> exigir_tablas(const LectorAccess& lector, const QString& origen) {
     const QString nombres_tablas[3] = {QStringLiteral("Tipo"), QStringLiteral("Marca"), QStringLiteral("Elemento")};
     QStringList faltan;
-    qint64 total = 0;
-    qint64 declaradas[3];
+    std::array<qint64, 3> declaradas{};
     for (int i = 0; i < 3; ++i) {
         declaradas[i] = lector.filas_declaradas(nombres_tablas[i]);
         if (declaradas[i] < 0)
             faltan << nombres_tablas[i];
-        else
-            total += declaradas[i];
     }
     if (faltan.size() == 1)
         throw ErrorDatos(QStringLiteral("el archivo de Access %1 no tiene la tabla %2.").arg(origen, faltan[0]));
     if (!faltan.isEmpty())
         throw ErrorDatos(QStringLiteral("el archivo de Access %1 no tiene las tablas %2 y %3.")
                              .arg(origen, faltan.mid(0, faltan.size() - 1).join(QStringLiteral(", ")), faltan.last()));
+    return declaradas;
+}
+
+} // namespace
+
+void comprobar(const QString& origen) {
+    const LectorAccess lector(origen);
+    exigir_tablas(lector, origen);
+}
+
+Resumen importar(const QString& origen, const QString& destino, const Avisos& avisos) {
+    LectorAccess lector(origen);
+    const QString nombres_tablas[3] = {QStringLiteral("Tipo"), QStringLiteral("Marca"), QStringLiteral("Elemento")};
+    const std::array<qint64, 3> declaradas = exigir_tablas(lector, origen);
+    const qint64 total = declaradas[0] + declaradas[1] + declaradas[2];
 
     qint64 hechas = 0;
     const auto fila_leida = [&] {
@@ -294,13 +304,12 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
             ++fila;
             InventarioNuevo::Componente c;
             QString detalle;
-            c.tipo =
-                referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
+            c.tipo = referencia(celdas[1], tipos, QStringLiteral("ningún tipo"), QStringLiteral("tipo"), fila, detalle);
             if (!detalle.isEmpty())
                 detalles.push_back({2, fila, detalle});
             detalle.clear();
-            c.marca = referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), fila,
-                                 detalle);
+            c.marca =
+                referencia(celdas[2], marcas, QStringLiteral("ninguna marca"), QStringLiteral("marca"), fila, detalle);
             if (!detalle.isEmpty())
                 detalles.push_back({2, fila, detalle});
             c.modelo = vista(celdas[3]);
@@ -316,10 +325,11 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
                 listos.push_back(c);
             } else {
                 // Its own copies of the texts: the pipeline reuses its cells for later rows.
-                pendientes.push_back({fila,
-                                      motivo_codigo(celdas[0]),
-                                      c,
-                                      {c.modelo.toByteArray(), c.num_serie.toByteArray(), c.descripcion.toByteArray()}});
+                pendientes.push_back(
+                    {fila,
+                     motivo_codigo(celdas[0]),
+                     c,
+                     {c.modelo.toByteArray(), c.num_serie.toByteArray(), c.descripcion.toByteArray()}});
             }
         }
         nuevo.anadir_componentes(listos.data(), listos.size());

@@ -27,6 +27,10 @@ struct Avisos {
 // Throws ErrorDatos, leaving no file behind.
 Resumen importar(const QString& origen, const QString& destino, const Avisos& avisos = {});
 
+// Opens the Access file and checks that it holds the three tables, as the import does first; throws ErrorDatos
+// with the same reasons. Quick: no row is read.
+void comprobar(const QString& origen);
+
 // The summary the user reads: the counts, then the details, one per line.
 QString texto_resumen(const Resumen& r);
 // The counts as the summary tells them: "1 componente, 2 tipos y 3 marcas".

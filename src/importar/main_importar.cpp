@@ -69,6 +69,8 @@ const char* const uso_completo =
     "Nunca sobrescribe un archivo ni escribe en el de Access. Termina con 0 si ha importado, 1 si no ha podido\n"
     "y 2 si los argumentos no son válidos.\n"
     "\n"
+    "  --comprobar ORIGEN.mdb\n"
+    "             solo comprueba que ORIGEN.mdb se puede leer y tiene las tres tablas\n"
     "  --version  escribe la versión y termina\n"
     "  -h, --help escribe esta ayuda y termina\n";
 } // namespace
@@ -81,6 +83,7 @@ int main(int argc, char** argv) {
     // allocation would lock for, is not needed.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     bool progreso = false;
+    bool solo_comprobar = false;
     QStringList rutas;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -93,10 +96,30 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--progreso") == 0)
             progreso = true;
+        else if (std::strcmp(argv[i], "--comprobar") == 0)
+            solo_comprobar = true;
         else
             rutas << QFile::decodeName(argv[i]);
     }
-    if (rutas.size() != 2) {
+    // The window checks the Access file this way before it asks for the new file's name.
+    if (solo_comprobar && rutas.size() == 1) {
+        QString error;
+        {
+            SinDiagnosticos silencio;
+            try {
+                Importacion::comprobar(rutas[0]);
+            } catch (const ErrorDatos& e) {
+                error = e.texto();
+            }
+        }
+        if (error.isEmpty())
+            return 0;
+        if (progreso)
+            escribir(stdout, Importacion::Protocolo::linea_error(QStringLiteral("ERROR: ") + error));
+        escribir(stderr, QStringLiteral("ERROR: ") + error);
+        return 1;
+    }
+    if (solo_comprobar || rutas.size() != 2) {
         escribir(stderr, QStringLiteral("Uso: talvirenca-importar ORIGEN.mdb DESTINO.db\n"
                                         "Pruebe «talvirenca-importar --help» para más información."));
         return 2;
