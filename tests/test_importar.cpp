@@ -417,6 +417,9 @@ private Q_SLOTS:
         bool visto = false;
         Soporte::cuando_abra_modal([&](QWidget* ventana) {
             visto = ventana->objectName() == QStringLiteral("ImportarAccess");
+            if (!al_importar)
+                QCOMPARE(Soporte::control<QLabel>(ventana, "Label1")->text(),
+                         QStringLiteral("Comprobando el archivo de Access lento.mdb..."));
             QTest::mouseClick(Soporte::control<QPushButton>(ventana, "Command1"), Qt::LeftButton);
         });
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();

@@ -201,7 +201,9 @@ bool ImportarAccess::comprobar_origen() {
     }
     if (!proceso_.waitForFinished(500)) {
         const QString antes = Label1->text();
-        poner_texto(Label1, QStringLiteral("Comprobando el archivo de Access %1...").arg(origen_));
+        // The file's name: its whole path may not fit in the window.
+        poner_texto(Label1,
+                    QStringLiteral("Comprobando el archivo de Access %1...").arg(QFileInfo(origen_).fileName()));
         ProgressBar1->setRange(0, 0);
         exec();
         poner_texto(Label1, antes);
