@@ -363,15 +363,18 @@ private Q_SLOTS:
         d.situar(*d.primera_fila_con_codigo(7));
         d.editar();
         d.escribir(3, QStringLiteral("E27"));
-        QCOMPARE(Soporte::mensaje_de([&] { d.actualizar(); }),
-                 QStringLiteral("no se han podido guardar los cambios en %1: el componente ya no está en la base de "
-                                "datos.")
-                     .arg(ruta));
+        QCOMPARE(
+            Soporte::mensaje_de([&] { d.actualizar(); }),
+            QStringLiteral("no se han podido guardar los cambios en %1: el componente ha cambiado o se ha borrado en "
+                           "la base de datos desde que se leyó.")
+                .arg(ruta));
         d.cancelar();
         d.situar(*d.primera_fila_con_codigo(9));
-        QCOMPARE(
-            Soporte::mensaje_de([&] { d.borrar(); }),
-            QStringLiteral("no se ha podido borrar en %1: el componente ya no está en la base de datos.").arg(ruta));
+        QCOMPARE(Soporte::mensaje_de([&] { d.borrar(); }),
+                 QStringLiteral(
+                     "no se ha podido borrar en %1: el componente ha cambiado o se ha borrado en la base de datos "
+                     "desde que se leyó.")
+                     .arg(ruta));
         QCOMPARE(Soporte::filas(ruta, "Elemento").size(), 0);
         QCOMPARE(integridad(ruta), QStringLiteral("ok"));
     }

@@ -214,16 +214,17 @@ private Q_SLOTS:
         b.situar(*b.primera_fila_con_codigo(20));
         b.borrar();
         a.situar(*a.primera_fila_con_codigo(20));
-        QCOMPARE(fallo([&] { a.borrar(); }), QStringLiteral("no se ha podido borrar en %1: el componente ya no está "
-                                                            "en la base de datos.")
+        QCOMPARE(fallo([&] { a.borrar(); }), QStringLiteral("no se ha podido borrar en %1: el componente ha cambiado "
+                                                            "o se ha borrado en la base de datos desde que se leyó.")
                                                  .arg(base));
         a.situar(*a.primera_fila_con_codigo(20));
         a.editar();
         a.escribir(3, QStringLiteral("otro"));
-        QCOMPARE(fallo([&] { a.actualizar(); }),
-                 QStringLiteral("no se han podido guardar los cambios en %1: el componente ya no está en la base de "
-                                "datos.")
-                     .arg(base));
+        QCOMPARE(
+            fallo([&] { a.actualizar(); }),
+            QStringLiteral("no se han podido guardar los cambios en %1: el componente ha cambiado o se ha borrado en "
+                           "la base de datos desde que se leyó.")
+                .arg(base));
         a.cancelar();
         QCOMPARE(leer_tabla(base, "Elemento"), QStringList({"10|2|1|T10b|S10||0.1||Falso", fila30}));
     }
@@ -251,8 +252,9 @@ private Q_SLOTS:
             return std::pair(tipos.filas, elementos.filas);
         };
         QCOMPARE(leer([&] {
-                     sql(base, {QStringLiteral("INSERT INTO tipo VALUES (7, 'Escáner')"),
-                                QStringLiteral("INSERT INTO elemento VALUES (70, 7, 1, 'E', 'S70', NULL, 0, '', false)")});
+                     sql(base,
+                         {QStringLiteral("INSERT INTO tipo VALUES (7, 'Escáner')"),
+                          QStringLiteral("INSERT INTO elemento VALUES (70, 7, 1, 'E', 'S70', NULL, 0, '', false)")});
                  }),
                  std::pair(QList<qint64>{1, 2}, QList<qint64>{10, 30}));
         QCOMPARE(leer([] {}), std::pair(QList<qint64>{1, 2, 7}, QList<qint64>{10, 30, 70}));
@@ -286,11 +288,12 @@ private Q_SLOTS:
         a.mover_primero();
         a.editar();
         a.escribir(3, QStringLiteral("mío"));
-        QVERIFY(
-            fallo([&] { a.actualizar(); }).endsWith(QStringLiteral("el componente ya no está en la base de datos.")));
+        QVERIFY(fallo([&] { a.actualizar(); })
+                    .endsWith(QStringLiteral(
+                        "el componente ha cambiado o se ha borrado en la base de datos desde que se leyó.")));
         a.cancelar();
         a.mover_primero();
-        QVERIFY(fallo([&] { a.borrar(); }).endsWith(QStringLiteral("ya no está en la base de datos.")));
+        QVERIFY(fallo([&] { a.borrar(); }).endsWith(QStringLiteral("desde que se leyó.")));
         const QStringList elementos = leer_tabla(base, "Elemento");
         QCOMPARE(elementos.size(), 2);
         QCOMPARE(elementos.first().section(u'|', 3, 3), QStringLiteral("de otro"));
@@ -308,7 +311,10 @@ private Q_SLOTS:
         tipos.refrescar();
         otro(QStringLiteral("UPDATE Tipo SET Nombre = 'Pantalla' WHERE Codigo = 2"));
         tipos.situar(*tipos.primera_fila_con_codigo(2));
-        QVERIFY(fallo([&] { tipos.borrar(); }).endsWith(QStringLiteral("ya no está en la base de datos.")));
+        QVERIFY(
+            fallo([&] {
+                tipos.borrar();
+            }).endsWith(QStringLiteral("el tipo ha cambiado o se ha borrado en la base de datos desde que se leyó.")));
         QCOMPARE(leer_tabla(base, "Tipo"), QStringList({"1|Monitor", "2|Pantalla"}));
     }
 

@@ -573,8 +573,10 @@ void OrigenDatos::guardar_pendiente(bool codigo_nuevo) {
     Pendiente& p = *pendiente_;
     qint64 rowid = p.nueva ? 0 : vista_.rowid(posicion_);
     const qint64 rowid_anterior = rowid;
+    // The row is gone, or another program or user changed it since it was read: nothing is written over it.
     const auto ya_no_esta = [this] {
-        return QStringLiteral("no se han podido guardar los cambios en %1: %2 ya no está en la base de datos.")
+        return QStringLiteral("no se han podido guardar los cambios en %1: %2 ha cambiado o se ha borrado en la base "
+                              "de datos desde que se leyó.")
             .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
     };
     const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
@@ -670,7 +672,8 @@ void OrigenDatos::borrar_filas(std::vector<int> filas) {
 }
 
 QString OrigenDatos::borrada_por_otro() const {
-    return QStringLiteral("no se ha podido borrar en %1: %2 ya no está en la base de datos.")
+    return QStringLiteral("no se ha podido borrar en %1: %2 ha cambiado o se ha borrado en la base de datos desde que "
+                          "se leyó.")
         .arg(Ubicacion::sin_contrasena(ruta_abierta()), nombre_registro());
 }
 
