@@ -459,17 +459,21 @@ public:
 private:
     QString uri_;
     bool en_transaccion_ = false;
+    // A table has been read in the transaction: from then on, only that transaction will do.
+    bool tabla_leida_ = false;
 };
 
 void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
-        if (!en_transaccion_) {
+        if (PQtransactionStatus(c) != PQTRANS_INTRANS) {
+            // A connection opened again after a table was read: its state would not be the one read so far. Before
+            // that (the first table, or its retry on a connection opened again), the transaction begins here.
+            if (tabla_leida_) {
+                empezado = true;
+                throw FalloPg{QByteArray(), QString(), true};
+            }
             ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
             en_transaccion_ = true;
-        } else if (PQtransactionStatus(c) != PQTRANS_INTRANS) {
-            // A connection opened again since the first table: its state would not be the one read so far.
-            empezado = true;
-            throw FalloPg{QByteArray(), QString(), true};
         }
         Resultado estimacion = ejecutar(c,
                                         QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_class WHERE "
@@ -564,6 +568,7 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
         if (n == -2 || !fin || PQresultStatus(fin.get()) != PGRES_COMMAND_OK)
             throw FalloPg{fin ? QByteArray(PQresultErrorField(fin.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
                           primera_linea(PQerrorMessage(c)), PQstatus(c) != CONNECTION_OK};
+        tabla_leida_ = true;
     });
 }
 
