@@ -169,6 +169,16 @@ private Q_SLOTS:
                    QStringLiteral("Elemento, fila 3: el código 2.5 no es un número entero; recibe el código 7."),
                    QStringLiteral("Elemento, fila 4: no tiene código; recibe el código 8.")};
 
+        // Dates no calendar holds, as a damaged cell gives them: told as the numbers they are.
+        QTest::newRow("fechas imposibles")
+            << basicas(con(Jet::tabla_elemento(), {{n(1), n(1), n(1), t("A"), t("S1"), r(1e20), r(0), nulo, false},
+                                                   {n(2), n(1), n(1), t("B"), t("S2"), r(5e6), r(0), nulo, false}}))
+            << QStringList{QStringLiteral("1|1|1|A|S1|NULL|0.0||0"), QStringLiteral("2|1|1|B|S2|NULL|0.0||0")}
+            << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")}
+            << QStringList{
+                   QStringLiteral("Elemento, fila 1: la fecha «100000000000000000000» no es válida; queda vacía."),
+                   QStringLiteral("Elemento, fila 2: la fecha «5000000» no es válida; queda vacía.")};
+
         Jet::Tabla numeros = Jet::tabla_elemento();
         numeros.columnas[3].tipo = Tipo::largo;
         numeros.columnas[7].tipo = Tipo::doble;

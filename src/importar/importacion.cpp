@@ -71,6 +71,9 @@ QByteArray texto_de(const Celda& c) {
     case Celda::Clase::logico:
         return (c.logico ? Valores::verdadero : Valores::falso).toUtf8();
     case Celda::Clase::fecha:
+        // A value no calendar holds (a damaged cell) is told as the number it is.
+        if (!std::isfinite(c.numero) || std::fabs(c.numero) > 3.0e6)
+            return numero(c.numero).toUtf8();
         return Valores::texto_fecha(dia_cero().addDays(static_cast<qint64>(std::trunc(c.numero)))).toUtf8();
     default:
         return {};
