@@ -224,9 +224,11 @@ bool logico_de(const Celda& c) {
     }
 }
 
+// The tables read, in the order they are read: the names first, so components can point at them.
+const QString nombres_tablas[3] = {QStringLiteral("Tipo"), QStringLiteral("Marca"), QStringLiteral("Elemento")};
+
 // The rows each of Tipo, Marca and Elemento declares; throws when the file lacks any of them.
 std::array<qint64, 3> exigir_tablas(const LectorAccess& lector, const QString& origen) {
-    const QString nombres_tablas[3] = {QStringLiteral("Tipo"), QStringLiteral("Marca"), QStringLiteral("Elemento")};
     QStringList faltan;
     std::array<qint64, 3> declaradas{};
     for (int i = 0; i < 3; ++i) {
@@ -251,7 +253,6 @@ void comprobar(const QString& origen) {
 
 Resumen importar(const QString& origen, const QString& destino, const Avisos& avisos) {
     LectorAccess lector(origen);
-    const QString nombres_tablas[3] = {QStringLiteral("Tipo"), QStringLiteral("Marca"), QStringLiteral("Elemento")};
     const std::array<qint64, 3> declaradas = exigir_tablas(lector, origen);
     const qint64 total = declaradas[0] + declaradas[1] + declaradas[2];
 
