@@ -112,8 +112,12 @@ namespace {
 
 using Clave = std::pair<QString, const Tabla*>;
 
+// One store per thread. A source appends the rows it writes to its snapshot's own rows in place, and the store
+// shares those rows with it, so a snapshot handed to a source of another thread could be read while it grows.
+// The windows all live on one thread and share everything there; a test, the import or background work on
+// another thread keeps its own snapshots, with no lock on the windows' path.
 std::map<Clave, Entrada>& entradas() {
-    static std::map<Clave, Entrada> todas;
+    thread_local std::map<Clave, Entrada> todas;
     return todas;
 }
 

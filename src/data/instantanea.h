@@ -104,7 +104,7 @@ struct CambioInstantanea {
     std::vector<int> anadidas;
 };
 
-// The snapshots of this run, one per file and table: the latest state of the table this program knows, so a
+// The snapshots of this thread, one per file and table: the latest state of the table this thread knows, so a
 // source that finds the file in that state takes it instead of reading the table again.
 namespace AlmacenInstantaneas {
 
