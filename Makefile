@@ -19,6 +19,8 @@ PAQUETES_FUZZ := clang-14 libclang-rt-14-dev
 paquetes-fuzz: PAQUETES := $(PAQUETES) $(PAQUETES_FUZZ)
 paquetes-fuzz: paquetes
 
+# Installs the missing Debian packages, then the Spanish locale the program and its tests run under
+# (es_ES.UTF-8, generated once into the system's locale archive when it is not there yet).
 paquetes:
 	@faltan=$$(for p in $(PAQUETES); do \
 		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
@@ -27,6 +29,9 @@ paquetes:
 		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
 		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$faltan; \
 	fi
+	@locale -a 2>/dev/null | grep -qix 'es_ES\.utf-\?8' || { \
+		echo "Generando la configuración regional es_ES.UTF-8"; \
+		$(SUDO) localedef -i es_ES -f UTF-8 es_ES.UTF-8; }
 
 compilar: paquetes
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo

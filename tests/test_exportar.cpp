@@ -192,7 +192,7 @@ private Q_SLOTS:
     }
     void xlsx_desempaquetado() {
         QFETCH(QByteArray, locale);
-        QVERIFY(locale == "C" || Soporte::locale_espanola());
+        QVERIFY2(locale == "C" || Soporte::locale_espanola(), Soporte::falta_locale_espanola);
         const std::string anterior = std::setlocale(LC_ALL, nullptr);
         QVERIFY(std::setlocale(LC_ALL, locale.constData()));
         const auto volver = qScopeGuard([&] { std::setlocale(LC_ALL, anterior.c_str()); });

@@ -287,7 +287,7 @@ private Q_SLOTS:
 
     // The command as an administrator runs it, in a Spanish locale, where libmdb's texts of numbers use commas.
     void orden_en_espanol() {
-        QVERIFY2(Soporte::locale_espanola(), "no se ha podido generar la configuración regional es_ES.UTF-8");
+        QVERIFY2(Soporte::locale_espanola(), Soporte::falta_locale_espanola);
         QTemporaryDir dir;
         const QString origen = guardar(
             dir, QStringLiteral("oficina.mdb"),

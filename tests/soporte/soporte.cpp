@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
+#include <locale.h>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 namespace Soporte {
@@ -124,15 +125,12 @@ void cuando_abra_modal(std::function<void(QWidget*)> accion) {
 }
 
 bool locale_espanola() {
-    const auto hay = [] {
-        return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                                        QStringLiteral("locale -a | grep -qi '^es_ES.utf-\\?8$'")}) == 0;
-    };
-    if (!hay())
-        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-i"), QStringLiteral("es_ES"),
-                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"),
-                                                        QStringLiteral("es_ES.UTF-8")});
-    return hay();
+    // Asked of the C library itself, as the program and the tools will; the thread's locale is left as it was.
+    locale_t espanola = newlocale(LC_ALL_MASK, "es_ES.UTF-8", locale_t(0));
+    if (espanola == locale_t(0))
+        return false;
+    freelocale(espanola);
+    return true;
 }
 
 void escribir_ubicacion(const QString& dir, const QByteArray& bytes) {

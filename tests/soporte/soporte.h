@@ -44,8 +44,10 @@ QString mensaje_de(const std::function<void()>& accion);
 
 // The boxes shown since the last call, as "title|text" ("text" alone for OK-only boxes with the program's title).
 QStringList avisos();
-// Makes sure the Spanish locale es_ES.UTF-8 exists, generating it when missing; false when it cannot be had.
+// The Spanish locale es_ES.UTF-8 is installed (the Makefile's package step generates it).
 bool locale_espanola();
+inline constexpr const char* falta_locale_espanola =
+    "la configuración regional es_ES.UTF-8 no está instalada; «make paquetes» la genera";
 // Every queued answer was used and no question found none.
 bool sin_sobresaltos();
 
