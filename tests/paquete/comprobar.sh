@@ -20,6 +20,21 @@ deb="$tmp/cpack/talvirenca_1.1-1_amd64.deb"
 lintian --tag-display-limit 0 "$deb" >"$tmp/lintian.txt" 2>&1 || true
 if grep -q '^E:' "$tmp/lintian.txt"; then cat "$tmp/lintian.txt" >&2; fallo "lintian encuentra errores"; fi
 
+# The maintainer is the one the build names, and nothing in the package comes from the machine that built it.
+mantenedor=$(sed -n 's/^TALVIRENCA_MANTENEDOR:STRING=//p' "$build/CMakeCache.txt")
+[ -n "$mantenedor" ] || fallo "la compilación no nombra mantenedor"
+[ "$(dpkg-deb -f "$deb" Maintainer)" = "$mantenedor" ] || fallo "Maintainer: $(dpkg-deb -f "$deb" Maintainer)"
+dpkg-deb -x "$deb" "$tmp/revisar"
+dpkg-deb -e "$deb" "$tmp/revisar/DEBIAN"
+zcat "$tmp/revisar/usr/share/doc/talvirenca/changelog.Debian.gz" | grep -qF -- " -- $mantenedor  " ||
+    fallo "el registro de cambios no nombra a $mantenedor"
+for propio in "$(git -C "$fuentes" config user.email 2>/dev/null || true)" "$(hostname)" "$(id -un)@"; do
+    [ -n "$propio" ] && [ "$propio" != "@" ] || continue
+    if grep -rqF -- "$propio" "$tmp/revisar/DEBIAN" "$tmp/revisar/usr/share/doc"; then
+        fallo "el paquete lleva «$propio», de la máquina que lo ha hecho"
+    fi
+done
+
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/contenido.txt"
 for f in ./usr/bin/talvirenca ./usr/bin/talvirenca-importar ./usr/share/man/man1/talvirenca-importar.1.gz \
          ./usr/bin/talvirenca-trasladar ./usr/share/man/man1/talvirenca-trasladar.1.gz \
