@@ -21,8 +21,7 @@ namespace {
 // A scanner types its keys a few milliseconds apart; a person seldom types two keys this close.
 constexpr quint64 hueco_lector_ms = 80;
 
-const QString no_es_codigo =
-    QStringLiteral("ERROR: «%1» no es un código de componente: un código solo tiene cifras.");
+const QString no_es_codigo = QStringLiteral("ERROR: «%1» no es un código de componente: un código solo tiene cifras.");
 const QString sin_componente = QStringLiteral("ERROR: ningún componente tiene el código %1.");
 
 bool solo_cifras(const QString& texto) {
