@@ -84,7 +84,7 @@ private Q_SLOTS:
         if (como == "Command1")
             QTest::mouseClick(Soporte::control<QPushButton>(p.get(), "Command1"), Qt::LeftButton);
         else if (como == "Intro")
-            QTest::keyClick(tipo->lineEdit(), Qt::Key_Return);
+            QTest::keyClick(tipo, Qt::Key_Return);
         else
             QVERIFY(Soporte::pulsar_barra(p.get(), como));
         QCOMPARE(codigos(*p), QStringList({"12", "112"}));
