@@ -71,17 +71,20 @@ struct Barras {
 };
 
 // Bars of counts by name. Names that would not fit side by side under the bars (types often have long names) go
-// beside horizontal bars instead, where each has the room of a line; names under vertical bars turn upright when
+// beside horizontal bars instead, where each has the room of a line, when `pueden_tumbarse`; names under vertical
+// bars turn upright when
 // side by side they would not fit. Every bar carries its name: when the chart's place has no room for them all,
 // the chart grows.
-Barras grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras, const QSize& sitio) {
+Barras grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras, const QSize& sitio,
+                      bool pueden_tumbarse) {
     QStringList nombres;
     int mayor = 0;
     for (const DatosResumen::Barra& b : barras) {
         nombres << b.nombre;
         mayor = std::max(mayor, b.valor);
     }
-    const bool tumbadas = nombres.join(QString()).size() + 2 * nombres.size() > caracteres_bajo_barras;
+    const bool tumbadas =
+        pueden_tumbarse && nombres.join(QString()).size() + 2 * nombres.size() > caracteres_bajo_barras;
     // Horizontal bars go from the bottom up: the list is turned round so that they read, from the top, as the
     // table beside them.
     auto* conjunto = new QBarSet(titulo);
@@ -226,7 +229,8 @@ void Resumen::dibujar() {
         const QString titulo_grafico = QString::fromUtf8(graficos_resumen[i].titulo);
         QChart* grafico = nullptr;
         if (i < 2) {
-            const Barras b = grafico_barras(titulo_grafico, filas[i], Marco[i]->size());
+            // Years stand under their bars, upright when many, so they read left to right as time goes.
+            const Barras b = grafico_barras(titulo_grafico, filas[i], Marco[i]->size(), i == 0);
             grafico = b.grafico;
             // Within the room the scroll bar leaves, so a chart taller than its place scrolls only one way.
             const int barra = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
