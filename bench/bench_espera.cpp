@@ -6,6 +6,7 @@
 #include "plataforma/mensajes.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -62,6 +63,9 @@ void medir_espera(const QTemporaryDir& dir, const std::vector<int>&) {
     Conexion::fijar_espera_bloqueo(4000);
     sqlite3_exec(otro, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(otro);
+    // The next measures make inventories of their own under the same names.
+    principal.reset();
+    QFile::remove(ruta);
 }
 
 } // namespace Bench
