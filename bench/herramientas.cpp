@@ -4,6 +4,7 @@
 namespace Bench {
 
 void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+void medir_espera(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_rendimiento(const QTemporaryDir& dir, const std::vector<int>& tamanos);
@@ -11,7 +12,8 @@ void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
 std::vector<Medida> medidas_herramientas() {
-    return {medir_rendimiento, medir_servidor, medir_importar, medir_busqueda, medir_etiquetas, medir_garantias()};
+    return {medir_rendimiento, medir_servidor, medir_importar,   medir_busqueda,
+            medir_etiquetas,   medir_espera,   medir_garantias()};
 }
 
 } // namespace Bench

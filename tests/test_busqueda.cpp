@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -56,6 +57,40 @@ class PruebaBusqueda : public QObject {
 private Q_SLOTS:
     void initTestCase() { Soporte::preparar_aplicacion(); }
     void cleanup() { QVERIFY(Soporte::sin_sobresaltos()); }
+
+    // The status bar says the list holds a text search's result, with how many components, while it does.
+    void la_barra_de_estado_dice_la_busqueda_data() {
+        QTest::addColumn<QString>("como");
+        QTest::newRow("botón Buscar") << "Command1";
+        QTest::newRow("Intro en el selector de tipos") << "Intro";
+        QTest::newRow("Buscar de la barra") << "BotonBuscar";
+    }
+    void la_barra_de_estado_dice_la_busqueda() {
+        QFETCH(QString, como);
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, QStringLiteral("inventario.db"), inventario));
+        auto* estado = Soporte::control<QLabel>(p.get(), "lblBusqueda");
+        QCOMPARE(estado->text(), "");
+        buscar_texto(*p, "monitor");
+        QCOMPARE(codigos(*p), QStringList({"12", "112"}));
+        QCOMPARE(estado->text(), "Búsqueda: «monitor» — 2 componentes");
+        QCOMPARE(estado->accessibleName(), estado->text());
+        buscar_texto(*p, "raton");
+        QCOMPARE(estado->text(), "Búsqueda: «raton» — 1 componente");
+        // Listing a type again ends it, whichever way the user searches.
+        auto* tipo = Soporte::control<QComboBox>(p.get(), "DBCombo1");
+        tipo->lineEdit()->clear();
+        Soporte::teclear(tipo, "Monitor");
+        if (como == "Command1")
+            QTest::mouseClick(Soporte::control<QPushButton>(p.get(), "Command1"), Qt::LeftButton);
+        else if (como == "Intro")
+            QTest::keyClick(tipo, Qt::Key_Return);
+        else
+            QVERIFY(Soporte::pulsar_barra(p.get(), como));
+        QCOMPARE(codigos(*p), QStringList({"12", "112"}));
+        QCOMPARE(estado->text(), "");
+        QCOMPARE(Soporte::avisos(), QStringList());
+    }
 
     void encuentra_en_cada_columna_data() {
         QTest::addColumn<QString>("texto");
@@ -201,9 +236,8 @@ private Q_SLOTS:
         // The list is the same search, showing the change, with the changed component still selected.
         buscar_texto(*p, "hp");
         cambiar_descripcion(1, "Monitor de la entrada");
-        QCOMPARE(Soporte::lineas(*p),
-                 QStringList({"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36||No",
-                              "112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor de la entrada|No"}));
+        QCOMPARE(Soporte::lineas(*p), QStringList({"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36||No",
+                                                   "112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor de la entrada|No"}));
         QCOMPARE(lista->currentIndex().row(), 1);
         // A component that no longer holds the text leaves the list, without a message the user did not ask for.
         buscar_texto(*p, "entrada");

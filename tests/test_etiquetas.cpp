@@ -310,6 +310,7 @@ private Q_SLOTS:
         const QSizeF papel_lista = tamano_pagina_mm(pdf);
 
         int paginas_vistas = -1;
+        bool otro_dialogo = false;
         Soporte::cuando_abra_modal([&](QWidget* w) {
             QCOMPARE(w->objectName(), QStringLiteral("Etiquetas"));
             auto* cbo = Soporte::control<QComboBox>(w, "cboFormato");
@@ -325,9 +326,15 @@ private Q_SLOTS:
                 auto* previa = vista->findChild<QPrintPreviewWidget*>();
                 QVERIFY(previa);
                 paginas_vistas = previa->pageCount();
-                // The user prints from the preview.
-                previa->print();
-                static_cast<QDialog*>(vista)->accept();
+                // The user prints from the preview, on the printer already chosen: no other dialog opens.
+                QTimer::singleShot(0, [&otro_dialogo] {
+                    if (QWidget* m = QApplication::activeModalWidget(); m && m->inherits("QAbstractPrintDialog")) {
+                        otro_dialogo = true;
+                        m->close();
+                    }
+                });
+                QTest::mouseClick(Soporte::control<QPushButton>(vista, "cmdImprimirVista"), Qt::LeftButton);
+                QVERIFY(!vista->isVisible());
             });
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdImprimir"), Qt::LeftButton);
             QVERIFY(!w->isVisible());
@@ -346,7 +353,12 @@ private Q_SLOTS:
         QVERIFY(std::abs(tamano.width() - f.papel.width()) < 0.5 && std::abs(tamano.height() - f.papel.height()) < 0.5);
         const Colocacion primera = colocar(f, f.rollo ? 0 : inicio - 1, 0);
         QVERIFY(f.sitio(primera.posicion).contains(escritas.values(codigos.first()).first().sitio));
-        QCOMPARE(Soporte::avisos(), QStringList());
+        QVERIFY(!otro_dialogo);
+        // Told where the labels went and how many, as an export is.
+        QCOMPARE(Soporte::avisos(),
+                 QStringList{codigos.size() == 1
+                                 ? QStringLiteral("Se ha impreso 1 etiqueta en %1.").arg(pdf)
+                                 : QStringLiteral("Se han impreso %1 etiquetas en %2.").arg(codigos.size()).arg(pdf)});
 
         // The next time the window offers the same layout and line, and starts on the first label.
         Soporte::cuando_abra_modal([&](QWidget* w) {
@@ -387,8 +399,7 @@ private Q_SLOTS:
         Soporte::cuando_abra_modal([&](QWidget* w) {
             // The preview's "Imprimir" prints, then closes the preview as accepted.
             Soporte::cuando_abra_modal([&](QWidget* vista) {
-                vista->findChild<QPrintPreviewWidget*>()->print();
-                static_cast<QDialog*>(vista)->accept();
+                QTest::mouseClick(Soporte::control<QPushButton>(vista, "cmdImprimirVista"), Qt::LeftButton);
             });
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdImprimir"), Qt::LeftButton);
             // The window stays open, so the user can choose another printer or layout.

@@ -1,16 +1,19 @@
 // The record card opened from the main window as the user opens it: consult, add and modify, and every refusal.
 #include "data/conexion.h"
+#include "ficha/ficha.h"
 #include "plataforma/dbcombo.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
 #include <QtTest>
+#include <SQLiteCpp/SQLiteCpp.h>
 
 namespace {
 
@@ -70,6 +73,11 @@ struct Inventario {
         return abierta;
     }
     QStringList elementos() const { return Soporte::filas(ruta, QStringLiteral("Elemento")); }
+    // The code of the selected line, or "" when none is.
+    QString seleccionado() const {
+        const QModelIndexList filas = lista()->selectionModel()->selectedRows();
+        return filas.isEmpty() ? QString() : Soporte::lineas(*principal).value(filas.first().row()).section(u'|', 0, 0);
+    }
 
     QTemporaryDir dir;
     const QString ruta;
@@ -93,8 +101,10 @@ private Q_SLOTS:
         const QByteArray antes = Soporte::contenido(inv.ruta);
         QVERIFY(inv.abrir_ficha("BotonConsultar", "3", [](QWidget* ficha) {
             QCOMPARE(ficha->windowTitle(), "Ficha de datos");
-            for (const char* nombre :
-                 {"Text1", "DBCombo1", "DBCombo2", "Text4", "Text5", "Text6", "Combo2", "Text8", "Combo1"})
+            // Text boxes are read-only, lists and pickers offer no choice.
+            for (const char* nombre : {"Text1", "Text4", "Text5", "Text6", "Text8"})
+                QVERIFY2(Soporte::control<QLineEdit>(ficha, nombre)->isReadOnly(), nombre);
+            for (const char* nombre : {"DBCombo1", "DBCombo2", "Combo2", "Combo1"})
                 QVERIFY2(!Soporte::control<QWidget>(ficha, nombre)->isEnabled(), nombre);
             QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), "3");
             QCOMPARE(Soporte::control<DBCombo>(ficha, "DBCombo1")->currentText(), "1");
@@ -112,8 +122,9 @@ private Q_SLOTS:
             QVERIFY(!ficha->isVisible());
         }));
         QCOMPARE(Soporte::avisos(), QStringList());
-        QCOMPARE(inv.codigos(), QStringList({"3", "7", "10"})); // rebuilt, nothing selected
-        QVERIFY(!inv.lista()->selectionModel()->hasSelection());
+        // Nothing was stored: the list and its selection stay as they were.
+        QCOMPARE(inv.codigos(), QStringList({"3", "7", "10"}));
+        QCOMPARE(inv.seleccionado(), "3");
 
         // The checks still run: a stored component without model is reported, then the card closes.
         QVERIFY(inv.abrir_ficha("menuConsultar", "7", [](QWidget* ficha) {
@@ -258,6 +269,12 @@ private Q_SLOTS:
         QTest::newRow("código con decimales") << QByteArray("BotonAnadir") << ""
                                               << "4.5"
                                               << "01/01/2001" << QStringList{no_entero};
+        QTest::newRow("código de 25 cifras")
+            << QByteArray("BotonAnadir") << ""
+            << "1234567890123456789012345"
+            << "01/01/2001"
+            << QStringList{"ERROR: el campo Código es un número demasiado grande: «1234567890123456789012345»; un "
+                           "código va de -9223372036854775808 a 9223372036854775807."};
         QTest::newRow("código de otro al añadir") << QByteArray("BotonAnadir") << ""
                                                   << "10"
                                                   << "01/01/2001" << QStringList{repetido};
@@ -336,6 +353,148 @@ private Q_SLOTS:
             QVERIFY(!ficha->isVisible());
         }));
         QCOMPARE(inv.elementos().last(), "10|1|5|LJ4|S10|1999-02-01|12.0||0");
+    }
+
+    // Consulting, a text longer than its box is not cut: it can be scrolled, selected and copied, never changed.
+    void consultar_deja_leer_y_copiar_el_texto_entero() {
+        Inventario inv(tres_componentes +
+                       QStringList{"UPDATE Elemento SET NumSerie = 'E78123A4N123456' WHERE Codigo = 3"});
+        QVERIFY(inv.abrir_ficha("BotonConsultar", "3", [](QWidget* ficha) {
+            auto* serie = Soporte::control<QLineEdit>(ficha, "Text5");
+            QVERIFY(serie->isEnabled());
+            QCOMPARE(serie->text(), "E78123A4N123456");
+            QCOMPARE(serie->cursorPosition(), 0); // its start shows
+            QTest::mouseClick(serie, Qt::LeftButton);
+            QTest::keyClick(serie, Qt::Key_End);
+            QCOMPARE(serie->cursorPosition(), 15);
+            QTest::keyClick(serie, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(serie->selectedText(), "E78123A4N123456");
+            QTest::keyClick(serie, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), "E78123A4N123456");
+            QTest::keyClick(serie, Qt::Key_X);
+            QTest::keyClick(serie, Qt::Key_Backspace);
+            QCOMPARE(serie->text(), "E78123A4N123456");
+            pulsar(ficha, "Command2");
+        }));
+        QCOMPARE(Soporte::avisos(), QStringList());
+    }
+
+    void orden_del_teclado_data() {
+        QTest::addColumn<QByteArray>("orden");
+        QTest::addColumn<QString>("codigo");
+        QTest::newRow("añadir") << QByteArray("BotonAnadir") << "";
+        QTest::newRow("modificar") << QByteArray("BotonModificar") << "3";
+        QTest::newRow("consultar") << QByteArray("BotonConsultar") << "3";
+    }
+    // The code has the focus, and Tab goes down the card as it is laid out, left to right, the buttons last.
+    void orden_del_teclado() {
+        QFETCH(QByteArray, orden);
+        QFETCH(QString, codigo);
+        Inventario inv(tres_componentes);
+        QVERIFY(inv.abrir_ficha(orden.constData(), codigo, [&](QWidget* ficha) {
+            ficha->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), ficha);
+            QCOMPARE(QApplication::focusWidget(), Soporte::control(ficha, "Text1"));
+            QStringList pasos;
+            for (int i = 0; i < 11; ++i) {
+                QWidget* antes = QApplication::focusWidget();
+                QTest::keyClick(antes, Qt::Key_Tab);
+                QWidget* ahora = QApplication::focusWidget();
+                // The edit area of a list stands for its list.
+                pasos << (ahora->parentWidget() == ficha ? ahora : ahora->parentWidget())->objectName();
+            }
+            const QStringList todos = {"DBCombo1", "DBCombo2", "Text4",    "Text5",    "Combo2", "Text8",
+                                       "Text6",    "Combo1",   "Command2", "Command1", "Text1"};
+            QStringList esperados;
+            for (const QString& nombre : todos)
+                if (Soporte::control(ficha, nombre.toLatin1().constData())->isEnabled())
+                    esperados << nombre;
+            QCOMPARE(pasos.mid(0, esperados.size()), esperados);
+            pulsar(ficha, "Command2");
+        }));
+    }
+
+    void cancelar_deja_la_seleccion_data() {
+        QTest::addColumn<QByteArray>("orden");
+        QTest::addColumn<QByteArray>("boton");
+        QTest::newRow("consultar, Cancelar") << QByteArray("BotonConsultar") << QByteArray("Command2");
+        QTest::newRow("consultar, Aceptar") << QByteArray("menuConsultar") << QByteArray("Command1");
+        QTest::newRow("modificar, Cancelar") << QByteArray("BotonModificar") << QByteArray("Command2");
+    }
+    // A card that stores nothing leaves the line it showed selected, so the next command acts on it.
+    void cancelar_deja_la_seleccion() {
+        QFETCH(QByteArray, orden);
+        QFETCH(QByteArray, boton);
+        Inventario inv(tres_componentes);
+        QVERIFY(inv.abrir_ficha(orden.constData(), "10", [&](QWidget* ficha) { pulsar(ficha, boton.constData()); }));
+        QCOMPARE(inv.seleccionado(), "10");
+        bool abierta = false;
+        Soporte::cuando_abra_modal([&](QWidget* ficha) {
+            abierta = true;
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text4")->text(), "LJ4");
+            pulsar(ficha, "Command2");
+        });
+        inv.orden("BotonModificar");
+        QVERIFY(abierta);
+        QCOMPARE(Soporte::avisos(), QStringList());
+        // A modified component stays selected too, in the list made again.
+        QVERIFY(inv.abrir_ficha("BotonModificar", "7", [](QWidget* ficha) {
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "K-2");
+            pulsar(ficha, "Command1");
+        }));
+        QCOMPARE(inv.seleccionado(), "7");
+        QVERIFY(inv.elementos().contains("7|3|6|K-2|S7|1999-11-12|36.0|Recepción|0"));
+    }
+
+    // A description written by another program, longer than a text box takes by default, survives a change of
+    // another field, byte for byte; and only what the user changed is written back.
+    void modificar_no_toca_lo_que_no_se_ha_cambiado() {
+        QString larga;
+        const QString trozo = QStringLiteral("Línea de descripción con eñe, € y 漢字; ");
+        while (larga.size() < 40003)
+            larga += trozo;
+        larga.truncate(40003);
+        Inventario inv(tres_componentes +
+                       QStringList{QStringLiteral("UPDATE Elemento SET Descripcion = '%1', Garantia = -3 "
+                                                  "WHERE Codigo = 3")
+                                       .arg(larga)});
+        QVERIFY(inv.abrir_ficha("BotonModificar", "3", [&](QWidget* ficha) {
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text8")->text(), larga);
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "S3-nuevo");
+            pulsar(ficha, "Command1");
+            QVERIFY(!ficha->isVisible());
+        }));
+        QCOMPARE(Soporte::avisos(), QStringList());
+        SQLite::Database db(inv.ruta.toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement fila(db, "SELECT Descripcion, NumSerie, Garantia FROM Elemento WHERE Codigo = 3");
+        QVERIFY(fila.executeStep());
+        QCOMPARE(QByteArray(fila.getColumn(0).getString().c_str()), larga.toUtf8());
+        QCOMPARE(QString::fromStdString(fila.getColumn(1).getString()), "S3-nuevo");
+        // A warranty the card would refuse, stored by another program and left alone, is kept as it was.
+        QCOMPARE(fila.getColumn(2).getDouble(), -3.0);
+    }
+
+    // Typing or pasting past a field's limit is told, and what did not fit is not written.
+    void pasar_el_limite_de_un_campo() {
+        Inventario inv(tres_componentes);
+        const QByteArray antes = Soporte::contenido(inv.ruta);
+        const QString aviso =
+            QStringLiteral("ERROR: el campo Descripción admite como mucho %1 caracteres; lo que no cabía no se ha "
+                           "escrito.")
+                .arg(QLocale().toString(Ficha::caracteres_por_campo));
+        QVERIFY(inv.abrir_ficha("BotonAnadir", {}, [&](QWidget* ficha) {
+            auto* descripcion = Soporte::control<QLineEdit>(ficha, "Text8");
+            QGuiApplication::clipboard()->setText(QString(Ficha::caracteres_por_campo + 5, u'd'));
+            descripcion->setFocus();
+            QTest::keyClick(descripcion, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(Soporte::avisos(), QStringList{aviso});
+            QCOMPARE(descripcion->text().size(), Ficha::caracteres_por_campo);
+            QTest::keyClick(descripcion, Qt::Key_X);
+            QCOMPARE(Soporte::avisos(), QStringList{aviso});
+            QCOMPARE(descripcion->text(), QString(Ficha::caracteres_por_campo, u'd'));
+            pulsar(ficha, "Command2");
+        }));
+        QCOMPARE(Soporte::contenido(inv.ruta), antes);
     }
 
     void componente_que_ya_no_esta() {

@@ -70,14 +70,14 @@ private Q_SLOTS:
         QCOMPARE(f->size(), QSize(Aspecto::px(3690), Aspecto::px(3450)));
         QCOMPARE(f->minimumSize(), f->maximumSize());
         QCOMPARE(f->palette().color(QPalette::Window), Aspecto::naranja);
-        // The keyboard's order: the two buttons, then the fields as designed.
+        // The keyboard's order: down the card as it is laid out, left to right, the buttons last; the code first.
         QStringList orden;
-        QCOMPARE(f->focusWidget(), Soporte::control<QPushButton>(f.get(), "Command1"));
+        QCOMPARE(f->focusWidget(), Soporte::control<QLineEdit>(f.get(), "Text1"));
         for (QWidget* w = f->focusWidget(); orden.size() < 11; w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && w->parentWidget() == f.get())
                 orden << w->objectName();
-        QCOMPARE(orden, QStringList({"Command1", "Command2", "Text1", "Text4", "Text5", "Text6", "Text8", "DBCombo1",
-                                     "Combo1", "Combo2", "DBCombo2"}));
+        QCOMPARE(orden, QStringList({"Text1", "DBCombo1", "DBCombo2", "Text4", "Text5", "Combo2", "Text8", "Text6",
+                                     "Combo1", "Command2", "Command1"}));
         const QList<std::array<QString, 3>> campos = {
             {"Text1", "Codigo:", "Codigo"},
             {"DBCombo1", "Tipo:", "Tipo de componente"},
@@ -127,15 +127,66 @@ private Q_SLOTS:
         QTest::newRow("número y palabra") << "12 meses"
                                           << "si"
                                           << "12.0||0";
-        QTest::newRow("palabra") << "mucho"
-                                 << "Sí"
-                                 << "0.0||0";
         QTest::newRow("hexadecimal") << "&H10"
                                      << "SI"
                                      << "16.0||0";
         QTest::newRow("blancos y exponente") << " 1 . 5e1"
                                              << "Si "
                                              << "15.0||0";
+        QTest::newRow("coma decimal") << "1,5"
+                                      << "Sí"
+                                      << "1.5||0";
+        QTest::newRow("coma y dos decimales") << "2,75"
+                                              << "Si"
+                                              << "2.75||1";
+        QTest::newRow("punto decimal") << "2.75"
+                                       << "No"
+                                       << "2.75||0";
+        QTest::newRow("menos cero") << "-0"
+                                    << "No"
+                                    << "0.0||0";
+    }
+
+    void garantias_rechazadas_data() {
+        QTest::addColumn<QString>("garantia");
+        QTest::addColumn<QString>("mensaje");
+        const QString no_numero = "ERROR: el campo Garantia no es un número de meses: «%1».";
+        for (const char* texto :
+             {"abc", "mucho", "nan", "NaN", "inf", "-inf", "1,5,3", "1.000,5", "&H", "&Hzz", "&O78", "e5", ","})
+            QTest::newRow(texto) << texto << no_numero.arg(texto);
+        for (const char* texto : {"-3", "-0,5", " - 12"})
+            QTest::newRow(texto) << texto
+                                 << QStringLiteral("ERROR: el campo Garantia es negativo: «%1»; una garantía va de 0 "
+                                                   "meses en adelante.")
+                                        .arg(texto);
+        for (const char* texto : {"1e309", "-1e309", "1e9999999999",
+                                  "&H"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                                  "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"})
+            QTest::newRow(QByteArray(texto).left(12).constData())
+                << texto << QStringLiteral("ERROR: el campo Garantia es un número demasiado grande: «%1».").arg(texto);
+        QTest::newRow("1e-400") << "1e-400"
+                                << "ERROR: el campo Garantia es un número demasiado pequeño: «1e-400».";
+    }
+
+    // What holds no number of months from 0 up is refused, naming what was typed, and nothing is stored.
+    void garantias_rechazadas() {
+        QFETCH(QString, garantia);
+        QFETCH(QString, mensaje);
+        const QString ruta = base();
+        const QByteArray antes = Soporte::contenido(ruta);
+        auto f = ficha(ruta, ModoFicha::anadir);
+        rellenar(f.get());
+        Soporte::reemplazar(Soporte::control<QComboBox>(f.get(), "Combo2"), garantia);
+        Soporte::reemplazar(Soporte::control<QComboBox>(f.get(), "Combo1"), "No");
+        aceptar(f.get());
+        QCOMPARE(Soporte::avisos(), QStringList{mensaje});
+        QVERIFY(f->isVisible());
+        QCOMPARE(Soporte::contenido(ruta), antes);
     }
 
     void valores_guardados() {

@@ -66,7 +66,7 @@ private Q_SLOTS:
             << "DBCombo1"
             << "55\n"
             << 15 << "" << QStringList{"ERROR: ningún componente tiene el código 55."};
-        // A type named with digits is a type: Enter leaves it for "Buscar".
+        // A type named with digits is a type: Enter searches it, as "Buscar" does.
         QTest::newRow("en el selector, tipo de cifras") << "DBCombo1"
                                                         << "2024\n"
                                                         << 15 << "" << QStringList();
@@ -96,7 +96,7 @@ private Q_SLOTS:
         guardia.callOnTimeout([&] {
             if (QWidget* w = QApplication::activeModalWidget()) {
                 abierta = Soporte::control<QLineEdit>(w, "Text1")->text();
-                solo_consulta = !Soporte::control<QLineEdit>(w, "Text4")->isEnabled();
+                solo_consulta = Soporte::control<QLineEdit>(w, "Text4")->isReadOnly();
                 QTest::mouseClick(Soporte::control<QPushButton>(w, "Command2"), Qt::LeftButton);
             }
         });
@@ -112,12 +112,12 @@ private Q_SLOTS:
         QCOMPARE(abierta, ficha);
         QCOMPARE(solo_consulta, !ficha.isEmpty());
         QCOMPARE(Soporte::avisos(), avisos);
-        QCOMPARE(Soporte::lineas(*principal), lista_antes);
         if (QTest::currentDataTag() == QLatin1String("en el selector, tipo de cifras")) {
-            // "Buscar" still lists the components of that type.
-            QTest::mouseClick(Soporte::control<QPushButton>(principal.get(), "Command1"), Qt::LeftButton);
+            // Enter listed the components of that type.
             QCOMPARE(Soporte::lineas(*principal).size(), 1);
             QVERIFY(Soporte::lineas(*principal).first().startsWith(QStringLiteral("7|2024|")));
+        } else {
+            QCOMPARE(Soporte::lineas(*principal), lista_antes);
         }
         QVERIFY(Soporte::sin_sobresaltos());
     }
@@ -134,8 +134,10 @@ private Q_SLOTS:
                                 << QStringList{
                                        "ERROR: «7a» no es un código de componente: un código solo tiene cifras."};
         QTest::newRow("vacío") << "" << true << ""
-                               << QStringList{
-                                      "ERROR: «» no es un código de componente: un código solo tiene cifras."};
+                               << QStringList{"ERROR: «» no es un código de componente: un código solo tiene cifras."};
+        QTest::newRow("25 cifras") << "1234567890123456789012345" << true << ""
+                                   << QStringList{"ERROR: «1234567890123456789012345» es un número demasiado grande "
+                                                  "para un código: un código va hasta 9223372036854775807."};
         QTest::newRow("cancelado") << "3" << false << "" << QStringList();
     }
     void ir_al_codigo() {

@@ -42,7 +42,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("orden");    // menu entry of the card's mode
         QTest::addColumn<QString>("codigo");   // component selected; empty to add one
         QTest::addColumn<QString>("serie");    // what the user types as serial number
-        QTest::addColumn<int>("respuesta");    // -1 no question expected, 0 "No", 1 "Yes"
+        QTest::addColumn<int>("respuesta");    // -1 no question expected, 0 "No", 1 "Yes", 2 Enter
         QTest::addColumn<QString>("esperado"); // the warning, if any
         QTest::addColumn<QString>("guardada"); // the stored row of the component when it is stored
 
@@ -54,6 +54,12 @@ private Q_SLOTS:
             << "menuAnadir"
             << ""
             << "  cn12 " << 1 << aviso("7", "CN12") << nueva.arg("  cn12 ");
+        QTest::newRow("añadir, repetido, Intro") << "menuAnadir"
+                                                 << ""
+                                                 << "CN12" << 2 << aviso("7", "CN12") << "";
+        QTest::newRow("modificar, repetido, Intro") << "menuModificar"
+                                                    << "3"
+                                                    << "S10" << 2 << aviso("10", "S10") << "";
         QTest::newRow("añadir, nuevo") << "menuAnadir"
                                        << ""
                                        << "CN13" << -1 << "" << nueva.arg("CN13");
@@ -95,7 +101,9 @@ private Q_SLOTS:
             Soporte::seleccionar(*principal, codigos.indexOf(codigo));
         }
         const QByteArray antes = Soporte::contenido(ruta);
-        if (respuesta >= 0)
+        if (respuesta == 2)
+            Mensajes::responder_con_intro();
+        else if (respuesta >= 0)
             Mensajes::responder(respuesta == 1);
 
         bool abierta = false;
@@ -112,8 +120,8 @@ private Q_SLOTS:
             Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), serie);
             pulsar(ficha, "Command1");
             QCOMPARE(Soporte::avisos(), esperado.isEmpty() ? QStringList() : QStringList{esperado});
-            if (respuesta == 0) {
-                // "No": the card stays open with the entry, and nothing reached the file.
+            if (respuesta == 0 || respuesta == 2) {
+                // "No", also by Enter: the card stays open with the entry, and nothing reached the file.
                 QVERIFY(ficha->isVisible());
                 QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text5")->text(), serie);
                 QCOMPARE(Soporte::contenido(ruta), antes);
@@ -128,6 +136,14 @@ private Q_SLOTS:
             QCOMPARE(Soporte::contenido(ruta), antes);
         else
             QVERIFY2(filas.contains(guardada), qPrintable(filas.join('\n')));
+    }
+
+    // The box itself, as shown: Enter presses "No".
+    void intro_en_la_pregunta_es_no() {
+        const auto caja = Mensajes::caja_pregunta(nullptr, titulo, aviso("7", "CN12"), Mensajes::Defecto::no);
+        caja->show();
+        QTest::keyClick(caja.get(), Qt::Key_Return);
+        QCOMPARE(caja->clickedButton(), caja->button(QMessageBox::No));
     }
 };
 

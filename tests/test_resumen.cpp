@@ -12,6 +12,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsTextItem>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPrinter>
@@ -41,7 +42,8 @@ const QStringList inventario = {
 };
 
 const Barras por_tipo = {{"Monitor", 3}, {"Impresora", 2}, {"(sin tipo)", 2}};
-const Barras por_anio = {{"2020", 2}, {"2023", 1}, {"2024", 3}};
+// Every year from the first purchase to the last, those without any at 0.
+const Barras por_anio = {{"2020", 2}, {"2021", 0}, {"2022", 0}, {"2023", 1}, {"2024", 3}};
 // 5 (15/06/2027) is in warranty; 2 (01/07/2024) and 7 (13/09/2024, 90 days away) end soon; 1, 3 and 4 ended.
 const std::array<int, 3> estados = {1, 2, 3};
 
@@ -146,6 +148,58 @@ private Q_SLOTS:
         });
     }
 
+    void cada_barra_lleva_su_nombre_data() {
+        QTest::addColumn<int>("tipos");
+        QTest::addColumn<QList<int>>("anios");
+        QTest::newRow("10 tipos de nombre largo") << 10 << QList<int>{2019, 2024};
+        QTest::newRow("60 tipos") << 60 << QList<int>{2020};
+        QTest::newRow("años con huecos") << 3 << QList<int>{1990, 1995, 2011, 2026};
+    }
+    // Every bar carries its name in the chart, whole, however many there are: the chart scrolls when its place has
+    // no room for them all; and every year from the first to the last is there.
+    void cada_barra_lleva_su_nombre() {
+        QFETCH(int, tipos);
+        QFETCH(QList<int>, anios);
+        QStringList sentencias = {"INSERT INTO Marca VALUES (1, 'HP')"};
+        QStringList nombres;
+        for (int t = 1; t <= tipos; ++t) {
+            nombres << QStringLiteral("Tipo de componente número %1").arg(t);
+            sentencias << QStringLiteral("INSERT INTO Tipo VALUES (%1, '%2')").arg(t).arg(nombres.last());
+            sentencias << QStringLiteral("INSERT INTO Elemento VALUES (%1, %1, 1, 'M', 'S', '%2-05-06', 12, '', 0)")
+                              .arg(t)
+                              .arg(anios[t % anios.size()]);
+        }
+        for (int a = 0; a < anios.size(); ++a)
+            sentencias << QStringLiteral("INSERT INTO Elemento VALUES (%1, 1, 1, 'M', 'S', '%2-01-02', 12, '', 0)")
+                              .arg(1000 + a)
+                              .arg(anios[a]);
+        QStringList anios_eje;
+        for (int a = anios.first(); a <= anios.last(); ++a)
+            anios_eje << QString::number(a);
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", sentencias));
+        en_resumen(*p, [&](Resumen* v) {
+            // The names the user sees on each chart: its labels that are shown, whole.
+            const auto vistos = [&](const char* grafico) {
+                QSet<QString> textos;
+                for (QGraphicsItem* item : Soporte::control<QChartView>(v, grafico)->scene()->items())
+                    if (auto* texto = dynamic_cast<QGraphicsTextItem*>(item); texto && texto->isVisible())
+                        textos << texto->toPlainText();
+                return textos;
+            };
+            const auto todos = [&](const char* grafico, const QStringList& esperados) {
+                const QSet<QString> textos = vistos(grafico);
+                for (const QString& e : esperados)
+                    if (!textos.contains(e))
+                        return false;
+                return true;
+            };
+            QTRY_VERIFY2(todos("Chart1", nombres), qPrintable(QStringList(vistos("Chart1").values()).join(", ")));
+            QTRY_VERIFY2(todos("Chart2", anios_eje), qPrintable(QStringList(vistos("Chart2").values()).join(", ")));
+            QCOMPARE(Soporte::control<QTableWidget>(v, "Tabla2")->rowCount(), anios_eje.size());
+        });
+    }
+
     void guardar_grafico_data() {
         QTest::addColumn<QString>("nombre");
         QTest::addColumn<QByteArray>("principio");
@@ -166,8 +220,10 @@ private Q_SLOTS:
             QTest::mouseClick(Soporte::control<QPushButton>(v, "Guardar2"), Qt::LeftButton);
             QCOMPARE(DialogosSistema::ultima_propuesta(), dir.filePath("i-compras-por-año.png"));
         });
-        QCOMPARE(avisos(), QStringList({"ERROR: no se puede crear el archivo " + dir.filePath("no/existe/" + nombre) +
-                                        ": la carpeta no existe o no se puede escribir en ella."}));
+        // Told where the picture went and how many components it counts, as an export is.
+        QCOMPARE(avisos(), QStringList({"Gráfico «Componentes por tipo» guardado en " + ruta + " con 7 componentes.",
+                                        "ERROR: no se puede crear el archivo " + dir.filePath("no/existe/" + nombre) +
+                                            ": la carpeta no existe o no se puede escribir en ella."}));
         const QByteArray bytes = Soporte::contenido(ruta);
         QVERIFY(bytes.startsWith(principio));
         if (nombre.endsWith(".svg")) {
@@ -261,8 +317,8 @@ private Q_SLOTS:
             QVERIFY2(paginas[0].contains(QString::fromUtf8(esperado)), esperado);
         QCOMPARE(paginas[1].split('\n', Qt::SkipEmptyParts),
                  QStringList({"Componentes por tipo", "Monitor: 3", "Impresora: 2", "(sin tipo): 2", "Compras por año",
-                              "2020: 2", "2023: 1", "2024: 3", "Estado de las garantías", "Vigente: 1",
-                              "Caduca en 90 días o menos: 2", "Caducada: 3"}));
+                              "2020: 2", "2021: 0", "2022: 0", "2023: 1", "2024: 3", "Estado de las garantías",
+                              "Vigente: 1", "Caduca en 90 días o menos: 2", "Caducada: 3"}));
     }
 };
 

@@ -63,6 +63,9 @@ public:
     // `aviso` runs when a connection starts waiting for another program that holds the file (the windows show the
     // wait cursor). The wait lasts at most `ms` (4 s unless a test shortens it).
     static void al_esperar_bloqueo(std::function<void()> aviso);
+    // `paso` makes one step of that wait, of the milliseconds it is given, instead of a sleep: the windows keep
+    // painting meanwhile. It runs on whichever thread waits.
+    static void al_esperar_paso(std::function<void(int)> paso);
     static void fijar_espera_bloqueo(int ms);
     static int espera_bloqueo();
 

@@ -37,10 +37,12 @@ void Configurar::disenar() {
     Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(5760, 720, 1335, 375),
                               QStringLiteral("Acepta la nueva base de datos y vuelve al menu principal"));
 
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-    setTabOrder(Command3, Text1);
-    Command1->setFocus();
+    // The keyboard goes as the dialog is laid out: the path and its "Examinar", then the buttons below; the path,
+    // which the user came to type, has the focus.
+    setTabOrder(Text1, Command3);
+    setTabOrder(Command3, Command2);
+    setTabOrder(Command2, Command1);
+    Text1->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &Configurar::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Configurar::Command2_Click);

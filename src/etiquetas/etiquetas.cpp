@@ -6,11 +6,12 @@
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -24,6 +25,8 @@ const QString clave_formato = QStringLiteral("etiquetas/formato");
 const QString clave_linea = QStringLiteral("etiquetas/linea");
 const QString cancelado = QStringLiteral("Impresión de etiquetas cancelada: no se ha impreso nada.");
 const QString fallo = QStringLiteral("ERROR: no se pueden imprimir las etiquetas en %1.");
+const QString impresas = QStringLiteral("Se han impreso %1 etiquetas en %2.");
+const QString impresa_una = QStringLiteral("Se ha impreso 1 etiqueta en %1.");
 
 QSettings ajustes() {
     return QSettings(Programa::titulo, Programa::titulo);
@@ -163,20 +166,54 @@ void Etiquetas::cmdImprimir_Click() {
     const QPageLayout pagina = impresora_.pageLayout();
     const bool pagina_entera = impresora_.fullPage();
     DibujoEtiquetas::preparar_impresora(impresora_, formato_elegido());
-    int resultado = QDialog::Rejected;
-    {
-        QPrintPreviewDialog vista(&impresora_, this);
-        vista.setObjectName(QStringLiteral("VistaEtiquetas"));
-        vista.setWindowTitle(QStringLiteral("Vista previa de las etiquetas"));
-        connect(&vista, &QPrintPreviewDialog::paintRequested, this, &Etiquetas::pintar);
-        resultado = vista.exec();
-    }
+    const int resultado = vista_previa();
     impresora_.setFullPage(pagina_entera);
     impresora_.setPageLayout(pagina);
     // The preview closes after its "Imprimir" even when the print failed: the window then stays open, so the user
     // can choose another printer or layout.
-    if (resultado == QDialog::Accepted && ultima_completa_)
-        accept();
+    if (resultado != QDialog::Accepted || !ultima_completa_)
+        return;
+    // Told, as an export is: where the labels went and how many.
+    const int cuantas = elegidas().cuantas;
+    const bool pdf = impresora_.outputFormat() == QPrinter::PdfFormat;
+    const QString destino = pdf ? QDir::toNativeSeparators(impresora_.outputFileName())
+                                : QStringLiteral("la impresora %1").arg(impresora_.printerName());
+    Mensajes::aviso(this, cuantas == 1 ? impresa_una.arg(destino) : impresas.arg(QString::number(cuantas), destino));
+    accept();
+}
+
+int Etiquetas::vista_previa() {
+    // The printer was chosen in "Configurar impresion": the preview's "Imprimir" prints there at once, with no
+    // second printer dialog.
+    QDialog vista(this);
+    vista.setObjectName(QStringLiteral("VistaEtiquetas"));
+    vista.setWindowTitle(QStringLiteral("Vista previa de las etiquetas"));
+    auto* previa = new QPrintPreviewWidget(&impresora_, &vista);
+    previa->setObjectName(QStringLiteral("previa"));
+    previa->fitToWidth();
+    connect(previa, &QPrintPreviewWidget::paintRequested, this, &Etiquetas::pintar);
+    auto* imprimir = new QPushButton(QStringLiteral("&Imprimir"), &vista);
+    imprimir->setObjectName(QStringLiteral("cmdImprimirVista"));
+    imprimir->setToolTip(QStringLiteral("Imprime las etiquetas en la impresora elegida"));
+    auto* cancelar = new QPushButton(QStringLiteral("Cancelar"), &vista);
+    cancelar->setObjectName(QStringLiteral("cmdCancelarVista"));
+    cancelar->setToolTip(QStringLiteral("Vuelve a la ventana de etiquetas sin imprimir"));
+    for (QPushButton* b : {imprimir, cancelar})
+        b->setAutoDefault(false);
+    connect(imprimir, &QPushButton::clicked, &vista, [&vista, previa] {
+        previa->print();
+        vista.accept();
+    });
+    connect(cancelar, &QPushButton::clicked, &vista, &QDialog::reject);
+    auto* botones = new QHBoxLayout;
+    botones->addStretch();
+    botones->addWidget(imprimir);
+    botones->addWidget(cancelar);
+    auto* todo = new QVBoxLayout(&vista);
+    todo->addWidget(previa);
+    todo->addLayout(botones);
+    vista.resize(Aspecto::px(9000), Aspecto::px(9000));
+    return vista.exec();
 }
 
 void Etiquetas::pintar(QPrinter* destino) {

@@ -34,6 +34,8 @@ public:
 private:
     void disenar();
     void formato_cambiado();
+    // Shows the labels and prints them from there when the user asks; the dialog's result.
+    int vista_previa();
     void leer_ajustes();
     void guardar_ajustes() const;
     // Paints the labels for the preview or for the printer, under a progress dialog whose cancel stops the print.

@@ -86,11 +86,13 @@ void Ficha::disenar() {
     Command1 = Aspecto::boton(this, "Command1", QStringLiteral("Aceptar"), sitio(1680, 2880, 1935, 495),
                               QStringLiteral("Acepta los cambios y vuelve al menu principal"));
 
-    // The keyboard goes through the buttons first, then the fields in their designed order, not the visual one.
-    QWidget* orden[] = {Command1, Command2, Text1, Text4, Text5, Text6, Text8, DBCombo1, Combo1, Combo2, DBCombo2};
+    // The keyboard goes down the card as it is laid out, left to right along each line, the buttons last; the
+    // code, first, has the focus when the card opens.
+    QWidget* orden[] = {Text1, DBCombo1, DBCombo2, Text4, Text5, Combo2, Text8, Text6, Combo1, Command2, Command1};
     for (size_t i = 1; i < std::size(orden); ++i)
         setTabOrder(orden[i - 1], orden[i]);
-    Command1->setFocus();
+    Text1->setFocus();
+    limitar_campos();
 
     Text6->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Ficha::Command1_Click);
@@ -158,9 +160,18 @@ void Ficha::accion_anadir() {
 }
 
 void Ficha::edicion_registro(bool habilitar) {
-    for (QWidget* campo :
-         std::initializer_list<QWidget*>{Text1, DBCombo1, DBCombo2, Text4, Text5, Text6, Combo2, Text8, Combo1})
+    // Lists and pickers offer no choice while consulting. Text boxes become read-only instead: a text longer than
+    // its box can still be scrolled, selected and copied. They show it in the grey of a disabled field.
+    for (QWidget* campo : std::initializer_list<QWidget*>{DBCombo1, DBCombo2, Combo2, Combo1})
         campo->setEnabled(habilitar);
+    for (QLineEdit* campo : {Text1, Text4, Text5, Text6, Text8}) {
+        campo->setReadOnly(!habilitar);
+        QPalette paleta = campo->palette();
+        const QColor texto = habilitar ? palette().color(QPalette::Active, QPalette::Text) : Aspecto::gris_apagado;
+        for (const QPalette::ColorGroup grupo : {QPalette::Active, QPalette::Inactive})
+            paleta.setColor(grupo, QPalette::Text, texto);
+        campo->setPalette(paleta);
+    }
 }
 
 void Ficha::Command1_Click() {
@@ -205,7 +216,8 @@ void Ficha::Text6_DblClick() {
 }
 
 bool Ficha::eventFilter(QObject* objeto, QEvent* evento) {
-    if (objeto == Text6 && evento->type() == QEvent::MouseButtonDblClick && Text6->isEnabled()) {
+    if (objeto == Text6 && evento->type() == QEvent::MouseButtonDblClick && Text6->isEnabled() &&
+        !Text6->isReadOnly()) {
         Text6_DblClick();
         return true;
     }

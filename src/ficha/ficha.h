@@ -4,6 +4,7 @@
 
 #include "plataforma/ventana_fija.h"
 #include <QString>
+#include <array>
 
 // The texts of `Module1::accion_ficha` that choose the card's mode.
 namespace ModoFicha {
@@ -25,6 +26,11 @@ class QPushButton;
 class Ficha : public VentanaFija {
     Q_OBJECT
 public:
+    // One field per column of Elemento.
+    static constexpr int campos = 9;
+    // The characters the user may type into a field; a text the file already holds is shown whole, however long.
+    static constexpr int caracteres_por_campo = 100000;
+
     Ficha(QWidget* padre, const QString& codigo_seleccionado);
     ~Ficha() override;
 
@@ -70,8 +76,19 @@ public Q_SLOTS:
 
 private:
     void disenar();
-    // Writes the nine fields into Data1's pending row and stores it.
+    // Writes into Data1's pending row the fields the user changed (all of them for a new component) and stores it.
     void guardar_registro();
+    // The text box of the field of `columna` (the edit area of a list or picker).
+    QLineEdit* edicion(int columna) const;
+    // Every field's length limit, told when the user types past it.
+    void limitar_campos();
+    // The field of `columna` takes `texto` whole.
+    void dar_cabida(int columna, const QString& texto);
+    // What the field of `columna` holds: its text, or the bound value of a picker.
+    QString texto_campo(int columna) const;
+    // Keeps what the fields show once the component is loaded, to tell later what the user changed.
+    void recordar_cargados();
+    bool cambiado(int columna) const;
     // Another row of Data1 than the component's own already holds `codigo`.
     bool codigo_ocupado(qint64 codigo) const;
     // Asks before storing a serial number that another component already has; true when the card may store.
@@ -82,6 +99,7 @@ private:
     QString accion_;
     bool cerrada_al_cargar_ = false;
     bool fallo_al_cargar_ = false;
+    std::array<QString, campos> cargados_;
 
     QLineEdit* Text1 = nullptr;
     DBCombo* DBCombo1 = nullptr;

@@ -2,11 +2,13 @@
 #include "ficha/ficha.h"
 
 #include "data/valores.h"
+#include "ficha/garantia_tecleada.h"
 #include "plataforma/dbcombo.h"
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -26,8 +28,46 @@ const QString garantia_vacia = QStringLiteral("ERROR: el campo Garantia esta vac
 const QString renting_vacio = QStringLiteral("ERROR: el campo Renting esta vacio.");
 
 const QString codigo_no_entero = QStringLiteral("ERROR: el campo Código no es un número entero.");
+const QString codigo_grande =
+    QStringLiteral("ERROR: el campo Código es un número demasiado grande: «%1»; un código va de %2 a %3.");
 const QString codigo_repetido = QStringLiteral("ERROR: ya existe un componente con ese código.");
 const QString fecha_no_valida = QStringLiteral("ERROR: el campo Fecha no es una fecha válida.");
+const QString garantia_no_numero = QStringLiteral("ERROR: el campo Garantia no es un número de meses: «%1».");
+const QString garantia_negativa =
+    QStringLiteral("ERROR: el campo Garantia es negativo: «%1»; una garantía va de 0 meses en adelante.");
+const QString garantia_grande = QStringLiteral("ERROR: el campo Garantia es un número demasiado grande: «%1».");
+const QString garantia_pequena = QStringLiteral("ERROR: el campo Garantia es un número demasiado pequeño: «%1».");
+
+// Digits only, with an optional sign and blanks around them: a whole number, if not one a code can hold.
+bool solo_cifras(QStringView texto) {
+    texto = texto.trimmed();
+    if (texto.startsWith(u'-') || texto.startsWith(u'+'))
+        texto = texto.mid(1);
+    if (texto.isEmpty())
+        return false;
+    for (QChar c : texto)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
+// The message for a warranty text that holds no number of months, or none.
+std::optional<QString> problema_garantia(const QString& texto) {
+    using GarantiaTecleada::Problema;
+    switch (GarantiaTecleada::leer(texto).problema) {
+    case Problema::ninguno:
+        return std::nullopt;
+    case Problema::no_es_numero:
+        return garantia_no_numero.arg(texto);
+    case Problema::negativo:
+        return garantia_negativa.arg(texto);
+    case Problema::demasiado_grande:
+        return garantia_grande.arg(texto);
+    case Problema::demasiado_pequeno:
+        return garantia_pequena.arg(texto);
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -57,7 +97,12 @@ void Ficha::comprobar_valores(bool& hay_errores) {
     // What the file's columns cannot hold is refused here, before anything is written, and so is a second
     // component with the same code: deleting one of them would delete both.
     if (const std::optional<qint64> codigo = Valores::entero_de_texto(Text1->text()); !codigo) {
-        Mensajes::aviso(this, codigo_no_entero);
+        if (solo_cifras(Text1->text()))
+            Mensajes::aviso(this, codigo_grande.arg(Text1->text().trimmed(),
+                                                    QString::number(std::numeric_limits<qint64>::min()),
+                                                    QString::number(std::numeric_limits<qint64>::max())));
+        else
+            Mensajes::aviso(this, codigo_no_entero);
         hay_errores = true;
     } else if (codigo_ocupado(*codigo)) {
         Mensajes::aviso(this, codigo_repetido);
@@ -66,6 +111,13 @@ void Ficha::comprobar_valores(bool& hay_errores) {
     if (!Valores::fecha_de_texto(Text6->text())) {
         Mensajes::aviso(this, fecha_no_valida);
         hay_errores = true;
+    }
+    // A warranty left as it loaded is kept as stored, whatever another program wrote there.
+    if (cambiado(6)) {
+        if (const std::optional<QString> problema = problema_garantia(Combo2->currentText())) {
+            Mensajes::aviso(this, *problema);
+            hay_errores = true;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "data/recorridos.h"
 #include "data/valores.h"
+#include "ficha/garantia_tecleada.h"
 #include "modulo/module1.h"
 #include "plataforma/dbcombo.h"
 #include "plataforma/mensajes.h"
@@ -55,16 +56,23 @@ bool Ficha::buscar_registro() {
 }
 
 void Ficha::extraer_registro() {
-    Text1->setText(Data1.leer_texto(0));
+    std::array<QString, campos> textos;
+    for (int columna = 0; columna < campos - 1; ++columna)
+        textos[columna] = Data1.leer_texto(columna);
+    textos[8] = Valores::si_no(Data1.leer(8));
+    for (int columna = 0; columna < campos; ++columna)
+        dar_cabida(columna, textos[columna]);
+    Text1->setText(textos[0]);
     // The pickers show the codes' digits; their bound values already follow Data1's row.
-    DBCombo1->fijar_texto(Data1.leer_texto(1));
-    DBCombo2->fijar_texto(Data1.leer_texto(2));
-    Text4->setText(Data1.leer_texto(3));
-    Text5->setText(Data1.leer_texto(4));
-    Text6->setText(Data1.leer_texto(5));
-    Combo2->setEditText(Data1.leer_texto(6));
-    Text8->setText(Data1.leer_texto(7));
-    Combo1->setEditText(Valores::si_no(Data1.leer(8)));
+    DBCombo1->fijar_texto(textos[1]);
+    DBCombo2->fijar_texto(textos[2]);
+    Text4->setText(textos[3]);
+    Text5->setText(textos[4]);
+    Text6->setText(textos[5]);
+    Combo2->setEditText(textos[6]);
+    Text8->setText(textos[7]);
+    Combo1->setEditText(textos[8]);
+    recordar_cargados();
 }
 
 void Ficha::actualizar_registro() {
@@ -76,15 +84,22 @@ void Ficha::anadir_registro() {
 }
 
 void Ficha::guardar_registro() {
-    Data1.escribir(0, Text1->text());
-    Data1.escribir(1, DBCombo1->valor_enlazado());
-    Data1.escribir(2, DBCombo2->valor_enlazado());
-    Data1.escribir(3, Text4->text());
-    Data1.escribir(4, Text5->text());
-    Data1.escribir(5, Text6->text());
-    Data1.escribir(6, Valores::valor_numerico(Combo2->currentText()));
-    Data1.escribir(7, Text8->text());
-    Data1.escribir(8, Combo1->currentText() == si ? 1 : 0);
+    // A field the user left as it loaded keeps the stored value itself, which its text may not give back exactly
+    // (a renting flag other than 0 or 1, a number shown rounded).
+    const auto poner = [this](int columna, const auto& valor) {
+        if (cambiado(columna))
+            Data1.escribir(columna, valor());
+    };
+    poner(0, [this] { return Text1->text(); });
+    poner(1, [this] { return DBCombo1->valor_enlazado(); });
+    poner(2, [this] { return DBCombo2->valor_enlazado(); });
+    poner(3, [this] { return Text4->text(); });
+    poner(4, [this] { return Text5->text(); });
+    poner(5, [this] { return Text6->text(); });
+    // comprobar_valores has refused a warranty that holds no number of months.
+    poner(6, [this] { return GarantiaTecleada::leer(Combo2->currentText()).meses.value_or(0); });
+    poner(7, [this] { return Text8->text(); });
+    poner(8, [this] { return Combo1->currentText() == si ? 1 : 0; });
     Data1.actualizar();
 }
 

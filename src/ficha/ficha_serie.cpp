@@ -23,7 +23,9 @@ bool Ficha::confirmar_numero_serie() {
             continue;
         const QString otra = Data1.texto(fila, 4).trimmed();
         if (otra.compare(serie, Qt::CaseInsensitive) == 0)
-            return Mensajes::pregunta(this, titulo_serie_repetida, serie_repetida.arg(Data1.texto(fila, 0), otra));
+            // Enter keeps the card open: storing the repeated number takes a deliberate "Sí".
+            return Mensajes::pregunta(this, titulo_serie_repetida, serie_repetida.arg(Data1.texto(fila, 0), otra),
+                                      Mensajes::Defecto::no);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "plataforma/contrasena.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QThread>
 #include <QTimer>
 #include <QTranslator>
 
@@ -33,19 +35,61 @@ void iniciar_aplicacion(QApplication& app) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(traductor);
     Conexion::al_esperar_bloqueo(mostrar_espera);
+    Conexion::al_esperar_paso(esperar_pintando);
     Contrasena::instalar();
 }
 
-void mostrar_espera() {
-    static bool esperando = false;
-    if (esperando)
-        return;
-    esperando = true;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QTimer::singleShot(0, [] {
+namespace {
+
+// The wait cursor is up.
+bool esperando = false;
+// Inside a step of a wait.
+bool en_paso = false;
+// Counts the steps of waits: a restoring of the cursor posted before the current step is out of date.
+quint64 pasos = 0;
+
+bool en_hilo_ventanas() {
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// The cursor comes back once the program waits for the user again: the first time the event loop runs outside
+// a step of a wait.
+void restaurar_al_volver() {
+    QTimer::singleShot(0, [paso = pasos] {
+        if (!esperando || paso != pasos)
+            return;
         QGuiApplication::restoreOverrideCursor();
         esperando = false;
     });
+}
+
+} // namespace
+
+void mostrar_espera() {
+    if (!en_hilo_ventanas() || esperando)
+        return;
+    esperando = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    restaurar_al_volver();
+}
+
+void esperar_pintando(int ms) {
+    if (!en_hilo_ventanas() || en_paso) {
+        QThread::msleep(static_cast<unsigned long>(ms));
+        return;
+    }
+    en_paso = true;
+    ++pasos;
+    {
+        // The window system's events other than the user's (exposures, resizes), painting and timers; the user's
+        // input stays queued until the program next runs its event loop outside a wait.
+        QEventLoop bucle;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &bucle, &QEventLoop::quit);
+        bucle.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    en_paso = false;
+    if (esperando)
+        restaurar_al_volver();
 }
 
 void preparar_ventana(QWidget* ventana, const QString& titulo, int izquierda, int arriba, int ancho, int alto,

@@ -48,6 +48,10 @@ void acompanar(QLabel* etiqueta, QWidget* campo);
 // The wait cursor, shown while another program holds the file, until the program next waits for the user: the end
 // of the command, or the message that tells why it stopped.
 void mostrar_espera();
+// One step of that wait, `ms` milliseconds long, during which the windows keep painting; no key, click or closing of
+// a window is taken until the wait is over (they wait in the queue), so no command starts in the middle of another.
+// On any thread but the windows' one, or inside another step, a plain sleep.
+void esperar_pintando(int ms);
 // Shows data in a label (a path, a count, a state), which is also what a screen reader reads as its name.
 void mostrar_dato(QLabel* etiqueta, const QString& texto);
 // A horizontal rule from x1 to x2 at height y.

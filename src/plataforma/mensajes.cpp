@@ -4,12 +4,14 @@
 
 #include <QPushButton>
 #include <deque>
+#include <optional>
 
 namespace {
 
 struct Prueba {
     bool activo = false;
-    std::deque<bool> respuestas;
+    // No value: Enter, which presses the box's default button.
+    std::deque<std::optional<bool>> respuestas;
     QList<Mensajes::Mostrado> mostrados;
     int inesperadas = 0;
 };
@@ -29,11 +31,12 @@ std::unique_ptr<QMessageBox> caja_aviso(QWidget* padre, const QString& texto) {
     return caja;
 }
 
-std::unique_ptr<QMessageBox> caja_pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
+std::unique_ptr<QMessageBox> caja_pregunta(QWidget* padre, const QString& titulo, const QString& texto,
+                                           Defecto defecto) {
     auto caja =
         std::make_unique<QMessageBox>(QMessageBox::NoIcon, titulo, texto, QMessageBox::Yes | QMessageBox::No, padre);
     caja->setTextFormat(Qt::PlainText);
-    caja->setDefaultButton(QMessageBox::Yes);
+    caja->setDefaultButton(defecto == Defecto::si ? QMessageBox::Yes : QMessageBox::No);
     return caja;
 }
 
@@ -55,18 +58,18 @@ void aviso_detallado(QWidget* padre, const QString& texto, const QString& detall
     caja->exec();
 }
 
-bool pregunta(QWidget* padre, const QString& titulo, const QString& texto) {
+bool pregunta(QWidget* padre, const QString& titulo, const QString& texto, Defecto defecto) {
     if (prueba().activo) {
-        prueba().mostrados.append({titulo, texto, true});
+        prueba().mostrados.append({titulo, texto, true, defecto == Defecto::no});
         if (prueba().respuestas.empty()) {
             ++prueba().inesperadas;
             return false;
         }
-        const bool si = prueba().respuestas.front();
+        const std::optional<bool> respuesta = prueba().respuestas.front();
         prueba().respuestas.pop_front();
-        return si;
+        return respuesta.value_or(defecto == Defecto::si);
     }
-    return caja_pregunta(padre, titulo, texto)->exec() == QMessageBox::Yes;
+    return caja_pregunta(padre, titulo, texto, defecto)->exec() == QMessageBox::Yes;
 }
 
 void activar_modo_prueba() {
@@ -74,6 +77,9 @@ void activar_modo_prueba() {
 }
 void responder(bool si) {
     prueba().respuestas.push_back(si);
+}
+void responder_con_intro() {
+    prueba().respuestas.push_back(std::nullopt);
 }
 
 QList<Mostrado> mostrados() {

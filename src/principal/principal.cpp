@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -113,6 +114,12 @@ void Principal::disenar() {
     StatusBar2->setGeometry(sitio(0, 3645, 6810, 255));
     StatusBar2->setSizeGripEnabled(false);
     color_sistema(StatusBar2);
+    lblBusqueda = new QLabel(StatusBar2);
+    lblBusqueda->setObjectName(QStringLiteral("lblBusqueda"));
+    lblBusqueda->setTextFormat(Qt::PlainText);
+    lblBusqueda->setToolTip(QStringLiteral("Qué muestra la lista cuando es el resultado de una búsqueda de texto"));
+    lblBusqueda->setAccessibleDescription(lblBusqueda->toolTip());
+    StatusBar2->addWidget(lblBusqueda, 1);
     StatusBar1 = new QStatusBar(cliente);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, Aspecto::px(3900), Aspecto::px(6810), 2);
@@ -123,6 +130,11 @@ void Principal::disenar() {
     setTabOrder(DBCombo1, ListView1);
 
     connect(Command1, &QPushButton::clicked, this, &Principal::Command1_Click);
+    // Enter in the type picker searches, as the button beside it does.
+    connect(DBCombo1->lineEdit(), &QLineEdit::returnPressed, this, &Principal::Command1_Click);
+    connect(modelo_, &ModeloLista::modelReset, this, &Principal::senalar_busqueda);
+    connect(modelo_, &ModeloLista::rowsInserted, this, &Principal::senalar_busqueda);
+    connect(modelo_, &ModeloLista::rowsRemoved, this, &Principal::senalar_busqueda);
 }
 
 QAction* Principal::accion_menu(QMenu* menu, const char* nombre, const QString& texto, void (Principal::*orden)()) {

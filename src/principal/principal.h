@@ -116,6 +116,8 @@ private:
     // Runs `orden` only when a line of the list is selected.
     void con_seleccion(void (Principal::*orden)());
     void abrir_ficha(const QString& accion);
+    // Selects the first line of the component `codigo`, if the list has one.
+    void seleccionar_codigo(const QString& codigo);
     void mantener_tipos_marcas();
     void acerca_de();
     // The list's nine columns, the first time the list is filled.
@@ -152,6 +154,8 @@ private:
         quint64 version;
     };
     std::optional<BusquedaHecha> busqueda_hecha_;
+    // Tells in the status bar that the list holds a text search's result, while it does.
+    void senalar_busqueda();
     // Empties the list when the database in use is no longer `base`, the one it was made from.
     void olvidar_lista_de(const QString& base);
     // Watches the keys typed in this window for a scanner's code; true when the key was taken.
@@ -171,6 +175,7 @@ private:
     IndiceTexto* indice_texto_ = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QStatusBar* StatusBar2 = nullptr;
+    QLabel* lblBusqueda = nullptr;
 
     // The open-file dialog's file name (CommonDialog1): it keeps the last choice between openings.
     QString nombre_archivo_dialogo_;

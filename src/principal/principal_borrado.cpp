@@ -67,8 +67,10 @@ void Principal::eliminar_registro_de_listview(const qint64&) {
     // A search's list stays that search's without the deleted line.
     const bool busqueda = busqueda_hecha_ && busqueda_hecha_->version == modelo_->version();
     modelo_->quitar_fila(fila);
-    if (busqueda)
+    if (busqueda) {
         busqueda_hecha_->version = modelo_->version();
+        senalar_busqueda();
+    }
     // The line that followed takes the selection (the new last line when the last one went).
     const int siguiente = std::min(fila, modelo_->filas() - 1);
     if (siguiente >= 0) {

@@ -5,14 +5,18 @@
 #include "buscartexto/indice_texto.h"
 #include "data/recorridos.h"
 #include "data/valores.h"
+#include "plataforma/aspecto.h"
 #include "plataforma/mensajes.h"
 #include "principal/modelo_lista.h"
 
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QTreeView>
 
 namespace {
 const QString sin_resultados = QStringLiteral("No hay ningún componente que contenga «%1».");
+const QString estado_busqueda = QStringLiteral("Búsqueda: «%1» — %2 componentes");
+const QString estado_busqueda_uno = QStringLiteral("Búsqueda: «%1» — 1 componente");
 } // namespace
 
 void Principal::buscar_texto() {
@@ -53,6 +57,7 @@ void Principal::mostrar_con_texto(const QString& texto, bool avisar) {
     if (!hecha)
         return;
     busqueda_hecha_ = BusquedaHecha{texto, modelo_->version()};
+    senalar_busqueda();
     if (vacia && avisar)
         Mensajes::aviso(this, sin_resultados.arg(texto));
 }
@@ -68,11 +73,15 @@ bool Principal::repetir_busqueda_texto(const QString& codigo_seleccionado) {
     // Not told when nothing is found now: the user did not ask for a search, and sees the list empty.
     mostrar_con_texto(texto, false);
     // The component the card showed keeps the selection, if it is still found.
-    for (int fila = 0; fila < modelo_->filas(); ++fila)
-        if (modelo_->texto(fila, 0) == codigo_seleccionado) {
-            ListView1->selectionModel()->setCurrentIndex(modelo_->index(fila, 0), QItemSelectionModel::ClearAndSelect |
-                                                                                     QItemSelectionModel::Rows);
-            break;
-        }
+    seleccionar_codigo(codigo_seleccionado);
     return true;
+}
+
+void Principal::senalar_busqueda() {
+    // Any other change of the lines (a type listed, the list emptied) ends the search's result.
+    QString estado;
+    if (busqueda_hecha_ && busqueda_hecha_->version == modelo_->version())
+        estado = modelo_->filas() == 1 ? estado_busqueda_uno.arg(busqueda_hecha_->texto)
+                                       : estado_busqueda.arg(busqueda_hecha_->texto, QString::number(modelo_->filas()));
+    Aspecto::mostrar_dato(lblBusqueda, estado);
 }

@@ -5,6 +5,9 @@
 #include "modulo/module1.h"
 #include "principal/modelo_lista.h"
 
+#include <QItemSelectionModel>
+#include <QTreeView>
+
 void Principal::consultar() {
     abrir_ficha(ModoFicha::consultar);
 }
@@ -22,12 +25,29 @@ void Principal::abrir_ficha(const QString& accion) {
     const QString codigo = fila >= 0 ? modelo_->texto(fila, 0) : QString();
     {
         Ficha ficha(this, codigo);
-        ficha.exec();
+        const bool guardada = ficha.exec() == QDialog::Accepted;
         // A card that could not read the file has said why; reading it again here would only wait and say it twice.
         if (ficha.fallo_al_cargar())
             return;
+        // A card that stored nothing leaves the list, and its selection, as they were: the file is not read again
+        // (which, while another program holds it, would only wait and fail). A card that found its component gone
+        // had read a file that no longer matches the list.
+        if (!guardada && !ficha.cerrada_al_cargar())
+            return;
     }
-    // However the card closed, the list shows the file as it now is: the same search, or the same type.
-    if (!repetir_busqueda_texto(codigo))
-        actualizar_lista();
+    // The list shows the file as it now is: the same search, or the same type, with the component still selected.
+    if (repetir_busqueda_texto(codigo))
+        return;
+    actualizar_lista();
+    if (accion != ModoFicha::anadir)
+        seleccionar_codigo(codigo);
+}
+
+void Principal::seleccionar_codigo(const QString& codigo) {
+    for (int linea = 0; linea < modelo_->filas(); ++linea)
+        if (modelo_->texto(linea, 0) == codigo) {
+            ListView1->selectionModel()->setCurrentIndex(modelo_->index(linea, 0), QItemSelectionModel::ClearAndSelect |
+                                                                                       QItemSelectionModel::Rows);
+            return;
+        }
 }

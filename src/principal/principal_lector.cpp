@@ -15,15 +15,17 @@
 #include <QTextEdit>
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace {
 
 // A scanner types its keys a few milliseconds apart; a person seldom types two keys this close.
 constexpr quint64 hueco_lector_ms = 80;
 
-const QString no_es_codigo =
-    QStringLiteral("ERROR: «%1» no es un código de componente: un código solo tiene cifras.");
+const QString no_es_codigo = QStringLiteral("ERROR: «%1» no es un código de componente: un código solo tiene cifras.");
 const QString sin_componente = QStringLiteral("ERROR: ningún componente tiene el código %1.");
+const QString codigo_grande =
+    QStringLiteral("ERROR: «%1» es un número demasiado grande para un código: un código va hasta %2.");
 
 bool solo_cifras(const QString& texto) {
     return !texto.isEmpty() && std::all_of(texto.begin(), texto.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
@@ -132,8 +134,12 @@ void Principal::consultar_codigo(const QString& texto) {
 std::optional<qint64> Principal::codigo_existente(QWidget* padre, const QString& texto) {
     bool valido = false;
     const qint64 codigo = texto.toLongLong(&valido);
-    if (!solo_cifras(texto) || !valido) {
+    if (!solo_cifras(texto)) {
         Mensajes::aviso(padre, no_es_codigo.arg(texto));
+        return std::nullopt;
+    }
+    if (!valido) {
+        Mensajes::aviso(padre, codigo_grande.arg(texto.trimmed(), QString::number(std::numeric_limits<qint64>::max())));
         return std::nullopt;
     }
     bool existe = false;

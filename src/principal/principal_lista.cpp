@@ -34,8 +34,7 @@ const QString todos = QStringLiteral("Todos");
 } // namespace
 
 void Principal::Command1_Click() {
-    // The old lines go before the tables are read again: a large list is never held twice.
-    modelo_->vaciar();
+    // A read that fails (another program holds the file) leaves the list as it was.
     const bool refrescadas = Mensajes::proteger(this, [this] {
         Data1.refrescar();
         Data2.refrescar();
@@ -46,12 +45,19 @@ void Principal::Command1_Click() {
 }
 
 void Principal::buscar() {
-    modelo_->vaciar();
     if (DBCombo1->currentText().isEmpty()) {
+        modelo_->vaciar();
         Mensajes::aviso(this, QStringLiteral("ERROR: primero debe seleccionar un componente."));
         return;
     }
-    Mensajes::proteger(this, [this] { buscar_tipo(DBCombo1->currentText()); });
+    Mensajes::proteger(this, [this] {
+        // A source not read yet is read before the old lines go, so a failed read leaves them.
+        for (OrigenDatos* origen : {&Data1, &Data2, &Data3})
+            if (!origen->abierto())
+                origen->mover_primero();
+        modelo_->vaciar();
+        buscar_tipo(DBCombo1->currentText());
+    });
 }
 
 void Principal::actualizar_lista() {

@@ -50,8 +50,12 @@ Datos calcular(const OrigenDatos& elemento, const OrigenDatos& tipo, const QDate
         sin_codigo += cuantos;
     if (sin_codigo > 0)
         datos.por_tipo.push_back({sin_tipo, sin_codigo});
-    for (const auto& [anio, cuantos] : por_anio)
-        datos.por_anio.push_back({QString::number(anio), cuantos});
+    // Every year from the first purchase to the last, those without purchases at 0, so a gap shows as one.
+    if (!por_anio.empty())
+        for (int anio = por_anio.begin()->first; anio <= por_anio.rbegin()->first; ++anio) {
+            const auto encontrado = por_anio.find(anio);
+            datos.por_anio.push_back({QString::number(anio), encontrado == por_anio.end() ? 0 : encontrado->second});
+        }
     return datos;
 }
 

@@ -24,7 +24,8 @@ struct Barra {
 struct Datos {
     // Components per type: the types in Tipo's order (those with components), then "(sin tipo)" when any.
     std::vector<Barra> por_tipo;
-    // Components bought per year, oldest year first; components without a purchase date are not counted.
+    // Components bought per year, every year from the oldest purchase to the newest (0 in a year without any);
+    // components without a purchase date are not counted.
     std::vector<Barra> por_anio;
     // Components with a purchase date in each warranty state on the given day, in CalculoGarantia::Estado's order.
     std::array<int, CalculoGarantia::numero_estados> estados{};

@@ -25,6 +25,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
+#include <QStyle>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -52,16 +54,37 @@ const QColor colores_estados[CalculoGarantia::numero_estados] = {{120, 190, 120}
 
 constexpr int alto_fila = 3150;
 
+const QString grafico_guardado = QStringLiteral("Gráfico «%1» guardado en %2 con %3 componentes.");
+const QString grafico_guardado_uno = QStringLiteral("Gráfico «%1» guardado en %2 con %3 componente.");
+
+// Room a chart's name labels need on top of the labels themselves: its title, the other axis and the margins.
+constexpr int alto_sin_nombres = 90;
+constexpr int ancho_sin_nombres = 70;
+// Room between two labels side by side or one above the other.
+constexpr int separacion = 6;
+
+struct Barras {
+    QChart* grafico;
+    // The size at which every bar carries its name: larger than the chart's place when there are many bars, and
+    // then the chart scrolls.
+    QSize tamano;
+};
+
 // Bars of counts by name. Names that would not fit side by side under the bars (types often have long names) go
-// beside horizontal bars instead, where each has the room of a line.
-QChart* grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras) {
+// beside horizontal bars instead, where each has the room of a line, when `pueden_tumbarse`; names under vertical
+// bars turn upright when
+// side by side they would not fit. Every bar carries its name: when the chart's place has no room for them all,
+// the chart grows.
+Barras grafico_barras(const QString& titulo, const std::vector<DatosResumen::Barra>& barras, const QSize& sitio,
+                      bool pueden_tumbarse) {
     QStringList nombres;
     int mayor = 0;
     for (const DatosResumen::Barra& b : barras) {
         nombres << b.nombre;
         mayor = std::max(mayor, b.valor);
     }
-    const bool tumbadas = nombres.join(QString()).size() + 2 * nombres.size() > caracteres_bajo_barras;
+    const bool tumbadas =
+        pueden_tumbarse && nombres.join(QString()).size() + 2 * nombres.size() > caracteres_bajo_barras;
     // Horizontal bars go from the bottom up: the list is turned round so that they read, from the top, as the
     // table beside them.
     auto* conjunto = new QBarSet(titulo);
@@ -92,7 +115,24 @@ QChart* grafico_barras(const QString& titulo, const std::vector<DatosResumen::Ba
     grafico->addAxis(eje_cuentas, tumbadas ? Qt::AlignBottom : Qt::AlignLeft);
     serie->attachAxis(eje_cuentas);
     grafico->legend()->hide();
-    return grafico;
+
+    const QFontMetrics letra(eje_nombres->labelsFont());
+    const int n = static_cast<int>(nombres.size());
+    QSize tamano = sitio;
+    if (tumbadas) {
+        tamano.setHeight(std::max(sitio.height(), n * (letra.height() + separacion) + alto_sin_nombres));
+    } else {
+        int mas_ancho = 0;
+        for (const QString& nombre : nombres)
+            mas_ancho = std::max(mas_ancho, letra.horizontalAdvance(nombre));
+        int por_nombre = mas_ancho + separacion;
+        if (n * por_nombre + ancho_sin_nombres > sitio.width()) {
+            eje_nombres->setLabelsAngle(-90);
+            por_nombre = letra.height() + separacion;
+        }
+        tamano.setWidth(std::max(sitio.width(), n * por_nombre + ancho_sin_nombres));
+    }
+    return {grafico, tamano};
 }
 
 QChart* grafico_tarta(const std::array<int, CalculoGarantia::numero_estados>& estados) {
@@ -135,10 +175,16 @@ void Resumen::disenar() {
     for (int i = 0; i < graficos; ++i) {
         const Grafico& g = graficos_resumen[i];
         const int arriba = 120 + i * alto_fila;
-        Chart[i] = new QChartView(Frame1);
+        // A chart larger than its place, to name every bar, scrolls in it.
+        Marco[i] = new QScrollArea(Frame1);
+        Marco[i]->setObjectName(QStringLiteral("Marco%1").arg(i + 1));
+        Marco[i]->setGeometry(sitio(120, arriba, 7440, alto_fila - 120));
+        Marco[i]->setFrameShape(QFrame::NoFrame);
+        Marco[i]->setWidgetResizable(true);
+        Chart[i] = new QChartView;
         Chart[i]->setObjectName(QStringLiteral("Chart%1").arg(i + 1));
-        Chart[i]->setGeometry(sitio(120, arriba, 7440, alto_fila - 120));
         Chart[i]->setRenderHint(QPainter::Antialiasing);
+        Marco[i]->setWidget(Chart[i]);
         Tabla[i] = new QTableWidget(0, 2, Frame1);
         Aspecto::preparar_campo(Tabla[i], QStringLiteral("Tabla%1").arg(i + 1).toLatin1().constData(),
                                 sitio(7680, arriba, 3480, alto_fila - 600), QString());
@@ -181,7 +227,23 @@ void Resumen::dibujar() {
         filas[2].push_back({DatosResumen::nombres_estados[e], datos_.estados[e]});
     for (int i = 0; i < graficos; ++i) {
         const QString titulo_grafico = QString::fromUtf8(graficos_resumen[i].titulo);
-        QChart* grafico = i < 2 ? grafico_barras(titulo_grafico, filas[i]) : grafico_tarta(datos_.estados);
+        QChart* grafico = nullptr;
+        if (i < 2) {
+            // Years stand under their bars, upright when many, so they read left to right as time goes.
+            const Barras b = grafico_barras(titulo_grafico, filas[i], Marco[i]->size(), i == 0);
+            grafico = b.grafico;
+            // Within the room the scroll bar leaves, so a chart taller than its place scrolls only one way.
+            const int barra = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            QSize tamano = b.tamano;
+            if (tamano.height() > Marco[i]->height())
+                tamano.setWidth(std::max(tamano.width() - barra, 0));
+            if (tamano.width() > Marco[i]->width())
+                tamano.setHeight(std::max(tamano.height() - barra, 0));
+            Chart[i]->setMinimumSize(tamano.width() > Marco[i]->width() ? tamano.width() : 0,
+                                     tamano.height() > Marco[i]->height() ? tamano.height() : 0);
+        } else {
+            grafico = grafico_tarta(datos_.estados);
+        }
         grafico->setTitle(titulo_grafico);
         grafico->setMargins(QMargins(4, 4, 4, 4));
         // Square corners: a saved or printed chart shows no corner of the window behind it.
@@ -191,6 +253,9 @@ void Resumen::dibujar() {
         delete anterior;
         // The numbers as text too: in the table beside the chart, and as the chart's tooltip and description.
         Tabla[i]->setRowCount(static_cast<int>(filas[i].size()));
+        contados_[i] = 0;
+        for (const DatosResumen::Barra& b : filas[i])
+            contados_[i] += b.valor;
         QStringList resumen;
         for (int f = 0; f < static_cast<int>(filas[i].size()); ++f) {
             const DatosResumen::Barra& b = filas[i][f];
@@ -245,6 +310,10 @@ void Resumen::guardar_grafico(int cual) {
         if (!escrito || !archivo.commit())
             throw ErrorDatos(QStringLiteral("no se pudo escribir el archivo %1: el disco puede estar lleno.")
                                  .arg(QDir::toNativeSeparators(ruta)));
+        // Told, as an export is: where the picture went and how many components it counts.
+        Mensajes::aviso(this, (contados_[cual] == 1 ? grafico_guardado_uno : grafico_guardado)
+                                  .arg(QString::fromUtf8(graficos_resumen[cual].titulo), QDir::toNativeSeparators(ruta),
+                                       QString::number(contados_[cual])));
     });
 }
 

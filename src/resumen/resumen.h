@@ -9,6 +9,7 @@
 class QChartView;
 class QPrinter;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 
 // The summary window: components per type, purchases per year and warranty states, each drawn as a chart with its
@@ -42,7 +43,10 @@ private:
 
     QPrinter& impresora_;
     DatosResumen::Datos datos_;
+    // The components each chart counts.
+    std::array<int, graficos> contados_{};
     QWidget* Frame1 = nullptr;
+    std::array<QScrollArea*, graficos> Marco{};
     std::array<QChartView*, graficos> Chart{};
     std::array<QTableWidget*, graficos> Tabla{};
     std::array<QPushButton*, graficos> Guardar{};
