@@ -89,6 +89,47 @@ private Q_SLOTS:
         QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
     }
 
+    // Texts from other systems: accents written as combining marks after their letter, "ß", and ligatures. Each
+    // reads as its letters, whichever way it was typed; Korean syllables stay whole.
+    void pliega_acentos_sueltos_y_ligaduras_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QStringList>("esperados");
+        QTest::newRow("acento suelto en el texto") << "raton" << QStringList{"40"};
+        QTest::newRow("acento compuesto tecleado") << "RATÓN" << QStringList{"40"};
+        QTest::newRow("acento suelto tecleado") << QStringLiteral("rato\u0301n") << QStringList{"40"};
+        QTest::newRow("diéresis suelta") << "pinguino" << QStringList{"40"};
+        QTest::newRow("ss por ß") << "strasse" << QStringList{"41"};
+        QTest::newRow("ß tecleada") << "STRAßE" << QStringList{"41"};
+        QTest::newRow("ẞ mayúscula") << QStringLiteral("STRA\u1E9EE") << QStringList{"41"};
+        QTest::newRow("ligadura ffi") << "office" << QStringList{"42"};
+        QTest::newRow("ligadura fi") << "file" << QStringList{"42"};
+        QTest::newRow("ligadura tecleada") << QStringLiteral("o\uFB03ce") << QStringList{"42"};
+        QTest::newRow("œ") << "oeuvre" << QStringList{"43"};
+        QTest::newRow("æ") << "AETHER" << QStringList{"43"};
+        QTest::newRow("ĳ") << "ijssel" << QStringList{"43"};
+        QTest::newRow("sílaba coreana") << QStringLiteral("\uD55C") << QStringList{"44"};
+        QTest::newRow("otra sílaba coreana") << QStringLiteral("\uD558") << QStringList{"45"};
+        QTest::newRow("solo un acento suelto") << QStringLiteral("\u0301") << QStringList{};
+    }
+    void pliega_acentos_sueltos_y_ligaduras() {
+        QFETCH(QString, texto);
+        QFETCH(QStringList, esperados);
+        QTemporaryDir dir;
+        const QStringList filas = {
+            "INSERT INTO Tipo VALUES (1, 'Varios')",
+            "INSERT INTO Marca VALUES (1, 'Marca')",
+            QStringLiteral("INSERT INTO Elemento VALUES (40, 1, 1, 'Rato\u0301n', 'S', NULL, 0, 'Pingu\u0308ino', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (41, 1, 1, 'M', 'S', NULL, 0, 'Straße 5, Hausa', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (42, 1, 1, 'O\uFB03ce \uFB01le', 'S', NULL, 0, '', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (43, 1, 1, 'Œuvre', 'Æther', NULL, 0, '\u0132ssel', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (44, 1, 1, '\uD55C\uAD6D', 'S', NULL, 0, '', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (45, 1, 1, '\uD558\uB298', 'S', NULL, 0, '', 0)")};
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", filas));
+        buscar_texto(*p, texto);
+        QCOMPARE(codigos(*p), esperados);
+        QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
+    }
+
     void lista_las_nueve_columnas_como_el_filtro_de_tipo() {
         QTemporaryDir dir;
         auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", inventario));
@@ -201,9 +242,8 @@ private Q_SLOTS:
         // The list is the same search, showing the change, with the changed component still selected.
         buscar_texto(*p, "hp");
         cambiar_descripcion(1, "Monitor de la entrada");
-        QCOMPARE(Soporte::lineas(*p),
-                 QStringList({"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36||No",
-                              "112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor de la entrada|No"}));
+        QCOMPARE(Soporte::lineas(*p), QStringList({"30|Impresora|HP|LaserJet 1020|VNB3X|04/03/2019|36||No",
+                                                   "112|Monitor|HP|E24|ABC|08/07/2018|6|Monitor de la entrada|No"}));
         QCOMPARE(lista->currentIndex().row(), 1);
         // A component that no longer holds the text leaves the list, without a message the user did not ask for.
         buscar_texto(*p, "entrada");
