@@ -1,4 +1,5 @@
 // The text search of "&Herramientas": what it finds, how it lists it, and what it refuses.
+#include "buscartexto/indice_texto.h"
 #include "plataforma/impresora_lineas.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
@@ -128,6 +129,40 @@ private Q_SLOTS:
         buscar_texto(*p, texto);
         QCOMPARE(codigos(*p), esperados);
         QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
+    }
+
+    // The folded texts follow the snapshot itself: a "Buscar" that finds the file as it was keeps them, and any
+    // change of the rows, even one that keeps their number, is searched at once.
+    void el_indice_sigue_a_la_instantanea() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        auto* indice = p->findChild<IndiceTexto*>();
+        QVERIFY(indice);
+        QCOMPARE(indice->veces_plegado(), 1);
+        const quint64 identidad = p->Data1.identidad();
+        Soporte::buscar(*p, "Todos");
+        QCOMPARE(p->Data1.identidad(), identidad);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        QCOMPARE(indice->veces_plegado(), 1);
+        // A write through the list's own source shows in its snapshot, with as many rows as before.
+        p->Data1.situar(2);
+        p->Data1.editar();
+        p->Data1.escribir(7, QStringLiteral("Ratón de repuesto"));
+        p->Data1.actualizar();
+        QCOMPARE(p->Data1.numero_filas(), 4);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "30"}));
+        QCOMPARE(indice->veces_plegado(), 2);
+        // Another program's change, read by the next "Buscar", is a new snapshot too.
+        Soporte::ejecutar(ruta, {"UPDATE Elemento SET Modelo = 'Raton X' WHERE Codigo = 112"});
+        Soporte::buscar(*p, "Todos");
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "30", "112"}));
+        QCOMPARE(indice->veces_plegado(), 3);
     }
 
     void lista_las_nueve_columnas_como_el_filtro_de_tipo() {

@@ -8,8 +8,9 @@
 class OrigenDatos;
 
 // The searchable texts of the main window's component snapshot, folded once (case and accents removed) and kept
-// packed, so each search is one pass over memory and never a new read of the file. The texts are folded again
-// after the snapshot is read anew or loses rows.
+// packed, so each search is one pass over memory and never a new read of the file. The texts are folded again only
+// when the snapshot is another one (its identity changed: a refresh that found the file changed, a deletion, a write
+// through the source); a refresh that keeps the same snapshot keeps them.
 class IndiceTexto : public QObject {
     Q_OBJECT
 public:
@@ -22,7 +23,9 @@ public:
     std::vector<int> buscar(const QString& texto, const OrigenDatos& tipos, const OrigenDatos& marcas);
 
     // Forgets the folded texts; the next search folds them again.
-    void invalidar() { filas_ = -1; }
+    void invalidar() { plegado_ = false; }
+    // How many times the texts have been folded (a measure for the benchmark and the tests).
+    int veces_plegado() const { return veces_plegado_; }
 
 private:
     void construir();
@@ -32,6 +35,9 @@ private:
     std::string plegados_;
     // Where each row's texts begin in `plegados_`, and one more entry for the end.
     std::vector<size_t> inicios_;
-    // Rows of the snapshot the texts were folded from; -1 when they must be folded again.
-    int filas_ = -1;
+    // The snapshot the texts were folded from (its identity and rows), while `plegado_` holds.
+    quint64 identidad_ = 0;
+    int filas_ = 0;
+    bool plegado_ = false;
+    int veces_plegado_ = 0;
 };
