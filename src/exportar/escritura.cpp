@@ -5,12 +5,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -46,6 +48,29 @@ bool necesita_comillas(const char* inicio, const char* fin) {
     return false;
 }
 
+// A spreadsheet that opens the CSV takes a field beginning with one of these for a formula (tab and carriage return
+// it drops, and reads what follows).
+bool empieza_como_formula(QStringView texto) {
+    if (texto.isEmpty())
+        return false;
+    const QChar c = texto.front();
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+// A field as the CSV holds it: a text that a spreadsheet would run as a formula gets an apostrophe before it, which
+// spreadsheets read as "this is a text". Numbers in a column of numbers ("-5") stay as they are.
+QString campo_csv(const TablaExportar& tabla, int columna, QString texto) {
+    if (!empieza_como_formula(texto))
+        return texto;
+    if (tabla.clase_exportar(columna) == ClaseExportar::numero) {
+        bool es_numero = false;
+        const double numero = QLocale::c().toDouble(texto, &es_numero);
+        if (es_numero && std::isfinite(numero))
+            return texto;
+    }
+    return QLatin1Char('\'') + texto;
+}
+
 bool escribir_csv(const TablaExportar& tabla, const QString& ruta, const Escritura::Avance& avance) {
     QSaveFile archivo(ruta);
     // The file dialog has already asked before replacing a file.
@@ -79,7 +104,7 @@ bool escribir_csv(const TablaExportar& tabla, const QString& ruta, const Escritu
             archivo.cancelWriting();
             return false;
         }
-        anadir_linea([&](int c) { return tabla.texto_exportar(fila, c); });
+        anadir_linea([&](int c) { return campo_csv(tabla, c, tabla.texto_exportar(fila, c)); });
     }
     volcar();
     if (avance && !avance(filas)) {
