@@ -78,6 +78,11 @@ QList<QStringList> leer_xlsx(const QString& ruta) {
     return filas;
 }
 
+// A text of `n` characters that take two bytes each in UTF-8, so a limit counted in bytes would show.
+QString texto_largo(int n) {
+    return QString(n, u'ñ');
+}
+
 // An inventory with one component of code `codigo`, model `modelo`, warranty `garantia` and description
 // `descripcion`.
 QStringList un_componente(const QString& codigo, const QString& modelo, const QString& garantia,
@@ -288,6 +293,58 @@ private Q_SLOTS:
         const QString justa = dir.filePath("justa.xlsx");
         QVERIFY(Escritura::escribir(TablaLarga(1048575), Escritura::Formato::xlsx, justa));
         QCOMPARE(celdas(justa).value("A1048576"), "||1048574");
+    }
+
+    // Codes a spreadsheet's numbers hold exactly are numbers; the others are texts with their exact digits, so
+    // every code comes back as it was. A text up to a cell's 32,767 characters is written whole; a longer one is
+    // refused before anything is written, naming the component, and the CSV keeps it whole.
+    void xlsx_sin_cambios_callados_data() {
+        QTest::addColumn<QString>("codigo");
+        QTest::addColumn<int>("largo");
+        QTest::addColumn<QString>("celda_codigo");
+        QTest::addColumn<QString>("mensaje");
+        const QString rechazo = QStringLiteral(
+            "ERROR: el componente %1 tiene en la columna Descripcion un texto de %2 caracteres y una celda de un "
+            "libro de Excel admite 32767 como mucho; exporte la lista como texto CSV.");
+        QTest::newRow("el mayor código que un double guarda")
+            << "9007199254740992" << 10 << "int|9007199254740992" << QString();
+        QTest::newRow("uno más") << "9007199254740993" << 10 << "str|9007199254740993" << QString();
+        QTest::newRow("el mayor código") << "9223372036854775807" << 10 << "str|9223372036854775807" << QString();
+        QTest::newRow("negativo") << "-9007199254740993" << 10 << "str|-9007199254740993" << QString();
+        QTest::newRow("texto que llena la celda") << "7" << 32767 << "int|7" << QString();
+        QTest::newRow("un carácter de más") << "7" << 32768 << QString() << rechazo.arg("7").arg(32768);
+        QTest::newRow("40.000 caracteres")
+            << "9007199254740993" << 40000 << QString() << rechazo.arg("9007199254740993").arg(40000);
+    }
+    void xlsx_sin_cambios_callados() {
+        QFETCH(QString, codigo);
+        QFETCH(int, largo);
+        QFETCH(QString, celda_codigo);
+        QFETCH(QString, mensaje);
+        QTemporaryDir dir;
+        const QString descripcion = texto_largo(largo);
+        auto p = Soporte::abrir_principal(
+            dir, Soporte::crear_base(dir, "i.db", un_componente(codigo, "E24", "36", descripcion)));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath("lista.xlsx");
+        exportar(*p, ruta);
+        if (!mensaje.isEmpty()) {
+            QCOMPARE(avisos(), QStringList{mensaje});
+            QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));
+            const QString csv = dir.filePath("lista.csv");
+            exportar(*p, csv);
+            QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(csv).arg(1)});
+            const QList<QStringList> filas = leer_csv(csv);
+            QCOMPARE(filas.value(1).value(0), codigo);
+            QCOMPARE(filas.value(1).value(7), descripcion);
+            return;
+        }
+        QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(ruta).arg(1)});
+        const QList<QStringList> filas = leer_xlsx(ruta);
+        QCOMPARE(filas.size(), 2);
+        QCOMPARE(filas[1].value(0), celda_codigo);
+        QCOMPARE(filas[1].value(6), "int|36");
+        QCOMPARE(filas[1].value(7), "str|" + descripcion);
     }
 
     // A text that a spreadsheet would run as a formula is marked as text with an apostrophe in the CSV; numbers in
