@@ -189,6 +189,41 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")}
             << QStringList{QStringLiteral("Elemento, fila 2: el código 1 se repite; recibe el código 2.")};
 
+        // Codes kept as text by the Access file: a text holding a whole number is that number, under the same rules
+        // as a numeric code; the types' codes and the components' types as text too.
+        Jet::Tabla textos = Jet::tabla_elemento(Tipo::texto);
+        textos.columnas[2].tipo = Tipo::largo;
+        const auto fila_texto = [](const char* codigo, const char* tipo, const char* modelo) {
+            return Jet::Fila{t(codigo), t(tipo), n(1), t(modelo), t(""), nulo, r(0), nulo, false};
+        };
+        QTest::newRow("códigos de texto")
+            << Tablas{con(textos, {fila_texto("10", "1", "diez"), fila_texto("12", "2", "doce"),
+                                   fila_texto("11", " 2 ", "once"), fila_texto("abc", "1", "letras"),
+                                   fila_texto("", "1", "vacío"), fila_texto("7.5", "1", "no entero"),
+                                   fila_texto("12", "1", "repetido"), fila_texto(" 3 ", "x", "con blancos"),
+                                   fila_texto("9007199254740993", "1", "enorme")}),
+                      con(Jet::tabla_tipo_marca(QStringLiteral("Tipo"), Tipo::texto),
+                          {{t("1"), t("PC")}, {t("2"), t("Monitor")}}),
+                      con(Jet::tabla_tipo_marca(QStringLiteral("Marca")), {{n(1), t("HP")}})}
+            << QStringList{QStringLiteral("3|0|1|con blancos||NULL|0.0||0"),
+                           QStringLiteral("10|1|1|diez||NULL|0.0||0"),
+                           QStringLiteral("11|2|1|once||NULL|0.0||0"),
+                           QStringLiteral("12|2|1|doce||NULL|0.0||0"),
+                           QStringLiteral("13|1|1|letras||NULL|0.0||0"),
+                           QStringLiteral("14|1|1|vacío||NULL|0.0||0"),
+                           QStringLiteral("15|1|1|no entero||NULL|0.0||0"),
+                           QStringLiteral("16|1|1|repetido||NULL|0.0||0"),
+                           QStringLiteral("17|1|1|enorme||NULL|0.0||0")}
+            << QStringList{QStringLiteral("1|PC"), QStringLiteral("2|Monitor")} << QStringList{QStringLiteral("1|HP")}
+            << QStringList{
+                   QStringLiteral("Elemento, fila 4: el código «abc» no es un número; recibe el código 13."),
+                   QStringLiteral("Elemento, fila 5: no tiene código; recibe el código 14."),
+                   QStringLiteral("Elemento, fila 6: el código 7.5 no es un número entero; recibe el código 15."),
+                   QStringLiteral("Elemento, fila 7: el código 12 se repite; recibe el código 16."),
+                   QStringLiteral("Elemento, fila 8: no tiene tipo."),
+                   QStringLiteral("Elemento, fila 9: el código 9007199254740993 es demasiado grande; recibe el "
+                                  "código 17.")};
+
         // More rows than go together from the reading thread to the writing one, so batches are reused.
         QStringList muchos;
         const Tablas tablas = cientos(2500, &muchos);
@@ -439,6 +474,71 @@ private Q_SLOTS:
         QCOMPARE(Soporte::avisos(), QStringList{});
         QCOMPARE(archivos(dir), antes);
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), base);
+    }
+
+    // Values an Access file holds in forms of its own, as the user meets them: codes kept as text. The same from
+    // the window and from the command.
+    void valores_de_access_data() {
+        QTest::addColumn<Tablas>("tablas");
+        QTest::addColumn<QStringList>("lineas");
+        QTest::addColumn<QStringList>("detalles");
+        const auto fila = [](Valor codigo, Valor garantia, const char* modelo) {
+            return Jet::Fila{std::move(codigo), n(1), n(1), t(modelo), t("S"), nulo, std::move(garantia), nulo, false};
+        };
+        Jet::Tabla codigos_texto = Jet::tabla_elemento(Tipo::texto);
+        codigos_texto.columnas[1].tipo = Tipo::largo;
+        codigos_texto.columnas[2].tipo = Tipo::largo;
+        QTest::newRow("códigos de texto")
+            << basicas(
+                   con(codigos_texto, {fila(t("10"), r(0), "A"), fila(t("12"), r(0), "B"), fila(t("11"), r(0), "C"),
+                                       fila(t("abc"), r(0), "D"), fila(t(""), r(0), "E"), fila(t("7.5"), r(0), "F")}))
+            << QStringList{QStringLiteral("10|PC|HP|A|S||0||No"), QStringLiteral("11|PC|HP|C|S||0||No"),
+                           QStringLiteral("12|PC|HP|B|S||0||No"), QStringLiteral("13|PC|HP|D|S||0||No"),
+                           QStringLiteral("14|PC|HP|E|S||0||No"), QStringLiteral("15|PC|HP|F|S||0||No")}
+            << QStringList{
+                   QStringLiteral("Elemento, fila 4: el código «abc» no es un número; recibe el código 13."),
+                   QStringLiteral("Elemento, fila 5: no tiene código; recibe el código 14."),
+                   QStringLiteral("Elemento, fila 6: el código 7.5 no es un número entero; recibe el código 15.")};
+    }
+    void valores_de_access() {
+        QFETCH(Tablas, tablas);
+        QFETCH(QStringList, lineas);
+        QFETCH(QStringList, detalles);
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(dir);
+        const QString origen = guardar(dir, QStringLiteral("oficina.mdb"), Jet::escribir(tablas));
+        const qsizetype n = lineas.size();
+
+        // The command, as an administrator runs it.
+        const QString por_orden = dir.filePath(QStringLiteral("por_orden.db"));
+        QProcess proceso;
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {origen, por_orden});
+        QVERIFY(proceso.waitForFinished());
+        QCOMPARE(proceso.exitCode(), 0);
+        const QString cuentas = QStringLiteral("Se han importado %1 componentes, 1 tipo y 1 marca").arg(n);
+        QCOMPARE(QString::fromUtf8(proceso.readAllStandardOutput()),
+                 cuentas + (detalles.isEmpty() ? QStringLiteral(".\nNada ha necesitado cambios.\n")
+                                               : QStringLiteral(".\nCambios y avisos (%1):\n").arg(detalles.size()) +
+                                                     detalles.join(u'\n') + u'\n'));
+
+        // The window, whose list then shows the imported inventory.
+        const QString por_ventana = dir.filePath(QStringLiteral("por_ventana.db"));
+        auto principal = Soporte::abrir_principal(dir, base);
+        DialogosSistema::proximo_archivo(origen);
+        DialogosSistema::proximo_guardado(por_ventana);
+        Mensajes::responder(true);
+        Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
+        const QString resumen = cuentas + QStringLiteral(" en %1.").arg(por_ventana);
+        QCOMPARE(Soporte::avisos().value(0),
+                 detalles.isEmpty() ? resumen
+                                    : resumen +
+                                          QStringLiteral("\n\nCambios y avisos: %1; la lista está en los detalles.\n")
+                                              .arg(detalles.size()) +
+                                          detalles.join(u'\n'));
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+        QCOMPARE(Soporte::lineas(*principal), lineas);
+        QCOMPARE(Soporte::filas(por_orden, QStringLiteral("Elemento")),
+                 Soporte::filas(por_ventana, QStringLiteral("Elemento")));
     }
 
     // Failures shown by the window: the file (told before the new file is named), the name chosen, and a reader that
