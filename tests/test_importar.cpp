@@ -224,6 +224,18 @@ private Q_SLOTS:
                    QStringLiteral("Elemento, fila 9: el código 9007199254740993 es demasiado grande; recibe el "
                                   "código 17.")};
 
+        // Single-precision warranties as they were typed, not as their nearest double.
+        Jet::Tabla simples = Jet::tabla_elemento();
+        simples.columnas[6].tipo = Tipo::simple;
+        QTest::newRow("garantías Single")
+            << basicas(con(simples, {{n(1), n(1), n(1), t("A"), t("S1"), nulo, r(1.1), nulo, false},
+                                     {n(2), n(1), n(1), t("B"), t("S2"), nulo, r(0.1), nulo, false},
+                                     {n(3), n(1), n(1), t("C"), t("S3"), nulo, r(2.7), nulo, false},
+                                     {n(4), n(1), n(1), t("D"), t("S4"), nulo, r(36), nulo, false}}))
+            << QStringList{QStringLiteral("1|1|1|A|S1|NULL|1.1||0"), QStringLiteral("2|1|1|B|S2|NULL|0.1||0"),
+                           QStringLiteral("3|1|1|C|S3|NULL|2.7||0"), QStringLiteral("4|1|1|D|S4|NULL|36.0||0")}
+            << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")} << QStringList{};
+
         // More rows than go together from the reading thread to the writing one, so batches are reused.
         QStringList muchos;
         const Tablas tablas = cientos(2500, &muchos);
@@ -476,8 +488,8 @@ private Q_SLOTS:
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), base);
     }
 
-    // Values an Access file holds in forms of its own, as the user meets them: codes kept as text. The same from
-    // the window and from the command.
+    // Values an Access file holds in forms of its own, as the user meets them: codes kept as text, and warranties
+    // as single-precision numbers. The same from the window and from the command.
     void valores_de_access_data() {
         QTest::addColumn<Tablas>("tablas");
         QTest::addColumn<QStringList>("lineas");
@@ -499,6 +511,13 @@ private Q_SLOTS:
                    QStringLiteral("Elemento, fila 4: el código «abc» no es un número; recibe el código 13."),
                    QStringLiteral("Elemento, fila 5: no tiene código; recibe el código 14."),
                    QStringLiteral("Elemento, fila 6: el código 7.5 no es un número entero; recibe el código 15.")};
+        Jet::Tabla simples = Jet::tabla_elemento();
+        simples.columnas[6].tipo = Tipo::simple;
+        QTest::newRow("garantías Single")
+            << basicas(con(simples, {fila(n(1), r(1.1), "A"), fila(n(2), r(0.1), "B"), fila(n(3), r(2.7), "C")}))
+            << QStringList{QStringLiteral("1|PC|HP|A|S||1.1||No"), QStringLiteral("2|PC|HP|B|S||0.1||No"),
+                           QStringLiteral("3|PC|HP|C|S||2.7||No")}
+            << QStringList{};
     }
     void valores_de_access() {
         QFETCH(Tablas, tablas);
