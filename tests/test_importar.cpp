@@ -488,6 +488,48 @@ private Q_SLOTS:
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), base);
     }
 
+    // A name that exists is told at once, and the dialog asks for another, opened on it; only the new name is
+    // imported, and the file that existed is left as it was.
+    void ventana_pide_otro_nombre() {
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(dir);
+        const QString origen =
+            guardar(dir, QStringLiteral("viejo.mdb"),
+                    Jet::escribir(basicas(con(Jet::tabla_elemento(),
+                                              {{n(4), n(1), n(1), t("Latitude"), t("S4"), nulo, r(24), nulo, true}}))));
+        const QString existe = guardar(dir, QStringLiteral("viejo.db"), "otro programa");
+        const QString nuevo = dir.filePath(QStringLiteral("viejo-2.db"));
+        // The command as built, behind a script that writes down every run of it.
+        const QString registro = dir.filePath(QStringLiteral("ordenes.txt"));
+        const QString orden = guardar(dir, QStringLiteral("registro.sh"),
+                                      "#!/bin/sh\necho \"$@\" >> '" + registro.toUtf8() + "'\nexec '" +
+                                          QByteArray(TALVIRENCA_IMPORTAR) + "' \"$@\"\n");
+        QFile::setPermissions(orden, QFile::ReadOwner | QFile::ExeOwner);
+        ImportarAccess::fijar_orden(orden);
+        auto principal = Soporte::abrir_principal(dir, base);
+
+        DialogosSistema::proximo_archivo(origen);
+        DialogosSistema::proximo_guardado(existe);
+        DialogosSistema::proximo_guardado(nuevo);
+        Mensajes::responder(false);
+        Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
+        ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
+
+        QCOMPARE(Soporte::avisos(),
+                 (QStringList{
+                     QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
+                                    "Elija otro nombre para el inventario nuevo.")
+                         .arg(existe),
+                     QStringLiteral("Se han importado 1 componente, 1 tipo y 1 marca en %1.").arg(nuevo),
+                     QStringLiteral("Importar de Access|¿Desea usar ahora el inventario importado %1?").arg(nuevo)}));
+        QCOMPARE(DialogosSistema::ultima_propuesta(), existe);
+        QCOMPARE(QString::fromUtf8(Soporte::contenido(registro)),
+                 QStringLiteral("--progreso --comprobar %1\n--progreso %1 %2\n").arg(origen, nuevo));
+        QCOMPARE(Soporte::contenido(existe), QByteArray("otro programa"));
+        QCOMPARE(Soporte::filas(nuevo, QStringLiteral("Elemento")),
+                 QStringList{QStringLiteral("4|1|1|Latitude|S4|NULL|24.0||1")});
+    }
+
     // Values an Access file holds in forms of its own, as the user meets them: codes kept as text, and warranties
     // as single-precision numbers. The same from the window and from the command.
     void valores_de_access_data() {
@@ -583,7 +625,8 @@ private Q_SLOTS:
             << QStringLiteral("ERROR: el archivo de Access %1 no tiene la tabla Marca.");
         QTest::newRow("el nuevo ya existe")
             << bueno << true << QString() << true
-            << QStringLiteral("ERROR: no se puede crear la base de datos %2: el archivo ya existe.");
+            << QStringLiteral("ERROR: no se puede crear la base de datos %2: el archivo ya existe. Elija otro nombre "
+                              "para el inventario nuevo.");
         QTest::newRow("el lector cae al comprobar") << bueno << false << "comprobar" << false << interrumpida;
         QTest::newRow("el lector cae al importar") << bueno << false << "importar" << true << interrumpida;
     }
@@ -616,6 +659,9 @@ private Q_SLOTS:
         DialogosSistema::proximo_archivo(origen);
         if (pide_destino)
             DialogosSistema::proximo_guardado(destino);
+        // Told that the name exists, the user cancels the dialog that asks for another.
+        if (destino_existe)
+            DialogosSistema::proximo_guardado(std::nullopt);
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
         ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
 

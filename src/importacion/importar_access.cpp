@@ -24,6 +24,8 @@ const QString filtro = QStringLiteral("Bases de datos de Access (*.mdb *.accdb);
 const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
                                    QStringLiteral("Todos los archivos (*)")};
 const QString nombre_orden = QStringLiteral("talvirenca-importar");
+const QString destino_existe = QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
+                                              "Elija otro nombre para el inventario nuevo.");
 
 QString lectura_interrumpida(const QString& origen) {
     return QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
@@ -104,18 +106,20 @@ std::optional<QString> ImportarAccess::ejecutar() {
         return std::nullopt;
     }
     const QFileInfo info(*origen);
-    const QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
-    // No question about replacing a file: the import never writes over one, and says so below.
-    const std::optional<DialogosSistema::Guardado> destino =
-        DialogosSistema::guardar_archivo(padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
-    if (!destino)
-        return std::nullopt;
-    origen_ = *origen;
-    destino_ = destino->ruta;
-    if (QFileInfo::exists(destino_)) {
-        Mensajes::aviso(
-            padre, QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe.").arg(destino_));
-        return std::nullopt;
+    QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
+    // The import never writes over a file: a name that exists is told at once, and the dialog asks for another,
+    // before anything is read.
+    for (;;) {
+        const std::optional<DialogosSistema::Guardado> destino = DialogosSistema::guardar_archivo(
+            padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
+        if (!destino)
+            return std::nullopt;
+        if (!QFileInfo::exists(destino->ruta) && !QFileInfo(destino->ruta).isSymLink()) {
+            destino_ = destino->ruta;
+            break;
+        }
+        Mensajes::aviso(padre, destino_existe.arg(QDir::toNativeSeparators(destino->ruta)));
+        propuesto = destino->ruta;
     }
 
     proceso_.start(orden(), {QStringLiteral("--progreso"), origen_, destino_});
