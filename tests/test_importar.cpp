@@ -602,6 +602,103 @@ private Q_SLOTS:
                  Soporte::filas(por_ventana, QStringLiteral("Elemento")));
     }
 
+    // The command's reader dies by a signal: libmdb itself on a damaged file, or a stand-in for it run as the
+    // command's child, before reading, after making its hidden temporary file, or after telling its name. The command
+    // says so, ends with 1 and leaves nothing it made; another import's file is not touched.
+    void orden_lector_cae_data() {
+        QTest::addColumn<QByteArray>("archivo");
+        QTest::addColumn<QByteArray>("lector");
+        QTest::addColumn<bool>("progreso");
+        const QByteArray bueno = Jet::escribir(basicas(Jet::tabla_elemento()));
+        const QByteArray temporal = "t=\"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n: > \"$t\"\n";
+        const QByteArray cae = "kill -SEGV $$\n";
+        QTest::newRow("antes de leer") << bueno << cae << false;
+        QTest::newRow("con su archivo") << bueno << temporal + cae << false;
+        QTest::newRow("con su archivo, para la ventana") << bueno << temporal + cae << true;
+        QTest::newRow("con su archivo nombrado y su diario")
+            << bueno << temporal + ": > \"$t-journal\"\necho \"@temporal $t\"\n" + cae << true;
+        // A byte of the definition of Elemento changed, found by mutating this file: libmdb 1.0 reads Tipo and
+        // Marca, and crashes on Elemento once the new file has been begun.
+        const Jet::Valor nada;
+        const double dia = Jet::fecha_ole(QDate(2003, 2, 1));
+        QByteArray danado = Jet::escribir(
+            {con(Jet::tabla_elemento(Tipo::doble, Tipo::texto),
+                 {{1.5, n(7), n(2), t("Ñandú"), nada, nada, 36.0, nada, false},
+                  {n(4), 2.0, nada, t("K120"), t("S;7"), dia, 12.0, t("línea\r\notra"), nada},
+                  {n(4), n(1), n(1), nada, nada, nada, nada, nada, true}}),
+             con(Jet::tabla_tipo_marca(QStringLiteral("Tipo"), Tipo::doble),
+                 {{2.0, t("Escáner")}, {2.0, t("Impresora")}, {nada, nada}}),
+             con(Jet::tabla_tipo_marca(QStringLiteral("Marca")), {{n(1), t("HP")}, {n(2), t("Logitech")}})});
+        QCOMPARE(int(danado[12343]), 2);
+        danado[12343] = 66;
+        QTest::newRow("libmdb cae en Elemento") << danado << QByteArray() << false;
+        QTest::newRow("libmdb cae en Elemento, para la ventana") << danado << QByteArray() << true;
+    }
+    void orden_lector_cae() {
+        QFETCH(QByteArray, archivo);
+        QFETCH(QByteArray, lector);
+        QFETCH(bool, progreso);
+        QTemporaryDir dir;
+        const QString origen = guardar(dir, QStringLiteral("viejo.mdb"), archivo);
+        const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        if (!lector.isEmpty()) {
+            const QString sustituto = guardar(dir, QStringLiteral("cae.sh"), "#!/bin/sh\n" + lector);
+            QFile::setPermissions(sustituto, QFile::ReadOwner | QFile::ExeOwner);
+            entorno.insert(QStringLiteral("TALVIRENCA_IMPORTAR_HIJO"), sustituto);
+        }
+        const QString ajeno = guardar(dir, QStringLiteral(".nuevo.db.99999999.importando"), "otra importación");
+        const QStringList antes = archivos(dir);
+
+        QProcess proceso;
+        proceso.setProcessEnvironment(entorno);
+        QStringList argumentos{origen, destino};
+        if (progreso)
+            argumentos.prepend(QStringLiteral("--progreso"));
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), argumentos);
+        QVERIFY(proceso.waitForFinished());
+        QCOMPARE(proceso.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(proceso.exitCode(), 1);
+        const QString mensaje = Importacion::lectura_interrumpida(origen);
+        QCOMPARE(QString::fromUtf8(proceso.readAllStandardError()), mensaje + u'\n');
+        const QStringList salida = QString::fromUtf8(proceso.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        if (progreso)
+            QCOMPARE(salida.value(salida.size() - 1), Importacion::Protocolo::linea_error(mensaje));
+        else
+            QCOMPARE(salida, QStringList{});
+        QCOMPARE(archivos(dir), antes);
+        QCOMPARE(Soporte::contenido(ajeno), QByteArray("otra importación"));
+    }
+
+    // Stopped from outside (the window's "Cancelar", Ctrl+C) while its reader works: the command passes the stop on,
+    // removes the reader's file and ends by the same signal.
+    void orden_parada_no_deja_nada() {
+        QTemporaryDir dir;
+        const QString origen = guardar(dir, QStringLiteral("viejo.mdb"), Jet::escribir(basicas(Jet::tabla_elemento())));
+        const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
+        const QString sustituto =
+            guardar(dir, QStringLiteral("espera.sh"),
+                    "#!/bin/sh\nt=\"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n: > \"$t\"\n"
+                    "echo \"@temporal $t\"\nexec sleep 600\n");
+        QFile::setPermissions(sustituto, QFile::ReadOwner | QFile::ExeOwner);
+        const QStringList antes = archivos(dir);
+        QProcess proceso;
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert(QStringLiteral("TALVIRENCA_IMPORTAR_HIJO"), sustituto);
+        proceso.setProcessEnvironment(entorno);
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("--progreso"), origen, destino});
+        // The reader has made its file once its name comes through.
+        QByteArray salida;
+        while (!salida.contains('\n') && proceso.waitForReadyRead(30000))
+            salida += proceso.readAllStandardOutput();
+        QVERIFY(salida.startsWith("@temporal "));
+        QCOMPARE(archivos(dir).size(), antes.size() + 1);
+        proceso.terminate();
+        QVERIFY(proceso.waitForFinished(30000));
+        QCOMPARE(proceso.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(archivos(dir), antes);
+    }
+
     // Failures shown by the window: the file (told before the new file is named), the name chosen, and a reader that
     // crashes while it checks the file or while it imports it.
     void ventana_rechaza_data() {

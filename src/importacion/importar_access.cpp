@@ -27,12 +27,6 @@ const QString nombre_orden = QStringLiteral("talvirenca-importar");
 const QString destino_existe = QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
                                               "Elija otro nombre para el inventario nuevo.");
 
-QString lectura_interrumpida(const QString& origen) {
-    return QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
-                          "dañado. No se ha creado ningún archivo.")
-        .arg(origen);
-}
-
 QString& orden_fijada() {
     static QString ruta;
     return ruta;
@@ -173,7 +167,7 @@ void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
     leer_salida();
     if (comprobando_) {
         if (!cancelado_ && !(estado == QProcess::NormalExit && codigo == 0))
-            error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
+            error_ = lectura_.error.isEmpty() ? Importacion::lectura_interrumpida(origen_) : lectura_.error;
         done(error_.isEmpty() && !cancelado_ ? Accepted : Rejected);
         return;
     }
@@ -187,7 +181,7 @@ void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
         return;
     }
     quitar_temporales();
-    error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
+    error_ = lectura_.error.isEmpty() ? Importacion::lectura_interrumpida(origen_) : lectura_.error;
     reject();
 }
 
