@@ -22,9 +22,7 @@ public:
     // aside. `texto` must not be empty.
     std::vector<int> buscar(const QString& texto, const OrigenDatos& tipos, const OrigenDatos& marcas);
 
-    // Forgets the folded texts; the next search folds them again.
-    void invalidar() { plegado_ = false; }
-    // How many times the texts have been folded (a measure for the benchmark and the tests).
+    // How many times the texts have been folded; the tests check that a refresh of the same rows adds none.
     int veces_plegado() const { return veces_plegado_; }
 
 private:
@@ -35,7 +33,7 @@ private:
     std::string plegados_;
     // Where each row's texts begin in `plegados_`, and one more entry for the end.
     std::vector<size_t> inicios_;
-    // The snapshot the texts were folded from (its identity and rows), while `plegado_` holds.
+    // The snapshot the texts were folded from (its identity and rows), once `plegado_`.
     quint64 identidad_ = 0;
     int filas_ = 0;
     bool plegado_ = false;
