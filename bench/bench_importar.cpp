@@ -75,15 +75,22 @@ void suelo_libmdb(const QString& ruta) {
     mdb_close(mdb);
 }
 
-// The child's own peak resident memory so far.
+// The peak resident memory so far of the command and of the child it imports in.
 double pico_proceso_mb(qint64 pid) {
     QFile estado(QStringLiteral("/proc/%1/status").arg(pid));
     if (!estado.open(QIODevice::ReadOnly))
         return 0;
+    double mb = 0;
     for (const QByteArray& linea : estado.readAll().split('\n'))
         if (linea.startsWith("VmHWM:"))
-            return linea.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
+            mb = linea.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    // The command imports in a child of its own: its peak counts too.
+    QFile hijos(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (hijos.open(QIODevice::ReadOnly))
+        for (const QByteArray& hijo : hijos.readAll().split(' '))
+            if (!hijo.trimmed().isEmpty())
+                mb += pico_proceso_mb(hijo.trimmed().toLongLong());
+    return mb;
 }
 
 // CPU time in ms used so far by this process's finished children, or by its own calling thread.
@@ -127,7 +134,8 @@ void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
             }
         };
         const double cpu_antes = cpu_ms(RUSAGE_CHILDREN);
-        const double ms = mediana(3, [&] { importar(nullptr); }, [&] { QFile::remove(destino); });
+        const double ms = mediana(
+            3, [&] { importar(nullptr); }, [&] { QFile::remove(destino); });
         const double cpu = (cpu_ms(RUSAGE_CHILDREN) - cpu_antes) / 3;
         double pico = 0;
         QFile::remove(destino);

@@ -1,4 +1,5 @@
 // The text search of "&Herramientas": what it finds, how it lists it, and what it refuses.
+#include "buscartexto/indice_texto.h"
 #include "plataforma/impresora_lineas.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
@@ -122,6 +123,81 @@ private Q_SLOTS:
         buscar_texto(*p, texto);
         QCOMPARE(codigos(*p), esperados);
         QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
+    }
+
+    // Texts from other systems: accents written as combining marks after their letter, "ß", and ligatures. Each
+    // reads as its letters, whichever way it was typed; Korean syllables stay whole.
+    void pliega_acentos_sueltos_y_ligaduras_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QStringList>("esperados");
+        QTest::newRow("acento suelto en el texto") << "raton" << QStringList{"40"};
+        QTest::newRow("acento compuesto tecleado") << "RATÓN" << QStringList{"40"};
+        QTest::newRow("acento suelto tecleado") << QStringLiteral("rato\u0301n") << QStringList{"40"};
+        QTest::newRow("diéresis suelta") << "pinguino" << QStringList{"40"};
+        QTest::newRow("ss por ß") << "strasse" << QStringList{"41"};
+        QTest::newRow("ß tecleada") << "STRAßE" << QStringList{"41"};
+        QTest::newRow("ẞ mayúscula") << QStringLiteral("STRA\u1E9EE") << QStringList{"41"};
+        QTest::newRow("ligadura ffi") << "office" << QStringList{"42"};
+        QTest::newRow("ligadura fi") << "file" << QStringList{"42"};
+        QTest::newRow("ligadura tecleada") << QStringLiteral("o\uFB03ce") << QStringList{"42"};
+        QTest::newRow("œ") << "oeuvre" << QStringList{"43"};
+        QTest::newRow("æ") << "AETHER" << QStringList{"43"};
+        QTest::newRow("ĳ") << "ijssel" << QStringList{"43"};
+        QTest::newRow("sílaba coreana") << QStringLiteral("\uD55C") << QStringList{"44"};
+        QTest::newRow("otra sílaba coreana") << QStringLiteral("\uD558") << QStringList{"45"};
+        QTest::newRow("solo un acento suelto") << QStringLiteral("\u0301") << QStringList{};
+    }
+    void pliega_acentos_sueltos_y_ligaduras() {
+        QFETCH(QString, texto);
+        QFETCH(QStringList, esperados);
+        QTemporaryDir dir;
+        const QStringList filas = {
+            "INSERT INTO Tipo VALUES (1, 'Varios')",
+            "INSERT INTO Marca VALUES (1, 'Marca')",
+            QStringLiteral("INSERT INTO Elemento VALUES (40, 1, 1, 'Rato\u0301n', 'S', NULL, 0, 'Pingu\u0308ino', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (41, 1, 1, 'M', 'S', NULL, 0, 'Straße 5, Hausa', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (42, 1, 1, 'O\uFB03ce \uFB01le', 'S', NULL, 0, '', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (43, 1, 1, 'Œuvre', 'Æther', NULL, 0, '\u0132ssel', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (44, 1, 1, '\uD55C\uAD6D', 'S', NULL, 0, '', 0)"),
+            QStringLiteral("INSERT INTO Elemento VALUES (45, 1, 1, '\uD558\uB298', 'S', NULL, 0, '', 0)")};
+        auto p = Soporte::abrir_principal(dir, Soporte::crear_base(dir, "inventario.db", filas));
+        buscar_texto(*p, texto);
+        QCOMPARE(codigos(*p), esperados);
+        QCOMPARE(Soporte::avisos(), esperados.isEmpty() ? QStringList{sin_resultados(texto)} : QStringList{});
+    }
+
+    // The folded texts follow the snapshot itself: a "Buscar" that finds the file as it was keeps them, and any
+    // change of the rows, even one that keeps their number, is searched at once.
+    void el_indice_sigue_a_la_instantanea() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "inventario.db", inventario);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        auto* indice = p->findChild<IndiceTexto*>();
+        QVERIFY(indice);
+        QCOMPARE(indice->veces_plegado(), 1);
+        const quint64 identidad = p->Data1.identidad();
+        Soporte::buscar(*p, "Todos");
+        QCOMPARE(p->Data1.identidad(), identidad);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList{"5"});
+        QCOMPARE(indice->veces_plegado(), 1);
+        // A write through the list's own source shows in its snapshot, with as many rows as before.
+        p->Data1.situar(2);
+        p->Data1.editar();
+        p->Data1.escribir(7, QStringLiteral("Ratón de repuesto"));
+        p->Data1.actualizar();
+        QCOMPARE(p->Data1.numero_filas(), 4);
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "30"}));
+        QCOMPARE(indice->veces_plegado(), 2);
+        // Another program's change, read by the next "Buscar", is a new snapshot too.
+        Soporte::ejecutar(ruta, {"UPDATE Elemento SET Modelo = 'Raton X' WHERE Codigo = 112"});
+        Soporte::buscar(*p, "Todos");
+        buscar_texto(*p, "raton");
+        QCOMPARE(codigos(*p), QStringList({"5", "30", "112"}));
+        QCOMPARE(indice->veces_plegado(), 3);
     }
 
     void lista_las_nueve_columnas_como_el_filtro_de_tipo() {

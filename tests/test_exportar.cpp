@@ -16,9 +16,9 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QXmlStreamReader>
+#include <QtTest>
 #include <clocale>
 #include <string>
-#include <QtTest>
 
 using Soporte::avisos;
 
@@ -53,6 +53,44 @@ QList<QStringList> leer_csv(const QString& ruta) {
         filas << campos;
     }
     return filas;
+}
+
+// The cells of the first sheet as openpyxl reads them, row by row: "type|value" ("int|3", "str|abc", "NoneType|None").
+// Debian's own Python, where python3-openpyxl is installed, whatever other Python comes first in PATH.
+QList<QStringList> leer_xlsx(const QString& ruta) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {"-c",
+                  "import json, sys, openpyxl\n"
+                  "hoja = openpyxl.load_workbook(sys.argv[1], read_only=True).active\n"
+                  "print(json.dumps([[type(c.value).__name__ + '|' + str(c.value) for c in fila]\n"
+                  "                  for fila in hoja.iter_rows()]))\n",
+                  ruta});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        qFatal("python3-openpyxl no pudo leer el libro: %s", python.readAllStandardError().constData());
+    QList<QStringList> filas;
+    for (const QJsonValue& fila : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList celdas;
+        for (const QJsonValue& celda : fila.toArray())
+            celdas << celda.toString();
+        filas << celdas;
+    }
+    return filas;
+}
+
+// A text of `n` characters that take two bytes each in UTF-8, so a limit counted in bytes would show.
+QString texto_largo(int n) {
+    return QString(n, u'ñ');
+}
+
+// An inventory with one component of code `codigo`, model `modelo`, warranty `garantia` and description
+// `descripcion`.
+QStringList un_componente(const QString& codigo, const QString& modelo, const QString& garantia,
+                          const QString& descripcion) {
+    const auto literal = [](QString t) -> QString { return u'\'' + t.replace(u'\'', QStringLiteral("''")) + u'\''; };
+    return {"INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+            QStringLiteral("INSERT INTO Elemento VALUES (%1, 1, 1, %2, 'S1', '2020-01-02', %3, %4, 0)")
+                .arg(codigo, literal(modelo), garantia, literal(descripcion))};
 }
 
 QByteArray unzip(const QString& ruta, const QString& parte) {
@@ -255,6 +293,102 @@ private Q_SLOTS:
         const QString justa = dir.filePath("justa.xlsx");
         QVERIFY(Escritura::escribir(TablaLarga(1048575), Escritura::Formato::xlsx, justa));
         QCOMPARE(celdas(justa).value("A1048576"), "||1048574");
+    }
+
+    // Codes a spreadsheet's numbers hold exactly are numbers; the others are texts with their exact digits, so
+    // every code comes back as it was. A text up to a cell's 32,767 characters is written whole; a longer one is
+    // refused before anything is written, naming the component, and the CSV keeps it whole.
+    void xlsx_sin_cambios_callados_data() {
+        QTest::addColumn<QString>("codigo");
+        QTest::addColumn<int>("largo");
+        QTest::addColumn<QString>("celda_codigo");
+        QTest::addColumn<QString>("mensaje");
+        const QString rechazo = QStringLiteral(
+            "ERROR: el componente %1 tiene en la columna Descripcion un texto de %2 caracteres y una celda de un "
+            "libro de Excel admite 32767 como mucho; exporte la lista como texto CSV.");
+        QTest::newRow("el mayor código que un double guarda")
+            << "9007199254740992" << 10 << "int|9007199254740992" << QString();
+        QTest::newRow("uno más") << "9007199254740993" << 10 << "str|9007199254740993" << QString();
+        QTest::newRow("el mayor código") << "9223372036854775807" << 10 << "str|9223372036854775807" << QString();
+        QTest::newRow("negativo") << "-9007199254740993" << 10 << "str|-9007199254740993" << QString();
+        QTest::newRow("texto que llena la celda") << "7" << 32767 << "int|7" << QString();
+        QTest::newRow("un carácter de más") << "7" << 32768 << QString() << rechazo.arg("7").arg(32768);
+        QTest::newRow("40.000 caracteres")
+            << "9007199254740993" << 40000 << QString() << rechazo.arg("9007199254740993").arg(40000);
+    }
+    void xlsx_sin_cambios_callados() {
+        QFETCH(QString, codigo);
+        QFETCH(int, largo);
+        QFETCH(QString, celda_codigo);
+        QFETCH(QString, mensaje);
+        QTemporaryDir dir;
+        const QString descripcion = texto_largo(largo);
+        auto p = Soporte::abrir_principal(
+            dir, Soporte::crear_base(dir, "i.db", un_componente(codigo, "E24", "36", descripcion)));
+        Soporte::buscar(*p, "Todos");
+        const QString ruta = dir.filePath("lista.xlsx");
+        exportar(*p, ruta);
+        if (!mensaje.isEmpty()) {
+            QCOMPARE(avisos(), QStringList{mensaje});
+            QCOMPARE(archivos(dir.path()), QStringList({"i.db", "talvirenca.cfg"}));
+            const QString csv = dir.filePath("lista.csv");
+            exportar(*p, csv);
+            QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(csv).arg(1)});
+            const QList<QStringList> filas = leer_csv(csv);
+            QCOMPARE(filas.value(1).value(0), codigo);
+            QCOMPARE(filas.value(1).value(7), descripcion);
+            return;
+        }
+        QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(ruta).arg(1)});
+        const QList<QStringList> filas = leer_xlsx(ruta);
+        QCOMPARE(filas.size(), 2);
+        QCOMPARE(filas[1].value(0), celda_codigo);
+        QCOMPARE(filas[1].value(6), "int|36");
+        QCOMPARE(filas[1].value(7), "str|" + descripcion);
+    }
+
+    // A text that a spreadsheet would run as a formula is marked as text with an apostrophe in the CSV; numbers in
+    // the columns of numbers stay numbers, and the XLSX keeps every text as it is.
+    void csv_sin_formulas_data() {
+        QTest::addColumn<QString>("modelo");
+        QTest::addColumn<QString>("campo");
+        QTest::newRow("igual") << "=HYPERLINK(\"http://x.example/\";\"ver\")"
+                               << "'=HYPERLINK(\"http://x.example/\";\"ver\")";
+        QTest::newRow("más") << "+1+1"
+                             << "'+1+1";
+        QTest::newRow("menos") << "-2+3"
+                               << "'-2+3";
+        QTest::newRow("arroba") << "@SUM(1;2)"
+                                << "'@SUM(1;2)";
+        QTest::newRow("tabulador") << "\t=1+1"
+                                   << "'\t=1+1";
+        QTest::newRow("retorno") << "\r=1+1"
+                                 << "'\r=1+1";
+        QTest::newRow("igual dentro") << "a=b"
+                                      << "a=b";
+        QTest::newRow("apóstrofo") << "'ya marcado"
+                                   << "'ya marcado";
+    }
+    void csv_sin_formulas() {
+        QFETCH(QString, modelo);
+        QFETCH(QString, campo);
+        QTemporaryDir dir;
+        auto p =
+            Soporte::abrir_principal(dir, Soporte::crear_base(dir, "i.db", un_componente("-3", modelo, "-5", modelo)));
+        Soporte::buscar(*p, "Todos");
+        const QString csv = dir.filePath("lista.csv");
+        exportar(*p, csv);
+        QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(csv).arg(1)});
+        QCOMPARE(leer_csv(csv).value(1),
+                 QStringList({"-3", "Monitor", "HP", campo, "S1", "02/01/2020", "-5", campo, "No"}));
+        const QString xlsx = dir.filePath("lista.xlsx");
+        exportar(*p, xlsx);
+        QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(xlsx).arg(1)});
+        const QStringList celdas = leer_xlsx(xlsx).value(1);
+        QCOMPARE(celdas.value(0), "int|-3");
+        QCOMPARE(celdas.value(6), "int|-5");
+        // The sheet writes a carriage return as the file format's escape for it, which openpyxl leaves as it is.
+        QCOMPARE(celdas.value(3), "str|" + QString(modelo).replace(u'\r', QStringLiteral("_x000D_")));
     }
 
     void lista_vacia_avisa() {

@@ -189,6 +189,53 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")}
             << QStringList{QStringLiteral("Elemento, fila 2: el código 1 se repite; recibe el código 2.")};
 
+        // Codes kept as text by the Access file: a text holding a whole number is that number, under the same rules
+        // as a numeric code; the types' codes and the components' types as text too.
+        Jet::Tabla textos = Jet::tabla_elemento(Tipo::texto);
+        textos.columnas[2].tipo = Tipo::largo;
+        const auto fila_texto = [](const char* codigo, const char* tipo, const char* modelo) {
+            return Jet::Fila{t(codigo), t(tipo), n(1), t(modelo), t(""), nulo, r(0), nulo, false};
+        };
+        QTest::newRow("códigos de texto")
+            << Tablas{con(textos, {fila_texto("10", "1", "diez"), fila_texto("12", "2", "doce"),
+                                   fila_texto("11", " 2 ", "once"), fila_texto("abc", "1", "letras"),
+                                   fila_texto("", "1", "vacío"), fila_texto("7.5", "1", "no entero"),
+                                   fila_texto("12", "1", "repetido"), fila_texto(" 3 ", "x", "con blancos"),
+                                   fila_texto("9007199254740993", "1", "enorme")}),
+                      con(Jet::tabla_tipo_marca(QStringLiteral("Tipo"), Tipo::texto),
+                          {{t("1"), t("PC")}, {t("2"), t("Monitor")}}),
+                      con(Jet::tabla_tipo_marca(QStringLiteral("Marca")), {{n(1), t("HP")}})}
+            << QStringList{QStringLiteral("3|0|1|con blancos||NULL|0.0||0"),
+                           QStringLiteral("10|1|1|diez||NULL|0.0||0"),
+                           QStringLiteral("11|2|1|once||NULL|0.0||0"),
+                           QStringLiteral("12|2|1|doce||NULL|0.0||0"),
+                           QStringLiteral("13|1|1|letras||NULL|0.0||0"),
+                           QStringLiteral("14|1|1|vacío||NULL|0.0||0"),
+                           QStringLiteral("15|1|1|no entero||NULL|0.0||0"),
+                           QStringLiteral("16|1|1|repetido||NULL|0.0||0"),
+                           QStringLiteral("17|1|1|enorme||NULL|0.0||0")}
+            << QStringList{QStringLiteral("1|PC"), QStringLiteral("2|Monitor")} << QStringList{QStringLiteral("1|HP")}
+            << QStringList{
+                   QStringLiteral("Elemento, fila 4: el código «abc» no es un número; recibe el código 13."),
+                   QStringLiteral("Elemento, fila 5: no tiene código; recibe el código 14."),
+                   QStringLiteral("Elemento, fila 6: el código 7.5 no es un número entero; recibe el código 15."),
+                   QStringLiteral("Elemento, fila 7: el código 12 se repite; recibe el código 16."),
+                   QStringLiteral("Elemento, fila 8: no tiene tipo."),
+                   QStringLiteral("Elemento, fila 9: el código 9007199254740993 es demasiado grande; recibe el "
+                                  "código 17.")};
+
+        // Single-precision warranties as they were typed, not as their nearest double.
+        Jet::Tabla simples = Jet::tabla_elemento();
+        simples.columnas[6].tipo = Tipo::simple;
+        QTest::newRow("garantías Single")
+            << basicas(con(simples, {{n(1), n(1), n(1), t("A"), t("S1"), nulo, r(1.1), nulo, false},
+                                     {n(2), n(1), n(1), t("B"), t("S2"), nulo, r(0.1), nulo, false},
+                                     {n(3), n(1), n(1), t("C"), t("S3"), nulo, r(2.7), nulo, false},
+                                     {n(4), n(1), n(1), t("D"), t("S4"), nulo, r(36), nulo, false}}))
+            << QStringList{QStringLiteral("1|1|1|A|S1|NULL|1.1||0"), QStringLiteral("2|1|1|B|S2|NULL|0.1||0"),
+                           QStringLiteral("3|1|1|C|S3|NULL|2.7||0"), QStringLiteral("4|1|1|D|S4|NULL|36.0||0")}
+            << QStringList{QStringLiteral("1|PC")} << QStringList{QStringLiteral("1|HP")} << QStringList{};
+
         // More rows than go together from the reading thread to the writing one, so batches are reused.
         QStringList muchos;
         const Tablas tablas = cientos(2500, &muchos);
@@ -441,6 +488,217 @@ private Q_SLOTS:
         QCOMPARE(Soporte::control<QLabel>(principal.get(), "Label2")->text(), base);
     }
 
+    // A name that exists is told at once, and the dialog asks for another, opened on it; only the new name is
+    // imported, and the file that existed is left as it was.
+    void ventana_pide_otro_nombre() {
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(dir);
+        const QString origen =
+            guardar(dir, QStringLiteral("viejo.mdb"),
+                    Jet::escribir(basicas(con(Jet::tabla_elemento(),
+                                              {{n(4), n(1), n(1), t("Latitude"), t("S4"), nulo, r(24), nulo, true}}))));
+        const QString existe = guardar(dir, QStringLiteral("viejo.db"), "otro programa");
+        const QString nuevo = dir.filePath(QStringLiteral("viejo-2.db"));
+        // The command as built, behind a script that writes down every run of it.
+        const QString registro = dir.filePath(QStringLiteral("ordenes.txt"));
+        const QString orden = guardar(dir, QStringLiteral("registro.sh"),
+                                      "#!/bin/sh\necho \"$@\" >> '" + registro.toUtf8() + "'\nexec '" +
+                                          QByteArray(TALVIRENCA_IMPORTAR) + "' \"$@\"\n");
+        QFile::setPermissions(orden, QFile::ReadOwner | QFile::ExeOwner);
+        ImportarAccess::fijar_orden(orden);
+        auto principal = Soporte::abrir_principal(dir, base);
+
+        DialogosSistema::proximo_archivo(origen);
+        DialogosSistema::proximo_guardado(existe);
+        DialogosSistema::proximo_guardado(nuevo);
+        Mensajes::responder(false);
+        Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
+        ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
+
+        QCOMPARE(Soporte::avisos(),
+                 (QStringList{
+                     QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
+                                    "Elija otro nombre para el inventario nuevo.")
+                         .arg(existe),
+                     QStringLiteral("Se han importado 1 componente, 1 tipo y 1 marca en %1.").arg(nuevo),
+                     QStringLiteral("Importar de Access|¿Desea usar ahora el inventario importado %1?").arg(nuevo)}));
+        QCOMPARE(DialogosSistema::ultima_propuesta(), existe);
+        QCOMPARE(QString::fromUtf8(Soporte::contenido(registro)),
+                 QStringLiteral("--progreso --comprobar %1\n--progreso %1 %2\n").arg(origen, nuevo));
+        QCOMPARE(Soporte::contenido(existe), QByteArray("otro programa"));
+        QCOMPARE(Soporte::filas(nuevo, QStringLiteral("Elemento")),
+                 QStringList{QStringLiteral("4|1|1|Latitude|S4|NULL|24.0||1")});
+    }
+
+    // Values an Access file holds in forms of its own, as the user meets them: codes kept as text, and warranties
+    // as single-precision numbers. The same from the window and from the command.
+    void valores_de_access_data() {
+        QTest::addColumn<Tablas>("tablas");
+        QTest::addColumn<QStringList>("lineas");
+        QTest::addColumn<QStringList>("detalles");
+        const auto fila = [](Valor codigo, Valor garantia, const char* modelo) {
+            return Jet::Fila{std::move(codigo), n(1), n(1), t(modelo), t("S"), nulo, std::move(garantia), nulo, false};
+        };
+        Jet::Tabla codigos_texto = Jet::tabla_elemento(Tipo::texto);
+        codigos_texto.columnas[1].tipo = Tipo::largo;
+        codigos_texto.columnas[2].tipo = Tipo::largo;
+        QTest::newRow("códigos de texto")
+            << basicas(
+                   con(codigos_texto, {fila(t("10"), r(0), "A"), fila(t("12"), r(0), "B"), fila(t("11"), r(0), "C"),
+                                       fila(t("abc"), r(0), "D"), fila(t(""), r(0), "E"), fila(t("7.5"), r(0), "F")}))
+            << QStringList{QStringLiteral("10|PC|HP|A|S||0||No"), QStringLiteral("11|PC|HP|C|S||0||No"),
+                           QStringLiteral("12|PC|HP|B|S||0||No"), QStringLiteral("13|PC|HP|D|S||0||No"),
+                           QStringLiteral("14|PC|HP|E|S||0||No"), QStringLiteral("15|PC|HP|F|S||0||No")}
+            << QStringList{
+                   QStringLiteral("Elemento, fila 4: el código «abc» no es un número; recibe el código 13."),
+                   QStringLiteral("Elemento, fila 5: no tiene código; recibe el código 14."),
+                   QStringLiteral("Elemento, fila 6: el código 7.5 no es un número entero; recibe el código 15.")};
+        Jet::Tabla simples = Jet::tabla_elemento();
+        simples.columnas[6].tipo = Tipo::simple;
+        QTest::newRow("garantías Single")
+            << basicas(con(simples, {fila(n(1), r(1.1), "A"), fila(n(2), r(0.1), "B"), fila(n(3), r(2.7), "C")}))
+            << QStringList{QStringLiteral("1|PC|HP|A|S||1.1||No"), QStringLiteral("2|PC|HP|B|S||0.1||No"),
+                           QStringLiteral("3|PC|HP|C|S||2.7||No")}
+            << QStringList{};
+    }
+    void valores_de_access() {
+        QFETCH(Tablas, tablas);
+        QFETCH(QStringList, lineas);
+        QFETCH(QStringList, detalles);
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(dir);
+        const QString origen = guardar(dir, QStringLiteral("oficina.mdb"), Jet::escribir(tablas));
+        const qsizetype n = lineas.size();
+
+        // The command, as an administrator runs it.
+        const QString por_orden = dir.filePath(QStringLiteral("por_orden.db"));
+        QProcess proceso;
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {origen, por_orden});
+        QVERIFY(proceso.waitForFinished());
+        QCOMPARE(proceso.exitCode(), 0);
+        const QString cuentas = QStringLiteral("Se han importado %1 componentes, 1 tipo y 1 marca").arg(n);
+        QCOMPARE(QString::fromUtf8(proceso.readAllStandardOutput()),
+                 cuentas + (detalles.isEmpty() ? QStringLiteral(".\nNada ha necesitado cambios.\n")
+                                               : QStringLiteral(".\nCambios y avisos (%1):\n").arg(detalles.size()) +
+                                                     detalles.join(u'\n') + u'\n'));
+
+        // The window, whose list then shows the imported inventory.
+        const QString por_ventana = dir.filePath(QStringLiteral("por_ventana.db"));
+        auto principal = Soporte::abrir_principal(dir, base);
+        DialogosSistema::proximo_archivo(origen);
+        DialogosSistema::proximo_guardado(por_ventana);
+        Mensajes::responder(true);
+        Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
+        const QString resumen = cuentas + QStringLiteral(" en %1.").arg(por_ventana);
+        QCOMPARE(Soporte::avisos().value(0),
+                 detalles.isEmpty() ? resumen
+                                    : resumen +
+                                          QStringLiteral("\n\nCambios y avisos: %1; la lista está en los detalles.\n")
+                                              .arg(detalles.size()) +
+                                          detalles.join(u'\n'));
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+        QCOMPARE(Soporte::lineas(*principal), lineas);
+        QCOMPARE(Soporte::filas(por_orden, QStringLiteral("Elemento")),
+                 Soporte::filas(por_ventana, QStringLiteral("Elemento")));
+    }
+
+    // The command's reader dies by a signal: libmdb itself on a damaged file, or a stand-in for it run as the
+    // command's child, before reading, after making its hidden temporary file, or after telling its name. The command
+    // says so, ends with 1 and leaves nothing it made; another import's file is not touched.
+    void orden_lector_cae_data() {
+        QTest::addColumn<QByteArray>("archivo");
+        QTest::addColumn<QByteArray>("lector");
+        QTest::addColumn<bool>("progreso");
+        const QByteArray bueno = Jet::escribir(basicas(Jet::tabla_elemento()));
+        const QByteArray temporal = "t=\"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n: > \"$t\"\n";
+        const QByteArray cae = "kill -SEGV $$\n";
+        QTest::newRow("antes de leer") << bueno << cae << false;
+        QTest::newRow("con su archivo") << bueno << temporal + cae << false;
+        QTest::newRow("con su archivo, para la ventana") << bueno << temporal + cae << true;
+        QTest::newRow("con su archivo nombrado y su diario")
+            << bueno << temporal + ": > \"$t-journal\"\necho \"@temporal $t\"\n" + cae << true;
+        // A byte of the definition of Elemento changed, found by mutating this file: libmdb 1.0 reads Tipo and
+        // Marca, and crashes on Elemento once the new file has been begun.
+        const Jet::Valor nada;
+        const double dia = Jet::fecha_ole(QDate(2003, 2, 1));
+        QByteArray danado = Jet::escribir(
+            {con(Jet::tabla_elemento(Tipo::doble, Tipo::texto),
+                 {{1.5, n(7), n(2), t("Ñandú"), nada, nada, 36.0, nada, false},
+                  {n(4), 2.0, nada, t("K120"), t("S;7"), dia, 12.0, t("línea\r\notra"), nada},
+                  {n(4), n(1), n(1), nada, nada, nada, nada, nada, true}}),
+             con(Jet::tabla_tipo_marca(QStringLiteral("Tipo"), Tipo::doble),
+                 {{2.0, t("Escáner")}, {2.0, t("Impresora")}, {nada, nada}}),
+             con(Jet::tabla_tipo_marca(QStringLiteral("Marca")), {{n(1), t("HP")}, {n(2), t("Logitech")}})});
+        QCOMPARE(int(danado[12343]), 2);
+        danado[12343] = 66;
+        QTest::newRow("libmdb cae en Elemento") << danado << QByteArray() << false;
+        QTest::newRow("libmdb cae en Elemento, para la ventana") << danado << QByteArray() << true;
+    }
+    void orden_lector_cae() {
+        QFETCH(QByteArray, archivo);
+        QFETCH(QByteArray, lector);
+        QFETCH(bool, progreso);
+        QTemporaryDir dir;
+        const QString origen = guardar(dir, QStringLiteral("viejo.mdb"), archivo);
+        const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        if (!lector.isEmpty()) {
+            const QString sustituto = guardar(dir, QStringLiteral("cae.sh"), "#!/bin/sh\n" + lector);
+            QFile::setPermissions(sustituto, QFile::ReadOwner | QFile::ExeOwner);
+            entorno.insert(QStringLiteral("TALVIRENCA_IMPORTAR_HIJO"), sustituto);
+        }
+        const QString ajeno = guardar(dir, QStringLiteral(".nuevo.db.99999999.importando"), "otra importación");
+        const QStringList antes = archivos(dir);
+
+        QProcess proceso;
+        proceso.setProcessEnvironment(entorno);
+        QStringList argumentos{origen, destino};
+        if (progreso)
+            argumentos.prepend(QStringLiteral("--progreso"));
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), argumentos);
+        QVERIFY(proceso.waitForFinished());
+        QCOMPARE(proceso.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(proceso.exitCode(), 1);
+        const QString mensaje = Importacion::lectura_interrumpida(origen);
+        QCOMPARE(QString::fromUtf8(proceso.readAllStandardError()), mensaje + u'\n');
+        const QStringList salida = QString::fromUtf8(proceso.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        if (progreso)
+            QCOMPARE(salida.value(salida.size() - 1), Importacion::Protocolo::linea_error(mensaje));
+        else
+            QCOMPARE(salida, QStringList{});
+        QCOMPARE(archivos(dir), antes);
+        QCOMPARE(Soporte::contenido(ajeno), QByteArray("otra importación"));
+    }
+
+    // Stopped from outside (the window's "Cancelar", Ctrl+C) while its reader works: the command passes the stop on,
+    // removes the reader's file and ends by the same signal.
+    void orden_parada_no_deja_nada() {
+        QTemporaryDir dir;
+        const QString origen = guardar(dir, QStringLiteral("viejo.mdb"), Jet::escribir(basicas(Jet::tabla_elemento())));
+        const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
+        const QString sustituto =
+            guardar(dir, QStringLiteral("espera.sh"),
+                    "#!/bin/sh\nt=\"$(dirname \"$3\")/.$(basename \"$3\").1234abcd.importando\"\n: > \"$t\"\n"
+                    "echo \"@temporal $t\"\nexec sleep 600\n");
+        QFile::setPermissions(sustituto, QFile::ReadOwner | QFile::ExeOwner);
+        const QStringList antes = archivos(dir);
+        QProcess proceso;
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert(QStringLiteral("TALVIRENCA_IMPORTAR_HIJO"), sustituto);
+        proceso.setProcessEnvironment(entorno);
+        proceso.start(QStringLiteral(TALVIRENCA_IMPORTAR), {QStringLiteral("--progreso"), origen, destino});
+        // The reader has made its file once its name comes through.
+        QByteArray salida;
+        while (!salida.contains('\n') && proceso.waitForReadyRead(30000))
+            salida += proceso.readAllStandardOutput();
+        QVERIFY(salida.startsWith("@temporal "));
+        QCOMPARE(archivos(dir).size(), antes.size() + 1);
+        proceso.terminate();
+        QVERIFY(proceso.waitForFinished(30000));
+        QCOMPARE(proceso.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(archivos(dir), antes);
+    }
+
     // Failures shown by the window: the file (told before the new file is named), the name chosen, and a reader that
     // crashes while it checks the file or while it imports it.
     void ventana_rechaza_data() {
@@ -464,7 +722,8 @@ private Q_SLOTS:
             << QStringLiteral("ERROR: el archivo de Access %1 no tiene la tabla Marca.");
         QTest::newRow("el nuevo ya existe")
             << bueno << true << QString() << true
-            << QStringLiteral("ERROR: no se puede crear la base de datos %2: el archivo ya existe.");
+            << QStringLiteral("ERROR: no se puede crear la base de datos %2: el archivo ya existe. Elija otro nombre "
+                              "para el inventario nuevo.");
         QTest::newRow("el lector cae al comprobar") << bueno << false << "comprobar" << false << interrumpida;
         QTest::newRow("el lector cae al importar") << bueno << false << "importar" << true << interrumpida;
     }
@@ -497,6 +756,9 @@ private Q_SLOTS:
         DialogosSistema::proximo_archivo(origen);
         if (pide_destino)
             DialogosSistema::proximo_guardado(destino);
+        // Told that the name exists, the user cancels the dialog that asks for another.
+        if (destino_existe)
+            DialogosSistema::proximo_guardado(std::nullopt);
         Soporte::accion(principal.get(), QStringLiteral("menuImportarAccess"))->trigger();
         ImportarAccess::fijar_orden(QStringLiteral(TALVIRENCA_IMPORTAR));
 

@@ -34,9 +34,7 @@ std::unordered_set<qint64> codigos_con_nombre(const OrigenDatos& origen, const s
 
 } // namespace
 
-IndiceTexto::IndiceTexto(const OrigenDatos& elementos, QObject* padre) : QObject(padre), elementos_(elementos) {
-    connect(&elementos, &OrigenDatos::refrescado, this, &IndiceTexto::invalidar);
-}
+IndiceTexto::IndiceTexto(const OrigenDatos& elementos, QObject* padre) : QObject(padre), elementos_(elementos) {}
 
 void IndiceTexto::construir() {
     const int n = elementos_.numero_filas();
@@ -52,12 +50,16 @@ void IndiceTexto::construir() {
     }
     inicios_.push_back(plegados_.size());
     plegados_.shrink_to_fit();
+    identidad_ = elementos_.identidad();
     filas_ = n;
+    plegado_ = true;
+    ++veces_plegado_;
 }
 
 std::vector<int> IndiceTexto::buscar(const QString& texto, const OrigenDatos& tipos, const OrigenDatos& marcas) {
-    // Rows deleted through the snapshot change its size; a refresh is told by the source itself.
-    if (filas_ != elementos_.numero_filas())
+    // Every change of the rows gives the snapshot a new identity; the row count is checked as well, since an empty
+    // snapshot has none.
+    if (!plegado_ || identidad_ != elementos_.identidad() || filas_ != elementos_.numero_filas())
         construir();
     std::string aguja;
     TextoPlegado::plegar_utf8(texto, aguja);

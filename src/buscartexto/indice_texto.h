@@ -8,8 +8,9 @@
 class OrigenDatos;
 
 // The searchable texts of the main window's component snapshot, folded once (case and accents removed) and kept
-// packed, so each search is one pass over memory and never a new read of the file. The texts are folded again
-// after the snapshot is read anew or loses rows.
+// packed, so each search is one pass over memory and never a new read of the file. The texts are folded again only
+// when the snapshot is another one (its identity changed: a refresh that found the file changed, a deletion, a write
+// through the source); a refresh that keeps the same snapshot keeps them.
 class IndiceTexto : public QObject {
     Q_OBJECT
 public:
@@ -21,8 +22,8 @@ public:
     // aside. `texto` must not be empty.
     std::vector<int> buscar(const QString& texto, const OrigenDatos& tipos, const OrigenDatos& marcas);
 
-    // Forgets the folded texts; the next search folds them again.
-    void invalidar() { filas_ = -1; }
+    // How many times the texts have been folded; the tests check that a refresh of the same rows adds none.
+    int veces_plegado() const { return veces_plegado_; }
 
 private:
     void construir();
@@ -32,6 +33,9 @@ private:
     std::string plegados_;
     // Where each row's texts begin in `plegados_`, and one more entry for the end.
     std::vector<size_t> inicios_;
-    // Rows of the snapshot the texts were folded from; -1 when they must be folded again.
-    int filas_ = -1;
+    // The snapshot the texts were folded from (its identity and rows), once `plegado_`.
+    quint64 identidad_ = 0;
+    int filas_ = 0;
+    bool plegado_ = false;
+    int veces_plegado_ = 0;
 };

@@ -5,12 +5,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -46,6 +49,29 @@ bool necesita_comillas(const char* inicio, const char* fin) {
     return false;
 }
 
+// A spreadsheet that opens the CSV takes a field beginning with one of these for a formula (tab and carriage return
+// it drops, and reads what follows).
+bool empieza_como_formula(QStringView texto) {
+    if (texto.isEmpty())
+        return false;
+    const QChar c = texto.front();
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+// A field as the CSV holds it: a text that a spreadsheet would run as a formula gets an apostrophe before it, which
+// spreadsheets read as "this is a text". Numbers in a column of numbers ("-5") stay as they are.
+QString campo_csv(const TablaExportar& tabla, int columna, QString texto) {
+    if (!empieza_como_formula(texto))
+        return texto;
+    if (tabla.clase_exportar(columna) == ClaseExportar::numero) {
+        bool es_numero = false;
+        const double numero = QLocale::c().toDouble(texto, &es_numero);
+        if (es_numero && std::isfinite(numero))
+            return texto;
+    }
+    return QLatin1Char('\'') + texto;
+}
+
 bool escribir_csv(const TablaExportar& tabla, const QString& ruta, const Escritura::Avance& avance) {
     QSaveFile archivo(ruta);
     // The file dialog has already asked before replacing a file.
@@ -79,7 +105,7 @@ bool escribir_csv(const TablaExportar& tabla, const QString& ruta, const Escritu
             archivo.cancelWriting();
             return false;
         }
-        anadir_linea([&](int c) { return tabla.texto_exportar(fila, c); });
+        anadir_linea([&](int c) { return campo_csv(tabla, c, tabla.texto_exportar(fila, c)); });
     }
     volcar();
     if (avance && !avance(filas)) {
@@ -91,15 +117,58 @@ bool escribir_csv(const TablaExportar& tabla, const QString& ruta, const Escritu
     return true;
 }
 
-// A text as a spreadsheet cell takes it: within the length a cell holds, without control characters other than tab
-// and line breaks (the file format has no way to write them).
+// A text as a spreadsheet cell takes it: without control characters other than tab and line breaks (the file format
+// has no way to write them). Its length was checked before the file was begun.
 QByteArray texto_celda(QString texto) {
-    if (texto.size() > caracteres_por_celda)
-        texto.truncate(caracteres_por_celda);
     for (QChar& c : texto)
         if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
             c = u' ';
     return texto.toUtf8();
+}
+
+// The number a text of a column of numbers is, when a spreadsheet reads back exactly that number: the text is the
+// number's own shortest form, and the form libxlsxwriter writes it in ("%.16G") gives it back. A code a double does
+// not hold (9007199254740993 would read 9007199254740992) or a number the file's form would round is none, and is
+// written as a text.
+std::optional<double> numero_exacto(const QString& texto) {
+    bool es_numero = false;
+    const double numero = QLocale::c().toDouble(texto, &es_numero);
+    if (!es_numero || !std::isfinite(numero) || Valores::texto_real(numero) != texto)
+        return std::nullopt;
+    char escrito[40];
+    const std::to_chars_result fin =
+        std::to_chars(escrito, escrito + sizeof escrito, numero, std::chars_format::general, 16);
+    double leido = 0;
+    if (fin.ec != std::errc() || std::from_chars(escrito, fin.ptr, leido).ec != std::errc() || leido != numero)
+        return std::nullopt;
+    return numero;
+}
+
+// A spreadsheet cell holds at most 32,767 characters, and a longer text would be cut: the list is refused before
+// anything is written, naming the first component that has one. The first column names the component (its code).
+// False when `avance` asked to stop meanwhile.
+bool comprobar_largos(const TablaExportar& tabla, const QStringList& cabeceras, const Escritura::Avance& avance) {
+    const int filas = tabla.filas_exportar();
+    const int columnas = static_cast<int>(cabeceras.size());
+    for (int fila = 0; fila < filas; ++fila) {
+        if (avance && fila % Escritura::filas_por_avance == 0 && !avance(0))
+            return false;
+        for (int c = 0; c < columnas; ++c) {
+            const qsizetype largo = tabla.texto_exportar(fila, c).size();
+            if (largo <= caracteres_por_celda)
+                continue;
+            const QString codigo = columnas > 0 ? tabla.texto_exportar(fila, 0) : QString();
+            const QString componente = codigo.isEmpty()
+                                           ? QStringLiteral("el componente de la línea %1 de la lista").arg(fila + 1)
+                                           : QStringLiteral("el componente %1").arg(codigo);
+            throw ErrorDatos(QStringLiteral("%1 tiene en la columna %2 un texto de %3 caracteres y una celda de un "
+                                            "libro de Excel admite %4 como mucho; exporte la lista como texto CSV.")
+                                 .arg(componente, cabeceras[c])
+                                 .arg(largo)
+                                 .arg(caracteres_por_celda));
+        }
+    }
+    return true;
 }
 
 // libxlsxwriter writes its numbers (cells, column widths, margins) with printf, which follows the C library's locale:
@@ -133,6 +202,9 @@ bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escrit
                                         "expórtela como texto CSV.")
                              .arg(tabla.filas_exportar())
                              .arg(Escritura::filas_xlsx));
+    const QStringList cabeceras = tabla.cabeceras_exportar();
+    if (!comprobar_largos(tabla, cabeceras, avance))
+        return false;
     const QFileInfo destino(ruta);
     const QDir carpeta = destino.absoluteDir();
     QTemporaryFile temporal(carpeta.filePath(QStringLiteral(".") + destino.fileName() + QStringLiteral(".XXXXXX")));
@@ -156,7 +228,6 @@ bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escrit
     if (!hoja || !negrita || !formato_fecha)
         no_se_escribe(ruta);
 
-    const QStringList cabeceras = tabla.cabeceras_exportar();
     const int columnas = static_cast<int>(cabeceras.size());
     const int filas = tabla.filas_exportar();
     std::vector<qsizetype> anchos(static_cast<size_t>(columnas), 0);
@@ -180,10 +251,8 @@ bool escribir_xlsx(const TablaExportar& tabla, const QString& ruta, const Escrit
             anchos[c] = std::max(anchos[c], texto.size());
             const ClaseExportar clase = tabla.clase_exportar(c);
             if (clase == ClaseExportar::numero) {
-                bool es_numero = false;
-                const double numero = texto.toDouble(&es_numero);
-                if (es_numero) {
-                    worksheet_write_number(hoja, r, col, numero, nullptr);
+                if (const std::optional<double> numero = numero_exacto(texto)) {
+                    worksheet_write_number(hoja, r, col, *numero, nullptr);
                     continue;
                 }
             } else if (clase == ClaseExportar::fecha) {

@@ -24,12 +24,8 @@ const QString filtro = QStringLiteral("Bases de datos de Access (*.mdb *.accdb);
 const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
                                    QStringLiteral("Todos los archivos (*)")};
 const QString nombre_orden = QStringLiteral("talvirenca-importar");
-
-QString lectura_interrumpida(const QString& origen) {
-    return QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
-                          "dañado. No se ha creado ningún archivo.")
-        .arg(origen);
-}
+const QString destino_existe = QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
+                                              "Elija otro nombre para el inventario nuevo.");
 
 QString& orden_fijada() {
     static QString ruta;
@@ -104,18 +100,20 @@ std::optional<QString> ImportarAccess::ejecutar() {
         return std::nullopt;
     }
     const QFileInfo info(*origen);
-    const QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
-    // No question about replacing a file: the import never writes over one, and says so below.
-    const std::optional<DialogosSistema::Guardado> destino =
-        DialogosSistema::guardar_archivo(padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
-    if (!destino)
-        return std::nullopt;
-    origen_ = *origen;
-    destino_ = destino->ruta;
-    if (QFileInfo::exists(destino_)) {
-        Mensajes::aviso(
-            padre, QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe.").arg(destino_));
-        return std::nullopt;
+    QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
+    // The import never writes over a file: a name that exists is told at once, and the dialog asks for another,
+    // before anything is read.
+    for (;;) {
+        const std::optional<DialogosSistema::Guardado> destino = DialogosSistema::guardar_archivo(
+            padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
+        if (!destino)
+            return std::nullopt;
+        if (!QFileInfo::exists(destino->ruta) && !QFileInfo(destino->ruta).isSymLink()) {
+            destino_ = destino->ruta;
+            break;
+        }
+        Mensajes::aviso(padre, destino_existe.arg(QDir::toNativeSeparators(destino->ruta)));
+        propuesto = destino->ruta;
     }
 
     proceso_.start(orden(), {QStringLiteral("--progreso"), origen_, destino_});
@@ -169,7 +167,7 @@ void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
     leer_salida();
     if (comprobando_) {
         if (!cancelado_ && !(estado == QProcess::NormalExit && codigo == 0))
-            error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
+            error_ = lectura_.error.isEmpty() ? Importacion::lectura_interrumpida(origen_) : lectura_.error;
         done(error_.isEmpty() && !cancelado_ ? Accepted : Rejected);
         return;
     }
@@ -183,7 +181,7 @@ void ImportarAccess::terminado(int codigo, QProcess::ExitStatus estado) {
         return;
     }
     quitar_temporales();
-    error_ = lectura_.error.isEmpty() ? lectura_interrumpida(origen_) : lectura_.error;
+    error_ = lectura_.error.isEmpty() ? Importacion::lectura_interrumpida(origen_) : lectura_.error;
     reject();
 }
 

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QLocale>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -40,25 +41,52 @@ QString numero(double v) {
     return Valores::texto_real(v);
 }
 
-std::optional<qint64> entero(const Celda& c) {
-    if (c.clase != Celda::Clase::numero || !std::isfinite(c.numero) || std::trunc(c.numero) != c.numero ||
-        std::fabs(c.numero) > mayor_codigo)
+// The number a cell holds: a number, or a text that is wholly one (blanks around it aside), as a code column kept
+// as text gives them ("10", "7.5").
+std::optional<double> numero_de(const Celda& c) {
+    if (c.clase == Celda::Clase::numero)
+        return c.numero;
+    if (c.clase != Celda::Clase::texto)
         return std::nullopt;
-    return static_cast<qint64>(c.numero);
+    const QString texto = QString::fromUtf8(c.texto).trimmed();
+    if (const std::optional<qint64> exacto = Valores::entero_de_texto(texto))
+        return static_cast<double>(*exacto);
+    QLocale c_locale = QLocale::c();
+    c_locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool es_numero = false;
+    const double valor = c_locale.toDouble(texto, &es_numero);
+    if (!es_numero || !std::isfinite(valor))
+        return std::nullopt;
+    return valor;
+}
+
+std::optional<qint64> entero(const Celda& c) {
+    if (c.clase == Celda::Clase::texto) {
+        // A whole number written in digits is read exactly, so one beyond what a double holds is not taken for its
+        // neighbour.
+        if (const std::optional<qint64> exacto = Valores::entero_de_texto(QString::fromUtf8(c.texto))) {
+            if (*exacto > qint64(mayor_codigo) || *exacto < -qint64(mayor_codigo))
+                return std::nullopt;
+            return exacto;
+        }
+    }
+    const std::optional<double> v = numero_de(c);
+    if (!v || std::trunc(*v) != *v || std::fabs(*v) > mayor_codigo)
+        return std::nullopt;
+    return static_cast<qint64>(*v);
 }
 
 // What a cell holds, told in a detail line.
 QString descripcion_codigo(const Celda& c) {
-    switch (c.clase) {
-    case Celda::Clase::nulo:
+    if (c.clase == Celda::Clase::nulo || (c.clase == Celda::Clase::texto && c.texto.trimmed().isEmpty()))
         return QStringLiteral("no tiene código");
-    case Celda::Clase::numero:
-        return QStringLiteral("el código %1 no es un número entero").arg(numero(c.numero));
-    default:
-        return c.texto.trimmed().isEmpty()
-                   ? QStringLiteral("no tiene código")
-                   : QStringLiteral("el código «%1» no es un número").arg(QString::fromUtf8(c.texto));
-    }
+    const std::optional<double> v = numero_de(c);
+    if (!v)
+        return QStringLiteral("el código «%1» no es un número").arg(QString::fromUtf8(c.texto));
+    if (std::isfinite(*v) && std::trunc(*v) == *v)
+        return QStringLiteral("el código %1 es demasiado grande")
+            .arg(c.clase == Celda::Clase::texto ? QString::fromUtf8(c.texto).trimmed() : numero(*v));
+    return QStringLiteral("el código %1 no es un número entero").arg(numero(*v));
 }
 
 // A cell as text, in UTF-8; texts as they are, without a copy (living as long as the cell's).
@@ -114,7 +142,8 @@ private:
 
 // Why a row's code cannot stay, told in a detail line.
 QString motivo_codigo(const Celda& c) {
-    return entero(c) ? QStringLiteral("el código %1 se repite").arg(numero(c.numero)) : descripcion_codigo(c);
+    const std::optional<qint64> codigo = entero(c);
+    return codigo ? QStringLiteral("el código %1 se repite").arg(*codigo) : descripcion_codigo(c);
 }
 
 // A Tipo or Marca table: its rows in table order with their final codes, and what each value read from the file
@@ -141,11 +170,9 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
         const std::optional<qint64> codigo = entero(c[0]);
         if (codigo && codigos.libre(*codigo)) {
             codigos.usar(*codigo);
-            n.por_valor.emplace(c[0].numero, *codigo);
+            n.por_valor.emplace(double(*codigo), *codigo);
         } else {
-            pendientes.push_back(
-                {fila, c[0].clase == Celda::Clase::numero ? std::optional<double>(c[0].numero) : std::nullopt,
-                 motivo_codigo(c[0])});
+            pendientes.push_back({fila, numero_de(c[0]), motivo_codigo(c[0])});
         }
         n.filas.emplace_back(codigo ? *codigo : 0, QString::fromUtf8(texto_de(c[1])));
         fila_leida();
@@ -165,8 +192,8 @@ Nombres leer_nombres(LectorAccess& lector, const QString& tabla, int orden, std:
 // The code a component's type or brand cell points to now, and the detail line when it points to nothing.
 qint64 referencia(const Celda& c, const Nombres& n, const QString& ninguno, const QString& que, qint64 fila,
                   QString& detalle) {
-    if (c.clase == Celda::Clase::numero) {
-        const auto it = n.por_valor.find(c.numero);
+    if (const std::optional<double> v = numero_de(c)) {
+        const auto it = n.por_valor.find(*v);
         if (it != n.por_valor.end())
             return it->second;
         if (const auto codigo = entero(c)) {
@@ -174,7 +201,7 @@ qint64 referencia(const Celda& c, const Nombres& n, const QString& ninguno, cons
             return *codigo;
         }
         detalle = QStringLiteral("%1: no hay %2 con el código %3; queda sin %4.")
-                      .arg(prefijo(fila), ninguno, numero(c.numero), que);
+                      .arg(prefijo(fila), ninguno, numero(*v), que);
         return 0;
     }
     detalle = QStringLiteral("%1: no tiene %2.").arg(prefijo(fila), que);

@@ -31,6 +31,9 @@ Resumen importar(const QString& origen, const QString& destino, const Avisos& av
 // with the same reasons. Quick: no row is read.
 void comprobar(const QString& origen);
 
+// The message for a reading of `origen` that ended without a word (the Access reader crashed).
+QString lectura_interrumpida(const QString& origen);
+
 // The summary the user reads: the counts, then the details, one per line.
 QString texto_resumen(const Resumen& r);
 // The counts as the summary tells them: "1 componente, 2 tipos y 3 marcas".

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QtEndian>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -41,6 +42,17 @@ Celda::Clase clase_de(int tipo) {
     }
 }
 
+// A single-precision number as the number it was typed as: its shortest decimal form, read as a double. Widened as
+// it is, 1.1 would become 1.100000023841858.
+double ancho_de_simple(float simple) {
+    char texto[32];
+    const auto escrito = std::to_chars(texto, texto + sizeof texto, simple);
+    double doble = simple;
+    if (escrito.ec == std::errc())
+        std::from_chars(texto, escrito.ptr, doble);
+    return doble;
+}
+
 // A number or date from the row's bytes, as libmdb left them in its page buffer.
 double numero_crudo(const unsigned char* p, int tipo) {
     switch (tipo) {
@@ -51,7 +63,7 @@ double numero_crudo(const unsigned char* p, int tipo) {
     case MDB_LONGINT:
         return qFromLittleEndian<qint32>(p);
     case MDB_FLOAT:
-        return qFromLittleEndian<float>(p);
+        return ancho_de_simple(qFromLittleEndian<float>(p));
     case MDB_MONEY:
         return double(qFromLittleEndian<qint64>(p)) / 10000.0;
     default:

@@ -1,10 +1,12 @@
 // talvirenca-importar ORIGEN.mdb DESTINO.db: imports an Access file into a new inventory file and prints the
 // summary; exits with 0 when the import succeeded. The program's window runs it as a child process with the option
-// --progreso, so a file that makes the Access reader crash can never take the window down.
+// --progreso, so a file that makes the Access reader crash can never take the window down; the command itself runs
+// the import in a child of its own (the same program with --hijo), so such a crash leaves no file behind either.
 #include "data/error_datos.h"
 #include "data/traslado.h"
 #include "data/ubicacion.h"
 #include "importar/importacion.h"
+#include "importar/vigilancia.h"
 
 #include "modulo/module1.h"
 
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     bool progreso = false;
     bool solo_comprobar = false;
+    bool hijo = false;
     QStringList rutas;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -98,6 +101,8 @@ int main(int argc, char** argv) {
             progreso = true;
         else if (std::strcmp(argv[i], "--comprobar") == 0)
             solo_comprobar = true;
+        else if (std::strcmp(argv[i], "--hijo") == 0)
+            hijo = true;
         else
             rutas << QFile::decodeName(argv[i]);
     }
@@ -138,6 +143,11 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    if (!hijo)
+        return Vigilancia::importar(Vigilancia::programa_hijo(), rutas[0], rutas[1], progreso);
+    // The child speaks to the command in the lines of the window's protocol.
+    Vigilancia::seguir_al_padre();
+    progreso = true;
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         std::signal(s, al_parar);
 
@@ -165,16 +175,12 @@ int main(int argc, char** argv) {
         }
     }
     temporal_c[0] = '\0';
+    // The command that runs this child tells the user.
     if (!error.isEmpty()) {
-        if (progreso)
-            escribir(stdout, Importacion::Protocolo::linea_error(QStringLiteral("ERROR: ") + error));
-        escribir(stderr, QStringLiteral("ERROR: ") + error);
+        escribir(stdout, Importacion::Protocolo::linea_error(QStringLiteral("ERROR: ") + error));
         return 1;
     }
-    if (progreso)
-        for (const QString& linea : Importacion::Protocolo::lineas_resumen(resumen))
-            escribir(stdout, linea);
-    else
-        escribir(stdout, Importacion::texto_resumen(resumen));
+    for (const QString& linea : Importacion::Protocolo::lineas_resumen(resumen))
+        escribir(stdout, linea);
     return 0;
 }

@@ -13,6 +13,12 @@ QString cuentas(const Resumen& r) {
              contar(r.marcas, "marca", "marcas"));
 }
 
+QString lectura_interrumpida(const QString& origen) {
+    return QStringLiteral("ERROR: la lectura del archivo de Access %1 se ha interrumpido; el archivo puede estar "
+                          "dañado. No se ha creado ningún archivo.")
+        .arg(origen);
+}
+
 QString texto_resumen(const Resumen& r) {
     QString texto = QStringLiteral("Se han importado %1.").arg(cuentas(r));
     if (r.detalles.isEmpty())
