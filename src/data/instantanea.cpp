@@ -4,15 +4,17 @@
 #include "data/esquema.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <map>
 #include <numeric>
 
 namespace {
 
+// Identities are unique across the process: snapshots are made on several threads.
 quint64 nueva_identidad() {
-    static quint64 siguiente = 0;
-    return ++siguiente;
+    static std::atomic<quint64> siguiente = 0;
+    return siguiente.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 } // namespace
