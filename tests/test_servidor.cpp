@@ -5,6 +5,7 @@
 #include "data/error_datos.h"
 #include "data/esquema.h"
 #include "data/motor.h"
+#include "data/motor_pg.h"
 #include "data/origen_datos.h"
 #include "data/recorridos.h"
 #include "data/traslado.h"
@@ -28,7 +29,9 @@
 #include <atomic>
 #include <cstring>
 #include <libpq-fe.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -442,6 +445,95 @@ private Q_SLOTS:
         QCOMPARE(borrado, std::optional<bool>(!confirma));
         QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM tipo WHERE codigo = 3")}),
                  QStringList{confirma ? "1" : "0"});
+    }
+
+    // The connection is lost while the server runs the COMMIT of a new component. The program asks the server what
+    // became of the transaction and tells the user exactly that; repeating a change told as not stored makes no
+    // duplicate.
+    void commit_perdido_data() {
+        QTest::addColumn<QString>("corte");
+        QTest::addColumn<QString>("mensaje");
+        QTest::addColumn<QString>("al_repetir");
+        QTest::newRow("guardado") << "guardado" << "(sin fallo)" << "ya existe un componente con ese código.";
+        QTest::newRow("no guardado") << "terminado"
+                                     << "no se han podido guardar los cambios en %1: se ha perdido la conexión con el "
+                                        "servidor mientras los guardaba, y el servidor confirma que no los ha "
+                                        "guardado."
+                                     << "(sin fallo)";
+        QTest::newRow("no se sabe")
+            << "en curso"
+            << "no se sabe si se han guardado los cambios en %1: se ha perdido la conexión con el servidor mientras "
+               "los guardaba, y no se ha podido averiguar si llegó a guardarlos. Busque el registro en la lista "
+               "antes de repetir los cambios."
+            << "ya existe un componente con ese código.";
+    }
+    void commit_perdido() {
+        QFETCH(QString, corte);
+        QFETCH(QString, mensaje);
+        QFETCH(QString, al_repetir);
+        const QString base = inventario(QStringLiteral("pg"), QTemporaryDir(), QStringLiteral("perdido"));
+        // A check deferred to the COMMIT that waits for a lock the test holds: the COMMIT stays in the server's hands
+        // until the test decides.
+        sql(base, {QStringLiteral("CREATE FUNCTION retener() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN PERFORM "
+                                  "pg_advisory_xact_lock_shared(4242); RETURN NULL; END $$"),
+                   QStringLiteral("CREATE CONSTRAINT TRIGGER retener AFTER INSERT ON elemento DEFERRABLE INITIALLY "
+                                  "DEFERRED FOR EACH ROW EXECUTE FUNCTION retener()")});
+        PGconn* guardian = PQconnectdb(base.toUtf8().constData());
+        const auto preguntar = [&](const QByteArray& consulta) {
+            PGresult* r = PQexec(guardian, consulta.constData());
+            const QByteArray valor = PQntuples(r) == 1 ? QByteArray(PQgetvalue(r, 0, 0)) : QByteArray();
+            PQclear(r);
+            return valor;
+        };
+        if (corte != QLatin1String("guardado"))
+            preguntar("SELECT pg_advisory_lock(4242)");
+        // The program's end of the connection is replaced by a socket whose other end is closed: from then on the
+        // program reads the end of the connection, as when a network cable is pulled.
+        const auto cortar = [](PGconn* c) {
+            int par[2];
+            QCOMPARE(socketpair(AF_UNIX, SOCK_STREAM, 0, par), 0);
+            close(par[1]);
+            dup2(par[0], PQsocket(c));
+            close(par[0]);
+        };
+        QByteArray transaccion;
+        MotorPg::al_confirmar([&](PGconn* c, const QByteArray& id) {
+            transaccion = id;
+            if (corte == QLatin1String("guardado")) {
+                // Once the server has stored it, the answer never reaches the program.
+                for (int i = 0; i < 100000 && preguntar("SELECT pg_xact_status('" + id + "')") != "committed"; ++i)
+                    ;
+                cortar(c);
+            } else {
+                QVERIFY(alguien_espera(base));
+                if (corte == QLatin1String("terminado"))
+                    preguntar("SELECT pg_terminate_backend(" + QByteArray::number(PQbackendPID(c)) + ", 10000)");
+                else
+                    cortar(c);
+            }
+        });
+        OrigenDatos o;
+        o.enlazar_base_datos(base);
+        o.enlazar_tabla(QStringLiteral("Elemento"));
+        o.refrescar();
+        const auto anadir = [&] {
+            return fallo([&] {
+                Recorridos::anadir(o, {40, 1, 1, QStringLiteral("M40"), QString(), QVariant(), 0.0, QString(), false});
+            });
+        };
+        QCOMPARE(anadir(), mensaje.arg(Ubicacion::sin_contrasena(base)));
+        MotorPg::al_confirmar({});
+        QVERIFY(!transaccion.isEmpty());
+        // The COMMIT that was still waiting goes on once the lock is let go; the server stores it.
+        preguntar("SELECT pg_advisory_unlock(4242)");
+        for (int i = 0; i < 100000 && preguntar("SELECT pg_xact_status('" + transaccion + "')") == "in progress"; ++i)
+            ;
+        PQfinish(guardian);
+        o.refrescar();
+        const bool guardado = corte != QLatin1String("terminado");
+        QCOMPARE(filas_de(o).filter(QStringLiteral("|M40|")).size(), guardado ? 1 : 0);
+        QCOMPARE(anadir(), al_repetir);
+        QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM elemento WHERE codigo = 40")}), QStringList{"1"});
     }
 
     // The reverse: a component of a type deleted since the card read the types is not stored.

@@ -328,19 +328,79 @@ template <class F> void con_conexion(const QString& uri, bool escritura, F&& cue
     }
 }
 
-// One write transaction: BEGIN, the changes, COMMIT; any failure rolls back.
+MotorPg::AlConfirmar accion_al_confirmar;
+
+// What became of transaction `id`, whose COMMIT was sent when the connection was lost: asked on a new connection.
+// Returns normally when the server stored it; otherwise says what the user needs to know.
+void averiguar_confirmacion(const QString& uri, const QByteArray& id) {
+    const QString visible = Ubicacion::sin_contrasena(uri);
+    QByteArray estado;
+    try {
+        bool reutilizada = false;
+        PGconn* c = conexion(uri, false, reutilizada);
+        Resultado r = ejecutar(c, QStringLiteral("SELECT pg_xact_status($1::xid8)"), {id}, PGRES_TUPLES_OK);
+        if (!PQgetisnull(r.get(), 0, 0))
+            estado = PQgetvalue(r.get(), 0, 0);
+    } catch (const FalloPg& f) {
+        if (f.perdida)
+            olvidar(uri);
+    } catch (const ErrorDatos&) {
+        // The server cannot be reached again: what it did stays unknown.
+    }
+    if (estado == "committed")
+        return;
+    if (estado == "aborted")
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión con "
+                                        "el servidor mientras los guardaba, y el servidor confirma que no los ha "
+                                        "guardado.")
+                             .arg(visible));
+    throw ErrorDatos(QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la conexión con "
+                                    "el servidor mientras los guardaba, y no se ha podido averiguar si llegó a "
+                                    "guardarlos. Busque el registro en la lista antes de repetir los cambios.")
+                         .arg(visible));
+}
+
+// Sends the COMMIT; false when the connection was lost before its answer came. The server may then have stored
+// the changes or not.
+bool confirmar(PGconn* c, const QByteArray& id) {
+    const bool enviado = PQsendQuery(c, "COMMIT") == 1;
+    if (enviado && accion_al_confirmar)
+        accion_al_confirmar(c, id);
+    Resultado r(enviado ? PQgetResult(c) : nullptr);
+    while (PGresult* resto = enviado ? PQgetResult(c) : nullptr)
+        PQclear(resto);
+    if (r && PQresultStatus(r.get()) == PGRES_COMMAND_OK)
+        return true;
+    if (PQstatus(c) != CONNECTION_OK)
+        return false;
+    throw FalloPg{r ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
+                  r && PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY)
+                      ? QString::fromUtf8(PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY))
+                      : primera_linea(PQerrorMessage(c)),
+                  false};
+}
+
+// One write transaction: BEGIN, the changes, COMMIT; any failure rolls back. A connection lost during the COMMIT is
+// followed by asking the server what became of the transaction, so that a user is never told "not stored" about
+// changes that are there.
 template <class F> void transaccion(const QString& uri, F&& cambios) {
     con_conexion(uri, true, [&](PGconn* c, bool& empezado) {
         ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
         empezado = true;
+        QByteArray id;
         try {
             cambios(c);
-            ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
+            Resultado r = ejecutar(c, QStringLiteral("SELECT pg_current_xact_id()::text"), {}, PGRES_TUPLES_OK);
+            id = PQgetvalue(r.get(), 0, 0);
+            if (confirmar(c, id))
+                return;
         } catch (...) {
             if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
                 Resultado(PQexec(c, "ROLLBACK"));
             throw;
         }
+        olvidar(uri);
+        averiguar_confirmacion(uri, id);
     });
 }
 
@@ -759,6 +819,10 @@ namespace MotorPg {
 
 void olvidar(const QString& uri) {
     enlaces.erase(uri);
+}
+
+void al_confirmar(AlConfirmar accion) {
+    accion_al_confirmar = std::move(accion);
 }
 
 PGconn* conexion_sin_comprobar(const QString& uri) {

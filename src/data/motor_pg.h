@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <libpq-fe.h>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -37,6 +38,10 @@ PGconn* conexion_sin_comprobar(const QString& uri);
 void olvidar_comprobacion(const QString& uri);
 // Closes this thread's connection to `uri` after it was lost.
 void olvidar(const QString& uri);
+// Called once the COMMIT of a write has been sent and before its answer is read, with the connection and the
+// transaction's id; none by default. The tests lose the connection at that moment through it.
+using AlConfirmar = std::function<void(PGconn*, const QByteArray& transaccion)>;
+void al_confirmar(AlConfirmar accion);
 // The reason of a failure, in the user's words.
 QString explicar(const Fallo& f, bool escritura);
 
