@@ -888,6 +888,60 @@ private Q_SLOTS:
         QCOMPARE(leer_tabla(base, "Elemento").size(), 3);
     }
 
+    // A move that fails on the way leaves the database as it was: not even the empty tables it made.
+    void traslado_fallido() {
+        QTemporaryDir dir;
+        const QString archivo = inventario(QStringLiteral("sqlite"), dir, QStringLiteral("fallido"));
+        // A text with a zero byte, which the server's texts cannot hold: the last table's copy is refused.
+        Soporte::ejecutar(archivo, {"INSERT INTO Elemento VALUES (7, 1, 1, CAST(X'610062' AS TEXT), '', NULL, 0, '', 0)"});
+        const QString base = base_vacia(QStringLiteral("fallido"));
+        QCOMPARE(fallo([&] { Traslado::trasladar(archivo, base); }),
+                 QStringLiteral("no se ha podido trasladar el inventario a %1: la base de datos no admite ese valor.")
+                     .arg(base));
+        QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
+                                           "'public'::regnamespace AND relkind = 'r'")}),
+                 QStringList{"0"});
+        Soporte::ejecutar(archivo, {"DELETE FROM Elemento WHERE Codigo = 7"});
+        QCOMPARE(Traslado::trasladar(archivo, base).componentes, 2);
+    }
+
+    // The three tables come from one state of the file: a type and a component of it written to the file while the
+    // move runs either both arrive or neither does.
+    void traslado_de_un_estado() {
+        QTemporaryDir dir;
+        const QString archivo = inventario(QStringLiteral("sqlite"), dir, QStringLiteral("estado"));
+        const QString base = base_vacia(QStringLiteral("estado"));
+        // The copy of the brands waits for a lock the test holds, after the types were read and sent.
+        Esquema::crear_inventario(base);
+        sql(base, {QStringLiteral("CREATE FUNCTION retener() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN PERFORM "
+                                  "pg_advisory_xact_lock_shared(4243); RETURN NEW; END $$"),
+                   QStringLiteral("CREATE TRIGGER retener BEFORE INSERT ON marca FOR EACH ROW EXECUTE FUNCTION "
+                                  "retener()")});
+        PGconn* guardian = PQconnectdb(base.toUtf8().constData());
+        PQclear(PQexec(guardian, "SELECT pg_advisory_lock(4243)"));
+        bool escrito = false;
+        std::thread otro([&] {
+            if (!alguien_espera(base))
+                return;
+            try {
+                Soporte::ejecutar(archivo, {"BEGIN", "INSERT INTO Tipo VALUES (3, 'Nuevo')",
+                                            "INSERT INTO Elemento VALUES (8, 3, 1, 'N8', '', NULL, 0, '', 0)", "COMMIT"});
+                escrito = true;
+            } catch (const std::exception&) {
+                // The file is being read: the writer must wait its turn.
+            }
+            PQclear(PQexec(guardian, "SELECT pg_advisory_unlock(4243)"));
+        });
+        const QString error = fallo([&] { Traslado::trasladar(archivo, base); });
+        otro.join();
+        PQfinish(guardian);
+        QCOMPARE(error, QStringLiteral("(sin fallo)"));
+        QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM elemento e WHERE NOT EXISTS (SELECT 1 FROM tipo t "
+                                           "WHERE t.codigo = e.tipo)")}),
+                 QStringList{"0"});
+        QCOMPARE(leer_tabla(base, "Elemento").size(), escrito ? 3 : 2);
+    }
+
     // The command moves a file and says how much it moved; its failures are "ERROR: " lines and a failing status.
     void orden_trasladar() {
         QTemporaryDir dir;

@@ -835,6 +835,10 @@ void olvidar_comprobacion(const QString& uri) {
         it->second->comprobado = false;
 }
 
+void comprobar_inventario(PGconn* c, const QString& uri) {
+    ::comprobar_inventario(c, uri);
+}
+
 QString explicar(const Fallo& f, bool escritura) {
     return motivo(f, escritura);
 }

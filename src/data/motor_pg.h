@@ -34,6 +34,8 @@ std::optional<QByteArray> parametro(Clase clase, const QVariant& v);
 // This thread's connection to `uri`, opened if needed, without checking that it holds an inventory. Throws
 // ErrorDatos.
 PGconn* conexion_sin_comprobar(const QString& uri);
+// Throws ErrorDatos, saying why, unless the database `c` is connected to holds an inventory of this program.
+void comprobar_inventario(PGconn* c, const QString& uri);
 // The next operation on `uri` checks the database again (its tables were just created).
 void olvidar_comprobacion(const QString& uri);
 // Closes this thread's connection to `uri` after it was lost.
