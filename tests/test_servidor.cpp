@@ -29,6 +29,8 @@
 #include <atomic>
 #include <cstring>
 #include <libpq-fe.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -525,7 +527,8 @@ private Q_SLOTS:
         MotorPg::al_confirmar({});
         QVERIFY(!transaccion.isEmpty());
         // The COMMIT that was still waiting goes on once the lock is let go; the server stores it.
-        preguntar("SELECT pg_advisory_unlock(4242)");
+        if (corte != QLatin1String("guardado"))
+            preguntar("SELECT pg_advisory_unlock(4242)");
         for (int i = 0; i < 100000 && preguntar("SELECT pg_xact_status('" + transaccion + "')") == "in progress"; ++i)
             ;
         PQfinish(guardian);
@@ -750,6 +753,51 @@ private Q_SLOTS:
         QCOMPARE(Contrasena::pedidas(), QList<QString>{con_clave});
         QCOMPARE(Soporte::avisos(), QStringList());
         QCOMPARE(p->findChild<QComboBox*>(QStringLiteral("DBCombo1"))->count(), 2);
+    }
+
+    // A server the start-up cannot reach costs the user one question or one wait, and one message, however many
+    // tables the main window opens.
+    void arranque_sin_servidor_data() {
+        QTest::addColumn<bool>("mudo");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("contraseña cancelada") << false << "el servidor pide una contraseña y no se ha dado ninguna.";
+        QTest::newRow("servidor que no responde")
+            << true << "el servidor no responde; puede estar detenido o no ser accesible desde aquí.";
+    }
+    void arranque_sin_servidor() {
+        QFETCH(bool, mudo);
+        QFETCH(QString, motivo);
+        QString base;
+        // A port that takes connections and never answers them: each attempt stays in its queue, to be counted.
+        const int escucha = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (mudo) {
+            sockaddr_in direccion{};
+            direccion.sin_family = AF_INET;
+            direccion.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t largo = sizeof direccion;
+            QCOMPARE(bind(escucha, reinterpret_cast<sockaddr*>(&direccion), largo), 0);
+            QCOMPARE(listen(escucha, 16), 0);
+            getsockname(escucha, reinterpret_cast<sockaddr*>(&direccion), &largo);
+            base = QStringLiteral("postgresql://postgres@127.0.0.1:%1/inventario").arg(ntohs(direccion.sin_port));
+        } else {
+            base = inventario(QStringLiteral("pg"), QTemporaryDir(), QStringLiteral("arranque"));
+            crear_clave(base);
+            base.replace(QStringLiteral("postgres@"), QStringLiteral("clave@"));
+            Servidor::cerrar_conexiones();
+        }
+        Contrasena::instalar();
+        const qsizetype pedidas = Contrasena::pedidas().size();
+        const qsizetype avisos = Soporte::avisos().size();
+        QTemporaryDir dir;
+        auto p = Soporte::abrir_principal(dir, base);
+        QCOMPARE(Soporte::avisos().mid(avisos),
+                 QStringList{QStringLiteral("ERROR: no se puede abrir la base de datos %1: %2").arg(base, motivo)});
+        QCOMPARE(Contrasena::pedidas().size() - pedidas, mudo ? 0 : 1);
+        int intentos = 0;
+        while (mudo && accept(escucha, nullptr, nullptr) >= 0)
+            ++intentos;
+        close(escucha);
+        QCOMPARE(intentos, mudo ? 1 : 0);
     }
 
     // "Archivo > Configurar" takes a URI with a password: the data is read with it, and neither the path label nor

@@ -93,6 +93,15 @@ void al_pedir_contrasena(PedirContrasena pedir);
 bool vacia(const QString& uri);
 // Creates the three tables and the mark in an empty server database, in one transaction. Throws ErrorDatos.
 void crear_inventario(const QString& uri);
+// While one lives, a server this thread could not connect to (it did not answer, or the user gave no password) is
+// not tried again: a start-up that opens several tables asks the user once, or waits once, and says why once.
+class Arranque {
+public:
+    Arranque();
+    ~Arranque();
+    Arranque(const Arranque&) = delete;
+    Arranque& operator=(const Arranque&) = delete;
+};
 // Closes this thread's connections to the servers (they reopen at the next operation).
 void cerrar_conexiones();
 

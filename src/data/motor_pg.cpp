@@ -9,6 +9,7 @@
 
 #include <QDate>
 #include <QStringList>
+#include <chrono>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -19,6 +20,8 @@ namespace {
 
 // The server's answers are given up after this long, so that no window waits for more than about ten seconds.
 constexpr const char* espera_conexion_s = "4";
+// A connection that failed after this long failed for want of an answer.
+constexpr int espera_agotada_ms = 3900;
 // Asking whether the server is there at all, after a connection failed.
 constexpr const char* espera_sondeo_s = "2";
 constexpr int espera_sentencia_ms = 8000;
@@ -166,8 +169,12 @@ QString texto_apertura(const QString& uri, const QString& motivo) {
     return QStringLiteral("no se puede abrir la base de datos %1: %2").arg(Ubicacion::sin_contrasena(uri), motivo);
 }
 
+// While a start-up lives on this thread, the reasons the servers it could not reach gave, by the name shown.
+thread_local int arranques = 0;
+thread_local std::map<QString, QString> fallos_arranque;
+
 // Why the server refused a connection, asking for a password once when it wants one and none was given.
-PGconn* conectar(const QString& uri) {
+PGconn* conectar_una_vez(const QString& uri) {
     const QString visible = Ubicacion::sin_contrasena(uri);
     const QByteArray dbname = uri.toUtf8();
     for (int intento = 0;; ++intento) {
@@ -188,7 +195,9 @@ PGconn* conectar(const QString& uri) {
         valores.push_back(dbname.constData());
         claves_pg.push_back(nullptr);
         valores.push_back(nullptr);
+        const auto inicio = std::chrono::steady_clock::now();
         PGconn* c = PQconnectdbParams(claves_pg.data(), valores.data(), 1);
+        const bool agotada = std::chrono::steady_clock::now() - inicio >= std::chrono::milliseconds(espera_agotada_ms);
         if (c && PQstatus(c) == CONNECTION_OK) {
             try {
                 ejecutar(c,
@@ -224,6 +233,11 @@ PGconn* conectar(const QString& uri) {
             throw ErrorDatos(
                 texto_apertura(uri, QStringLiteral("el servidor no admite ese usuario con esa contraseña.")));
         }
+        // A server that let the whole wait pass without answering is not there: asking again would only double
+        // the wait.
+        if (agotada)
+            throw ErrorDatos(texto_apertura(
+                uri, QStringLiteral("el servidor no responde; puede estar detenido o no ser accesible desde aquí.")));
         // Asked once more, without logging in, the server tells whether it is there at all.
         const char* claves_ping[] = {"connect_timeout", "dbname", nullptr};
         const char* valores_ping[] = {espera_sondeo_s, dbname.constData(), nullptr};
@@ -241,6 +255,22 @@ PGconn* conectar(const QString& uri) {
             throw ErrorDatos(
                 texto_apertura(uri, QStringLiteral("el servidor ha rechazado la conexión: %1").arg(mensaje)));
         }
+    }
+}
+
+// A server this start-up could not reach is not tried again before it ends: the user is asked for a password, or
+// waits for an answer, once.
+PGconn* conectar(const QString& uri) {
+    const QString visible = Ubicacion::sin_contrasena(uri);
+    if (arranques > 0)
+        if (auto it = fallos_arranque.find(visible); it != fallos_arranque.end())
+            throw ErrorDatos(it->second);
+    try {
+        return conectar_una_vez(uri);
+    } catch (const ErrorDatos& e) {
+        if (arranques > 0)
+            fallos_arranque[visible] = e.texto();
+        throw;
     }
 }
 
@@ -901,6 +931,15 @@ void crear_inventario(const QString& uri) {
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2").arg(visible, motivo(f, true)));
     }
     MotorPg::olvidar_comprobacion(uri);
+}
+
+Arranque::Arranque() {
+    ++arranques;
+}
+
+Arranque::~Arranque() {
+    if (--arranques == 0)
+        fallos_arranque.clear();
 }
 
 void cerrar_conexiones() {

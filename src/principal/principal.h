@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/motor.h"
 #include "data/origen_datos.h"
 
 #include <QMainWindow>
@@ -184,6 +185,8 @@ private:
     std::unique_ptr<ImpresoraLineas> impresora_lineas_;
     bool saliendo_ = false;
     bool datos_abiertos_ = false;
+    // From the start-up to the first opening of the tables: a server that cannot be reached is tried once.
+    std::optional<Servidor::Arranque> arranque_;
     // The digits of the run being typed, and when its last key came.
     QString lector_cifras_;
     quint64 lector_ultima_ = 0;

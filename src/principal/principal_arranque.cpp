@@ -19,6 +19,7 @@
 using namespace Module1;
 
 void Principal::Form_Load() {
+    arranque_.emplace();
     setWindowTitle(windowTitle() + Programa::version + QStringLiteral("."));
     columnas_creadas = false;
     directorio_inicial = QDir::currentPath();
@@ -99,6 +100,7 @@ void Principal::showEvent(QShowEvent* evento) {
         datos_abiertos_ = true;
         Command1->setFocus();
         abrir_datos();
+        arranque_.reset();
     }
 }
 
