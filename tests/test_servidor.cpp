@@ -936,6 +936,42 @@ private Q_SLOTS:
         QCOMPARE(leer_tabla(base, "Elemento").size(), 3);
     }
 
+    // Values another client stored that an inventory file cannot hold: the list shows them as they are, a change
+    // to another field of the row keeps them, and a backup names them instead of dropping them.
+    void valores_que_un_archivo_no_guarda() {
+        QTemporaryDir dir;
+        const QString base = inventario(QStringLiteral("pg"), dir, QStringLiteral("valores"));
+        sql(base, {QStringLiteral("INSERT INTO elemento VALUES (1, 1, 1, 'AC', '', DATE '0044-03-15 BC', 0, '', false), "
+                                  "(2, 1, 1, 'Lejos', '', DATE '20240-03-05', 0, '', false), (3, 1, 1, 'NaN', '', "
+                                  "NULL, 'NaN', '', false), (4, 1, 1, 'Sin fin', '', 'infinity', 0, '', false)")});
+        const QStringList filas = leer_tabla(base, "Elemento");
+        QCOMPARE(filas.mid(0, 3), QStringList({"1|1|1|AC||15/03/0044 a. C.|0||Falso", "2|1|1|Lejos||05/03/20240|0||Falso",
+                                               "3|1|1|NaN|||nan||Falso"}));
+        OrigenDatos o;
+        o.enlazar_base_datos(base);
+        o.enlazar_tabla(QStringLiteral("Elemento"));
+        o.refrescar();
+        for (int fila = 0; fila < 2; ++fila) {
+            o.situar(fila);
+            o.editar();
+            o.escribir(3, QStringLiteral("cambiado"));
+            QCOMPARE(fallo([&] { o.actualizar(); }), QStringLiteral("(sin fallo)"));
+        }
+        QCOMPARE(sql(base, {QStringLiteral("SELECT string_agg(modelo || ' ' || fecha::text, ', ' ORDER BY codigo) "
+                                           "FROM elemento WHERE codigo < 3")}),
+                 QStringList{"cambiado 0044-03-15 BC, cambiado 20240-03-05"});
+        const QString destino = dir.filePath(QStringLiteral("copia.db"));
+        DialogosSistema::proximo_guardado(destino, false);
+        Copia(nullptr).hacer(base);
+        QCOMPARE(Soporte::avisos(),
+                 QStringList{QStringLiteral(
+                     "ERROR: no se ha hecho la copia de seguridad: un archivo de inventario no puede guardar estos "
+                     "valores del servidor, que se perderían: componente 1, fecha 15/03/0044 a. C.; componente 2, "
+                     "fecha 05/03/20240; componente 3, garantía «NaN»; componente 4, fecha «infinity». Corríjalos y "
+                     "repita la copia.")});
+        QVERIFY(!QFileInfo::exists(destino));
+    }
+
     // A move that fails on the way leaves the database as it was: not even the empty tables it made.
     void traslado_fallido() {
         QTemporaryDir dir;

@@ -6,10 +6,13 @@
 #include "data/inventario_nuevo.h"
 #include "data/motor.h"
 #include "data/ubicacion.h"
+#include "data/valores.h"
 
 #include <QDate>
 #include <QFileInfo>
 #include <QUuid>
+#include <QStringList>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -34,9 +37,19 @@ public:
     }
     void nulo() override { valores_.push_back(Valor{0, 0, {}, true}); }
 
-    // Adds the last row; returns how many rows were added.
+    // Adds the last row; returns how many rows were added. Throws ErrorDatos, naming the rows, when some hold values
+    // an inventory file cannot.
     qint64 terminar() {
         terminar_fila();
+        if (numero_rechazados_ > 0) {
+            QString lista = rechazados_.join(QStringLiteral("; "));
+            if (numero_rechazados_ > rechazados_.size())
+                lista += QStringLiteral(" y %1 más").arg(numero_rechazados_ - rechazados_.size());
+            throw ErrorDatos(QStringLiteral("no se ha hecho la copia de seguridad: un archivo de inventario no puede "
+                                            "guardar estos valores del servidor, que se perderían: %1. Corríjalos y "
+                                            "repita la copia.")
+                                 .arg(lista));
+        }
         return filas_;
     }
 
@@ -62,6 +75,21 @@ private:
                 destino_.anadir_marca(entero(0), nombre);
             return;
         }
+        // Values an inventory file cannot hold are never dropped: the row is named, and the copy refused.
+        const auto rechazar = [&](const QString& motivo) {
+            if (rechazados_.size() < 10)
+                rechazados_ << QStringLiteral("componente %1, %2").arg(entero(0)).arg(motivo);
+            ++numero_rechazados_;
+        };
+        if (!valores_[5].nulo && !valores_[5].texto.isEmpty())
+            rechazar(QStringLiteral("fecha «%1»").arg(QString::fromUtf8(valores_[5].texto)));
+        else if (!valores_[5].nulo && (QDate::fromJulianDay(valores_[5].entero).year() < 1 ||
+                                       QDate::fromJulianDay(valores_[5].entero).year() > 9999))
+            rechazar(QStringLiteral("fecha %1").arg(Valores::texto_fecha(QDate::fromJulianDay(valores_[5].entero))));
+        if (!valores_[6].nulo && std::isnan(valores_[6].real))
+            rechazar(QStringLiteral("garantía «NaN»"));
+        if (numero_rechazados_ > 0)
+            return;
         InventarioNuevo::Componente c;
         c.codigo = entero(0);
         c.tipo = entero(1);
@@ -79,6 +107,8 @@ private:
     InventarioNuevo& destino_;
     const Tabla& tabla_;
     std::vector<Valor> valores_;
+    QStringList rechazados_;
+    qint64 numero_rechazados_ = 0;
     bool abierta_ = false;
     qint64 filas_ = 0;
 };

@@ -98,8 +98,13 @@ std::optional<QByteArray> parametro(Clase clase, const QVariant& v) {
         return QByteArray::number(v.toDouble(), 'g', 17);
     case Clase::texto:
         return v.toString().toUtf8();
-    case Clase::fecha:
-        return v.toDate().toString(Qt::ISODate).toUtf8();
+    case Clase::fecha: {
+        // As a day number ("J2451545"), which the server reads for any date, before Christ or after year 9999.
+        const QDate d = v.toDate();
+        if (!d.isValid())
+            return std::nullopt;
+        return "J" + QByteArray::number(d.toJulianDay());
+    }
     case Clase::logico:
         return QByteArray(v.toBool() ? "t" : "f");
     }
@@ -511,17 +516,18 @@ void quitar_escapes(const char* s, const char* fin, std::string& destino) {
     }
 }
 
-std::optional<qint64> dia_iso(const char* s, const char* fin) {
-    if (fin - s != 10 || s[4] != '-' || s[7] != '-')
-        return std::nullopt;
-    int a = 0, m = 0, d = 0;
-    if (std::from_chars(s, s + 4, a).ptr != s + 4 || std::from_chars(s + 5, s + 7, m).ptr != s + 7 ||
-        std::from_chars(s + 8, s + 10, d).ptr != s + 10)
-        return std::nullopt;
-    const QDate fecha(a, m, d);
-    if (!fecha.isValid())
-        return std::nullopt;
-    return fecha.toJulianDay();
+// The columns a read asks for: a date as its day number, which holds any date the server does ("0044-03-15 BC",
+// "20240-03-05"), and as its text when it is infinite.
+QString lista_lectura(const Tabla& t) {
+    QStringList partes;
+    for (const Columna& c : t.columnas) {
+        const QString nombre = nombre_sql(c.nombre);
+        partes << (c.clase == Clase::fecha ? QStringLiteral("CASE WHEN isfinite(%1) THEN (%1 - DATE '2000-01-01' + "
+                                                            "2451545)::text ELSE %1::text END")
+                                                 .arg(nombre)
+                                           : nombre);
+    }
+    return partes.join(QStringLiteral(", "));
 }
 
 // Every table a read gives comes from one state of the database, however other users write meanwhile: the first
@@ -575,7 +581,7 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
         receptor.reservar(filas, filas * 64);
         ejecutar(c,
                  QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY codigo) TO STDOUT")
-                     .arg(lista_columnas(t), nombre_sql(t.nombre)),
+                     .arg(lista_lectura(t), nombre_sql(t.nombre)),
                  {}, PGRES_COPY_OUT);
         const int columnas = t.numero_columnas();
         std::string texto;
@@ -639,12 +645,15 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
                         receptor.texto(s, static_cast<size_t>(fin - s));
                     }
                     break;
-                case Clase::fecha:
-                    if (auto dia = dia_iso(s, fin))
-                        receptor.entero(*dia);
+                case Clase::fecha: {
+                    qint64 dia = 0;
+                    if (std::from_chars(s, fin, dia).ptr == fin)
+                        receptor.entero(dia);
                     else
-                        receptor.nulo();
+                        // "infinity": no day the program can hold; given as the text it is.
+                        receptor.texto(s, static_cast<size_t>(fin - s));
                     break;
+                }
                 }
             }
             PQfreemem(linea);

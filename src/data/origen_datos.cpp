@@ -266,6 +266,11 @@ struct OrigenDatos::Receptor : ReceptorFilas {
         poner(c);
     }
     void texto(const char* datos, std::size_t longitud) override {
+        // A date the engine could only give as a text (an infinite one on a server) is no day: it is listed empty.
+        if (t.columnas[columna].clase == Clase::fecha) {
+            nulo();
+            return;
+        }
         Celda c{};
         f.anadir_texto(c, datos, longitud, t.nombre);
         poner(c);

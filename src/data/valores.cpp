@@ -21,6 +21,10 @@ int valor_digito(QChar c) {
 namespace Valores {
 
 QString texto_fecha(const QDate& fecha) {
+    // Years before Christ (year -44 is 44 BC; there is no year 0) are written as users read them.
+    if (fecha.isValid() && fecha.year() < 1)
+        return fecha.toString(QStringLiteral("dd/MM/")) + QString::number(-fecha.year()).rightJustified(4, u'0') +
+               QStringLiteral(" a. C.");
     return fecha.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
