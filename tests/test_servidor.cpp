@@ -555,6 +555,74 @@ private Q_SLOTS:
         QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM elemento WHERE codigo = 60")}), QStringList{"0"});
     }
 
+    // A card read before another user deleted a type cannot point a component at that type, on either engine,
+    // whether it adds the component or changes one; a change that leaves the type alone still stores.
+    void tipo_borrado_por_otro_data() {
+        QTest::addColumn<QString>("motor");
+        QTest::addColumn<bool>("anadir");
+        QTest::newRow("archivo, añadir") << "sqlite" << true;
+        QTest::newRow("archivo, modificar") << "sqlite" << false;
+        QTest::newRow("servidor, modificar") << "pg" << false;
+    }
+    void tipo_borrado_por_otro() {
+        QFETCH(QString, motor);
+        QFETCH(bool, anadir);
+        QTemporaryDir dir;
+        const QString base = inventario(motor, dir, QStringLiteral("tipo_ajeno"));
+        OrigenDatos a;
+        a.enlazar_base_datos(base);
+        a.enlazar_tabla(QStringLiteral("Elemento"));
+        a.refrescar();
+        // The other user deletes the brand-new type 3, which no component used yet.
+        const QStringList otro = {QStringLiteral("INSERT INTO Tipo VALUES (3, 'Impresora')"),
+                                  QStringLiteral("DELETE FROM Tipo WHERE Codigo = 3")};
+        if (motor == QLatin1String("pg"))
+            sql(base, otro);
+        else
+            Soporte::ejecutar(base, otro);
+        const QString error = fallo([&] {
+            if (anadir) {
+                Recorridos::anadir(a, {60, 3, 1, QStringLiteral("x"), QString(), QVariant(), 1.0, QString(), false});
+                return;
+            }
+            a.mover_primero();
+            a.editar();
+            a.escribir(1, 3);
+            a.actualizar();
+        });
+        QVERIFY2(error.endsWith(QStringLiteral("el tipo o la marca del componente ya no está en la base de datos.")),
+                 qPrintable(error));
+        QCOMPARE(leer_tabla(base, "Elemento"), QStringList({fila10, fila30}));
+        if (!anadir) {
+            a.cancelar();
+            a.refrescar();
+            a.mover_primero();
+            a.editar();
+            a.escribir(3, QStringLiteral("T11"));
+            QCOMPARE(fallo([&] { a.actualizar(); }), QStringLiteral("(sin fallo)"));
+        }
+    }
+
+    // A file made by hand may hold a component's type as a text: the list reads " 5 " as type 5, and so does the
+    // check that keeps a type in use from being deleted.
+    void tipo_en_uso_guardado_como_texto() {
+        QTemporaryDir dir;
+        const QString archivo = Soporte::crear_base_sin_claves(
+            dir, QStringLiteral("a_mano.db"),
+            {"INSERT INTO Tipo VALUES (5, 'Monitor'), (6, 'Ratón')", "INSERT INTO Marca VALUES (1, 'Acme')",
+             "INSERT INTO Elemento VALUES (1, ' 5 ', 1, 'M', '', NULL, 0, '', 0)",
+             "INSERT INTO Elemento VALUES (2, 6.0, 1, 'R', '', NULL, 0, '', 0)"});
+        OrigenDatos tipos;
+        tipos.enlazar_base_datos(archivo);
+        tipos.enlazar_tabla(QStringLiteral("Tipo"));
+        tipos.refrescar();
+        for (int fila = 0; fila < 2; ++fila) {
+            tipos.situar(fila);
+            QCOMPARE(tipos.borrar_si_no_usado(QStringLiteral("Elemento"), 1), false);
+        }
+        QCOMPARE(Soporte::filas(archivo, QStringLiteral("Tipo")).size(), 2);
+    }
+
     // A role that may only read lists the inventory and is told it may not store.
     void solo_lectura() {
         const QString base = inventario(QStringLiteral("pg"), QTemporaryDir(), QStringLiteral("lectura"));

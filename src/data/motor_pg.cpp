@@ -4,8 +4,10 @@
 #include "data/motor_pg.h"
 
 #include "data/conexion.h"
+#include "data/esquema.h"
 #include "data/error_datos.h"
 #include "data/ubicacion.h"
+#include "data/valores.h"
 
 #include <QDate>
 #include <QStringList>
@@ -720,6 +722,7 @@ public:
     std::optional<qint64> modificar(const Tabla& t, qint64 identidad, const ValoresFila& antes,
                                     const ValoresFila& despues) override {
         std::optional<qint64> codigo;
+        duplicado_ = false;
         try {
             transaccion(uri_, [&](PGconn* c) {
                 QStringList asignaciones;
@@ -728,13 +731,39 @@ public:
                     asignaciones << QStringLiteral("%1 = $%2").arg(nombre_sql(t.columnas[i].nombre)).arg(i + 1);
                     valores.push_back(parametro(t.columnas[i].clase, despues[i]));
                 }
+                QString donde = condicion_igual(t, identidad, antes, valores);
+                // A component is pointed only at a type and a brand that exist, as when it is added; a change checks
+                // only what it changes, so an older row with a missing type can still be corrected.
+                QStringList existen;
+                std::vector<std::pair<const char*, int>> comprobadas;
+                if (&t == &Esquema::elemento)
+                    for (const auto& [ordinal, tabla] : {std::pair{1, "tipo"}, std::pair{2, "marca"}})
+                        if (Valores::texto(antes[ordinal]) != Valores::texto(despues[ordinal])) {
+                            existen << QStringLiteral("EXISTS (SELECT 1 FROM %1 WHERE codigo = $%2::bigint)")
+                                           .arg(QLatin1String(tabla))
+                                           .arg(ordinal + 1);
+                            comprobadas.emplace_back(tabla, ordinal);
+                        }
+                if (!existen.isEmpty())
+                    donde += QStringLiteral(" AND ") + existen.join(QStringLiteral(" AND "));
                 Resultado r = ejecutar(c,
                                        QStringLiteral("UPDATE %1 SET %2 WHERE %3 RETURNING codigo")
-                                           .arg(nombre_sql(t.nombre), asignaciones.join(u", "),
-                                                condicion_igual(t, identidad, antes, valores)),
+                                           .arg(nombre_sql(t.nombre), asignaciones.join(u", "), donde),
                                        valores, PGRES_TUPLES_OK);
-                if (PQntuples(r.get()) == 1)
+                if (PQntuples(r.get()) == 1) {
                     codigo = std::atoll(PQgetvalue(r.get(), 0, 0));
+                    return;
+                }
+                // Not changed: the row is not as it was read, or the type or brand it would point at is gone.
+                for (const auto& [tabla, ordinal] : comprobadas) {
+                    Resultado hay = ejecutar(
+                        c, QStringLiteral("SELECT 1 FROM %1 WHERE codigo = $1::bigint").arg(QLatin1String(tabla)),
+                        {valores[size_t(ordinal)]}, PGRES_TUPLES_OK);
+                    if (PQntuples(hay.get()) == 0)
+                        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el tipo o la "
+                                                        "marca del componente ya no está en la base de datos.")
+                                             .arg(Ubicacion::sin_contrasena(uri_)));
+                }
             });
         } catch (const ErrorDatos&) {
             if (duplicado_ && &t == &Esquema::elemento)

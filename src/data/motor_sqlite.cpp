@@ -2,6 +2,7 @@
 #include "data/motor.h"
 
 #include "data/error_datos.h"
+#include "data/esquema.h"
 #include "data/valores.h"
 
 #include <QDate>
@@ -10,6 +11,7 @@
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
 
 namespace {
@@ -70,6 +72,42 @@ void enlazar_valor(SQLite::Statement& st, int indice, Clase clase, const QVarian
 
 void enviar_fila(sqlite3_stmt* crudo, const Tabla& t, ReceptorFilas& receptor);
 
+// The whole number a column holds, read as the lists read it: an integer as it is, a real cut to its whole part, a
+// text as a user would type it (" 5 " is 5); none for a null or anything else. Every check that compares codes
+// read from the file uses it, so a check never sees a different number than the list shows.
+std::optional<qint64> entero_de_columna(sqlite3_stmt* crudo, int col) {
+    switch (sqlite3_column_type(crudo, col)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return sqlite3_column_int64(crudo, col);
+    case SQLITE_NULL:
+        return std::nullopt;
+    default:
+        return Valores::entero_de_texto(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))));
+    }
+}
+
+// Whether a row of `uso` holds `codigo` in column `columna`, as the lists read it.
+bool codigo_usado(sqlite3* db, const Tabla& uso, int columna, qint64 codigo) {
+    const QString nombre = QLatin1String(uso.columnas[columna].nombre);
+    const QByteArray sql = QStringLiteral("SELECT %2 FROM %1 WHERE %2 = ?1 OR typeof(%2) IN ('real', 'text', 'blob')")
+                               .arg(QLatin1String(uso.nombre), nombre)
+                               .toUtf8();
+    sqlite3_stmt* crudo = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &crudo, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(crudo, sqlite3_finalize);
+    if (rc != SQLITE_OK)
+        throw SQLite::Exception(db, rc);
+    sqlite3_bind_int64(crudo, 1, codigo);
+    while ((rc = sqlite3_step(crudo)) == SQLITE_ROW)
+        if (entero_de_columna(crudo, 0) == codigo)
+            return true;
+    if (rc != SQLITE_DONE)
+        throw SQLite::Exception(db, rc);
+    return false;
+}
+
 // Reads the row `identidad` as a whole-table read gives it; false when there is none. Throws SQLite::Exception.
 bool leer_fila_de(sqlite3* db, const Tabla& t, qint64 identidad, ReceptorFilas& receptor) {
     const QByteArray sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid = ?")
@@ -106,12 +144,7 @@ void enviar_fila(sqlite3_stmt* crudo, const Tabla& t, ReceptorFilas& receptor) {
         switch (t.columnas[i].clase) {
         case Clase::entero:
         case Clase::logico: {
-            std::optional<qint64> n;
-            if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT)
-                n = sqlite3_column_int64(crudo, col);
-            else
-                n = Valores::entero_de_texto(
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(crudo, col))));
+            const std::optional<qint64> n = entero_de_columna(crudo, col);
             if (!n)
                 receptor.nulo();
             else
@@ -275,6 +308,7 @@ public:
                 ausente = true;
                 return;
             }
+            exigir_tipo_y_marca(db, t, despues, &antes);
             // A table whose code is its row number gives the row a new number with a new code; the one
             // returned is the row's identity from now on.
             SQLite::Statement st(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? RETURNING rowid")
@@ -320,12 +354,7 @@ public:
                 ausente = true;
                 return;
             }
-            SQLite::Statement usado(db,
-                                    QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                                        .arg(QLatin1String(uso.nombre), QLatin1String(uso.columnas[columna_uso].nombre))
-                                        .toStdString());
-            usado.bind(1, static_cast<int64_t>(codigo));
-            if (usado.executeStep()) {
+            if (codigo_usado(db.getHandle(), uso, columna_uso, codigo)) {
                 resultado = Borrado::en_uso;
                 return;
             }
@@ -363,7 +392,25 @@ private:
         return !ausente;
     }
 
-    static qint64 insertar_en(SQLite::Database& db, const Tabla& t, const ValoresFila& valores) {
+    // A component is stored only with a type and a brand that exist, checked inside the write's transaction: a card
+    // read before another user deleted its type cannot point a component at it. A change checks only what it
+    // changes, so a row kept from an older file with a missing type can still be corrected field by field.
+    void exigir_tipo_y_marca(SQLite::Database& db, const Tabla& t, const ValoresFila& valores,
+                             const ValoresFila* antes = nullptr) const {
+        if (&t != &Esquema::elemento)
+            return;
+        for (const auto& [ordinal, tabla] : {std::pair{1, &Esquema::tipo}, std::pair{2, &Esquema::marca}}) {
+            if (antes && Valores::texto((*antes)[ordinal]) == Valores::texto(valores[ordinal]))
+                continue;
+            if (!codigo_usado(db.getHandle(), *tabla, 0, valores[ordinal].toLongLong()))
+                throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el tipo o la marca del "
+                                                "componente ya no está en la base de datos.")
+                                     .arg(ruta_));
+        }
+    }
+
+    qint64 insertar_en(SQLite::Database& db, const Tabla& t, const ValoresFila& valores) const {
+        exigir_tipo_y_marca(db, t, valores);
         SQLite::Statement st(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                      .arg(QLatin1String(t.nombre), lista_columnas(t, QStringLiteral("%1")),
                                           QStringList(t.numero_columnas(), QStringLiteral("?")).join(u", "))
