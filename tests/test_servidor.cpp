@@ -1038,6 +1038,20 @@ private Q_SLOTS:
                      "fecha 05/03/20240; componente 3, garantía «NaN»; componente 4, fecha «infinity». Corríjalos y "
                      "repita la copia.")});
         QVERIFY(!QFileInfo::exists(destino));
+        // The card changes the serial number of the component dated before Christ, and leaves its date alone.
+        auto p = Soporte::abrir_principal(dir, base);
+        Soporte::buscar(*p, QStringLiteral("Todos"));
+        Soporte::seleccionar(*p, 0);
+        Soporte::cuando_abra_modal([&](QWidget* ficha) {
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text6")->text(), QStringLiteral("15/03/0044 a. C."));
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), QStringLiteral("NS1"));
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+        });
+        const qsizetype avisos = Soporte::avisos().size();
+        QVERIFY(Soporte::pulsar_barra(p.get(), QStringLiteral("BotonModificar")));
+        QCOMPARE(Soporte::avisos().mid(avisos), QStringList());
+        QCOMPARE(sql(base, {QStringLiteral("SELECT numserie || ' ' || fecha::text FROM elemento WHERE codigo = 1")}),
+                 QStringList{"NS1 0044-03-15 BC"});
     }
 
     // A move that fails on the way leaves the database as it was: not even the empty tables it made.

@@ -108,7 +108,8 @@ void Ficha::comprobar_valores(bool& hay_errores) {
         Mensajes::aviso(this, codigo_repetido);
         hay_errores = true;
     }
-    if (!Valores::fecha_de_texto(Text6->text())) {
+    // A date left as it loaded is kept as stored, even one the card cannot take typed (before Christ, after 9999).
+    if (cambiado(5) && !Valores::fecha_de_texto(Text6->text())) {
         Mensajes::aviso(this, fecha_no_valida);
         hay_errores = true;
     }
