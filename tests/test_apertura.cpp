@@ -4,6 +4,9 @@
 #include "data/archivo_nuevo.h"
 #include "data/conexion.h"
 #include "data/esquema.h"
+#include "data/inventario_nuevo.h"
+#include "modulo/module1.h"
+#include "principal/principal.h"
 #include "soporte/soporte.h"
 
 #include <QDir>
@@ -26,6 +29,7 @@ private Q_SLOTS:
     void initTestCase() { Soporte::preparar_aplicacion(); }
     void cleanup() {
         ArchivoNuevo::al_dar_nombre({});
+        ArchivoNuevo::al_sincronizar({});
         QVERIFY(Soporte::sin_sobresaltos());
     }
 
@@ -62,6 +66,61 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(ruta));
         QCOMPARE(Soporte::contenido(ruta), suyo);
         QCOMPARE(archivos(dir.path()), QStringList{QStringLiteral("nuevo.db")});
+    }
+
+    // The disk does not confirm the new file or its name in the folder (a failing disk, a network folder that
+    // loses writes): the user is told, and no file is left that a power cut could take away or leave half-made.
+    void disco_que_no_confirma_data() {
+        QTest::addColumn<QString>("operacion");
+        QTest::addColumn<bool>("carpeta");
+        QTest::newRow("inventario nuevo, su nombre") << "crear" << true;
+        QTest::newRow("inventario nuevo, su contenido") << "crear" << false;
+        QTest::newRow("importación, su nombre") << "importar" << true;
+        QTest::newRow("importación, su contenido") << "importar" << false;
+    }
+    void disco_que_no_confirma() {
+        QFETCH(QString, operacion);
+        QFETCH(bool, carpeta);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("nuevo.db"));
+        QStringList pedidas;
+        ArchivoNuevo::al_sincronizar([&](const QString& r) {
+            pedidas << r;
+            return (r == dir.path()) != carpeta;
+        });
+        const QString mensaje = Soporte::mensaje_de([&] {
+            if (operacion == QLatin1String("crear")) {
+                Esquema::crear_inventario(ruta);
+                return;
+            }
+            InventarioNuevo nuevo(ruta);
+            nuevo.anadir_tipo(1, QStringLiteral("Monitor"));
+            nuevo.terminar();
+        });
+        QCOMPARE(mensaje, QStringLiteral("no se puede crear la base de datos %1: el disco no ha confirmado que el "
+                                         "archivo quede guardado.")
+                              .arg(ruta));
+        QCOMPARE(archivos(dir.path()), QStringList());
+        QVERIFY(pedidas.contains(dir.path()) || !carpeta);
+    }
+
+    // The backup whose name the disk does not confirm says so, and never that it is done.
+    void copia_que_el_disco_no_confirma() {
+        QTemporaryDir dir;
+        const QString ruta =
+            Soporte::crear_base(dir, QStringLiteral("inventario.db"), {"INSERT INTO Tipo VALUES (1, 'Monitor')"});
+        const QByteArray antes = Soporte::contenido(ruta);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        const QString destino = dir.filePath(QStringLiteral("copia.db"));
+        ArchivoNuevo::al_sincronizar([&](const QString& r) { return r != dir.path(); });
+        DialogosSistema::proximo_guardado(destino);
+        Soporte::accion(p.get(), QStringLiteral("menuCopiaSeguridad"))->trigger();
+        QCOMPARE(Soporte::avisos(),
+                 QStringList{QStringLiteral("ERROR: no se puede hacer la copia en %1: el disco no ha confirmado que "
+                                            "el archivo quede guardado.")
+                                 .arg(destino)});
+        QVERIFY(!QFileInfo::exists(destino));
+        QCOMPARE(Soporte::contenido(ruta), antes);
     }
 };
 

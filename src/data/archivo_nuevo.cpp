@@ -15,6 +15,7 @@
 namespace {
 
 std::function<void(const QString&)> antes_del_nombre;
+std::function<bool(const QString&)> sincronia;
 
 QString motivo_sistema(int error) {
     return QString::fromLocal8Bit(std::strerror(error)) + u'.';
@@ -23,6 +24,22 @@ QString motivo_sistema(int error) {
 } // namespace
 
 namespace ArchivoNuevo {
+
+bool sincronizar(const QString& ruta) {
+    if (sincronia)
+        return sincronia(ruta);
+    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A failed fsync may have dropped the pages it could not write: the file is not known to be kept.
+    const bool hecho = ::fsync(fd) == 0;
+    ::close(fd);
+    return hecho;
+}
+
+QString no_guardado() {
+    return QStringLiteral("el disco no ha confirmado que el archivo quede guardado.");
+}
 
 QString reservar_temporal(const QString& destino, const QString& sufijo, QString* error) {
     const QFileInfo info(destino);
@@ -56,9 +73,13 @@ void dar_nombre(const QString& temporal, const QString& destino, bool reemplazar
     };
     if (antes_del_nombre)
         antes_del_nombre(destino);
+    const QString carpeta = QFileInfo(destino).absolutePath();
     if (reemplazar) {
         if (std::rename(desde.constData(), hasta.constData()) != 0)
             fallar(motivo_sistema(errno));
+        // The file the user agreed to replace is gone already: the failure is told, nothing more can be undone.
+        if (!sincronizar(carpeta))
+            throw ErrorDatos(fallo(no_guardado()));
         return;
     }
     // A hard link gives the file its name only when that name is free; then the temporary name goes.
@@ -73,13 +94,22 @@ void dar_nombre(const QString& temporal, const QString& destino, bool reemplazar
             fallar(otro == EEXIST ? QStringLiteral("el archivo ya existe.")
                                   : QStringLiteral("no se puede dar nombre al archivo: ") + motivo_sistema(otro));
         }
-        return;
+    } else {
+        ::unlink(desde.constData());
     }
-    ::unlink(desde.constData());
+    if (!sincronizar(carpeta)) {
+        // The name is this call's own: it goes again, so no file is left that may vanish at the next power cut.
+        ::unlink(hasta.constData());
+        throw ErrorDatos(fallo(no_guardado()));
+    }
 }
 
 void al_dar_nombre(std::function<void(const QString&)> accion) {
     antes_del_nombre = std::move(accion);
+}
+
+void al_sincronizar(std::function<bool(const QString&)> decide) {
+    sincronia = std::move(decide);
 }
 
 } // namespace ArchivoNuevo

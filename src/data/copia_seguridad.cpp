@@ -1,5 +1,6 @@
 #include "data/copia_seguridad.h"
 
+#include "data/archivo_nuevo.h"
 #include "data/conexion.h"
 #include "data/error_datos.h"
 
@@ -7,11 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <SQLiteCpp/Statement.h>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sqlite3.h>
 
@@ -74,13 +71,12 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
     // and nothing under the destination's name is ever half-written.
     if (!info_destino.dir().exists())
         throw ErrorDatos(no_se_puede(destino, QStringLiteral("la carpeta no existe.")));
-    QTemporaryFile reserva(info_destino.dir().filePath(QStringLiteral(".%1.XXXXXX").arg(info_destino.fileName())));
-    if (!reserva.open())
-        throw ErrorDatos(no_se_puede(destino, reserva.errorString() + u'.'));
-    const QString temporal = reserva.fileName();
-    reserva.close();
-    // A temporary file is private to its owner; the copy is readable by whoever may read the inventory.
-    reserva.setPermissions(QFileInfo(inventario).permissions());
+    QString error;
+    const QString temporal = ArchivoNuevo::reservar_temporal(destino, QString(), &error);
+    if (temporal.isEmpty())
+        throw ErrorDatos(no_se_puede(destino, error));
+    // The copy is readable by whoever may read the inventory.
+    QFile::setPermissions(temporal, QFileInfo(inventario).permissions());
     struct Limpieza {
         QString ruta;
         bool hecha = false;
@@ -154,9 +150,11 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
 
     if (!reemplazar && QFileInfo::exists(destino))
         throw ErrorDatos(QStringLiteral("el archivo %1 ya existe.").arg(destino));
-    if (std::rename(QFile::encodeName(temporal).constData(), QFile::encodeName(destino).constData()) != 0)
-        throw ErrorDatos(no_se_puede(destino, QString::fromLocal8Bit(std::strerror(errno)) + u'.'));
+    // A file that appears under the destination's name meanwhile is replaced only when the user agreed to replace
+    // the one there was.
     limpieza.hecha = true;
+    ArchivoNuevo::dar_nombre(temporal, destino, reemplazar && QFileInfo::exists(destino),
+                             [&](const QString& motivo) { return no_se_puede(destino, motivo); });
     return componentes;
 }
 

@@ -230,8 +230,11 @@ void InventarioNuevo::terminar() {
     }
     estado_.reset();
     // Written to the disk once, now that it is whole, before it takes the destination's name.
-    if (QFile archivo(temporal_); archivo.open(QIODevice::ReadWrite))
-        ::fsync(archivo.handle());
+    if (!ArchivoNuevo::sincronizar(temporal_)) {
+        quitar(temporal_);
+        throw ErrorDatos(
+            QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino_, ArchivoNuevo::no_guardado()));
+    }
     ArchivoNuevo::dar_nombre(temporal_, destino_, false, [&](const QString& motivo) {
         return QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino_, motivo);
     });
