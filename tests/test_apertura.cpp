@@ -5,10 +5,12 @@
 #include "data/conexion.h"
 #include "data/esquema.h"
 #include "data/inventario_nuevo.h"
+#include "data/motor.h"
 #include "modulo/module1.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -19,6 +21,71 @@ namespace {
 QStringList archivos(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
+
+QByteArray sha256(const QString& ruta) {
+    return QCryptographicHash::hash(Soporte::contenido(ruta), QCryptographicHash::Sha256);
+}
+
+// Enough components for Elemento to take several pages below its root.
+const QStringList muchos_componentes = {
+    "INSERT INTO Tipo VALUES (1, 'Monitor')", "INSERT INTO Marca VALUES (1, 'HP')",
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) INSERT INTO Elemento SELECT i, "
+    "1, 1, 'E24', 'S' || i, '2020-01-01', 12, printf('%.100c', 'x'), 0 FROM n"};
+
+quint32 entero_32(const QByteArray& b, qsizetype en) {
+    return quint32(quint8(b[en])) << 24 | quint32(quint8(b[en + 1])) << 16 | quint32(quint8(b[en + 2])) << 8 |
+           quint8(b[en + 3]);
+}
+
+// The page size, and the pages right below the root of Elemento, from left (lowest codes) to right.
+std::pair<int, QList<quint32>> hojas_de_elemento(const QString& ruta) {
+    SQLite::Database db(ruta.toStdString(), SQLite::OPEN_READONLY);
+    const int tamano = db.execAndGet("PRAGMA page_size").getInt();
+    const int raiz = db.execAndGet("SELECT rootpage FROM sqlite_schema WHERE name = 'Elemento'").getInt();
+    const QByteArray pagina = Soporte::contenido(ruta).mid(qsizetype(raiz - 1) * tamano, tamano);
+    if (pagina[0] != 5)
+        qFatal("Elemento cabe en una sola página");
+    QList<quint32> hojas;
+    const int celdas = quint8(pagina[3]) << 8 | quint8(pagina[4]);
+    for (int i = 0; i < celdas; ++i)
+        hojas << entero_32(pagina, quint8(pagina[12 + 2 * i]) << 8 | quint8(pagina[13 + 2 * i]));
+    hojas << entero_32(pagina, 8);
+    return {tamano, hojas};
+}
+
+void sobrescribir(const QString& ruta, qint64 desde, const QByteArray& bytes) {
+    QFile archivo(ruta);
+    if (!archivo.open(QIODevice::ReadWrite) || !archivo.seek(desde) || archivo.write(bytes) != bytes.size())
+        qFatal("no se puede escribir en %s", qPrintable(ruta));
+}
+
+// A page of Elemento overwritten, as a failing disk or a crash of the system leave it.
+void danar(const QString& ruta, const QString& como) {
+    const auto [tamano, hojas] = hojas_de_elemento(ruta);
+    const qint64 primera = qint64(hojas.first() - 1) * tamano;
+    if (como == QLatin1String("basura"))
+        sobrescribir(ruta, primera, QByteArray(tamano, char(0xa5)));
+    else if (como == QLatin1String("ceros"))
+        sobrescribir(ruta, primera, QByteArray(tamano, '\0'));
+    else // the last page's rows in the place of the first: the codes are out of order
+        sobrescribir(ruta, primera, Soporte::contenido(ruta).mid(qint64(hojas.last() - 1) * tamano, tamano));
+}
+
+class Receptor : public ReceptorFilas {
+public:
+    void reservar(qint64, qint64) override {}
+    void fila(qint64) override { ++filas; }
+    void entero(qint64) override {}
+    void real(double) override {}
+    void texto(const char*, std::size_t) override {}
+    void nulo() override {}
+    int filas = 0;
+};
+
+const ValoresFila tipo_nuevo = {QVariant::fromValue<qlonglong>(2), QStringLiteral("Teclado")};
+
+const QString danado = QStringLiteral("el archivo está dañado y el programa no escribirá nada en él; use en su lugar "
+                                      "la última copia de seguridad (Herramientas, Copia de seguridad).");
 
 } // namespace
 
@@ -121,6 +188,48 @@ private Q_SLOTS:
                                  .arg(destino)});
         QVERIFY(!QFileInfo::exists(destino));
         QCOMPARE(Soporte::contenido(ruta), antes);
+    }
+
+    // A damaged file is told so at its opening, by the window too, and nothing is written into it.
+    void dano_al_abrir_data() {
+        QTest::addColumn<QString>("como");
+        QTest::newRow("página con basura") << "basura";
+        QTest::newRow("página a ceros") << "ceros";
+        QTest::newRow("códigos desordenados") << "desorden";
+    }
+    void dano_al_abrir() {
+        QFETCH(QString, como);
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, QStringLiteral("inventario.db"), muchos_componentes);
+        danar(ruta, como);
+        const QByteArray antes = sha256(ruta);
+        const QString al_abrir = QStringLiteral("no se puede abrir la base de datos %1: ").arg(ruta) + danado;
+        QCOMPARE(Soporte::mensaje_de([&] { Conexion::abrir(ruta, Conexion::Modo::lectura); }), al_abrir);
+        QCOMPARE(Soporte::mensaje_de([&] { Motor::para(ruta)->insertar(Esquema::tipo, tipo_nuevo); }), al_abrir);
+        auto p = Soporte::abrir_principal(dir, ruta);
+        const QStringList vistos = Soporte::avisos();
+        QVERIFY2(!vistos.isEmpty() && vistos.first() == QStringLiteral("ERROR: ") + al_abrir,
+                 qPrintable(vistos.join(u'\n')));
+        p.reset();
+        QCOMPARE(sha256(ruta), antes);
+    }
+
+    // A file damaged after it was opened whole: the read that meets the damage says so, and the writes that follow
+    // are refused before they touch it.
+    void dano_al_leer() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, QStringLiteral("inventario.db"), muchos_componentes);
+        Receptor leidos;
+        Motor::para(ruta)->empezar_lectura()->leer_tabla(Esquema::elemento, leidos);
+        QCOMPARE(leidos.filas, 400);
+        danar(ruta, QStringLiteral("basura"));
+        const QByteArray antes = sha256(ruta);
+        QCOMPARE(
+            Soporte::mensaje_de([&] { Motor::para(ruta)->empezar_lectura()->leer_tabla(Esquema::elemento, leidos); }),
+            QStringLiteral("no se puede leer la base de datos %1: ").arg(ruta) + danado);
+        QCOMPARE(Soporte::mensaje_de([&] { Motor::para(ruta)->insertar(Esquema::tipo, tipo_nuevo); }),
+                 QStringLiteral("no se puede abrir la base de datos %1: ").arg(ruta) + danado);
+        QCOMPARE(sha256(ruta), antes);
     }
 };
 

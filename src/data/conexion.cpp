@@ -6,9 +6,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <SQLiteCpp/Statement.h>
+#include <mutex>
+#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -31,6 +35,39 @@ int esperar_bloqueo(void*, int intentos) {
     else
         sqlite3_sleep(paso_ms);
     return 1;
+}
+
+// The files this process has checked whole (by path and identity on disk), and those found damaged (by their state
+// too, so a file put back from a backup is looked at again). Connections are opened on several threads.
+using Identidad = std::tuple<QString, quint64, quint64>;
+using Estado = std::tuple<QString, quint64, quint64, qint64, qint64>;
+std::mutex cerrojo_integridad;
+std::set<Identidad> comprobados;
+std::set<Estado> danados;
+
+std::optional<Estado> estado_de(const QString& ruta) {
+    struct stat e {};
+    if (::stat(QFile::encodeName(ruta).constData(), &e) != 0)
+        return std::nullopt;
+    return Estado{ruta, quint64(e.st_dev), quint64(e.st_ino), qint64(e.st_size),
+                  qint64(e.st_mtim.tv_sec) * 1000000000 + e.st_mtim.tv_nsec};
+}
+
+Identidad identidad_de(const Estado& e) {
+    return {std::get<0>(e), std::get<1>(e), std::get<2>(e)};
+}
+
+bool es_dano(int codigo) {
+    return (codigo & 0xff) == SQLITE_CORRUPT;
+}
+
+// From now on no connection of this process reads or writes the file in this state.
+void marcar_danado(const QString& ruta) {
+    if (const std::optional<Estado> e = estado_de(ruta)) {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        danados.insert(*e);
+        comprobados.erase(identidad_de(*e));
+    }
 }
 
 QString texto_apertura(const QString& ruta, const QString& motivo) {
@@ -113,6 +150,8 @@ QString motivo_sqlite(int codigo) {
     case SQLITE_NOTADB:
         return QStringLiteral("el archivo no es una base de datos.");
     case SQLITE_CORRUPT:
+        return QStringLiteral("el archivo está dañado y el programa no escribirá nada en él; use en su lugar la "
+                              "última copia de seguridad (Herramientas, Copia de seguridad).");
     case SQLITE_FORMAT:
         return QStringLiteral("el archivo está dañado.");
     case SQLITE_BUSY:
@@ -222,6 +261,7 @@ Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     Conexion conexion(ruta, std::move(db));
     conexion.comprobar_inventario();
     agrandar_cache(conexion.db().getHandle());
+    conexion.comprobar_una_vez();
     return conexion;
 }
 
@@ -230,6 +270,7 @@ Conexion Conexion::comprobar_abierta(const QString& nombre, std::unique_ptr<SQLi
     Conexion conexion(nombre, std::move(db));
     try {
         conexion.comprobar_inventario();
+        conexion.comprobar_integridad();
     } catch (const ErrorApertura& e) {
         throw ErrorDatos(e.texto());
     }
@@ -320,6 +361,70 @@ void Conexion::comprobar_inventario() {
     }
 }
 
+// The pages of the three tables are whole: a file damaged by a failing disk or a crash of the system reads as if it
+// were sound until a write would spread the damage. The quick check walks every page of the tables without
+// comparing indexes, a fraction of the time a full read takes.
+void Conexion::comprobar_integridad() {
+    const auto danado = [&] {
+        throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+    };
+    try {
+        for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            SQLite::Statement comprobacion(*db_, std::string("PRAGMA quick_check(") + tabla->nombre + ")");
+            if (!comprobacion.executeStep())
+                danado();
+            const QString resultado = QString::fromUtf8(comprobacion.getColumn(0).getText());
+            if (resultado == QLatin1String("ok"))
+                continue;
+            // A page the disk failed to give is named with SQLite's error code: the disk failed, not the file.
+            static const QRegularExpression codigo(QStringLiteral("error code=(\\d+)"));
+            if (const QRegularExpressionMatch leido = codigo.match(resultado); leido.hasMatch()) {
+                const int error = leido.captured(1).toInt();
+                throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(error)), error};
+            }
+            danado();
+        }
+    } catch (const ErrorApertura&) {
+        throw;
+    } catch (const SQLite::Exception& e) {
+        if (es_dano(e.getExtendedErrorCode()))
+            danado();
+        throw ErrorApertura{texto_apertura(ruta_, motivo_de(e)), e.getExtendedErrorCode()};
+    }
+}
+
+void Conexion::comprobar_integridad_o_fallar() {
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
+}
+
+// The check runs once per file for the length of the program (again when the file is replaced), and a file found
+// damaged is never opened again in that state.
+void Conexion::comprobar_una_vez() {
+    const std::optional<Estado> estado = estado_de(ruta_);
+    if (!estado)
+        return;
+    {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        if (danados.count(*estado))
+            throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+        if (comprobados.count(identidad_de(*estado)))
+            return;
+    }
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        if (es_dano(e.codigo))
+            marcar_danado(ruta_);
+        throw;
+    }
+    const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+    comprobados.insert(identidad_de(*estado));
+}
+
 void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database&)>& cambios) {
     try {
         db_->exec("BEGIN IMMEDIATE");
@@ -334,6 +439,8 @@ void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database
             sqlite3_exec(db_->getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
         if (const auto* propio = dynamic_cast<const ErrorDatos*>(&e))
             throw *propio;
+        if (es_dano(codigo_de(e)))
+            marcar_danado(ruta_);
         throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
     }
 }
@@ -375,5 +482,7 @@ std::optional<Huella> Conexion::huella() {
 }
 
 void Conexion::fallo_lectura(const std::exception& e) const {
+    if (es_dano(codigo_de(e)))
+        marcar_danado(ruta_);
     throw ErrorDatos(QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_de(e)));
 }
