@@ -330,6 +330,22 @@ void Conexion::comprobar_inventario() {
         if (id == Esquema::application_id && version > Esquema::user_version)
             rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
         for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            // Looked at before its columns are: a virtual table (full-text search, another module) keeps its rows
+            // its own way, with neither the keys nor the checks of the designed table. Table names match whatever
+            // their case, as SQLite finds them.
+            SQLite::Statement forma(
+                *db_, "SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE");
+            forma.bind(1, tabla->nombre);
+            if (forma.executeStep()) {
+                if (forma.getColumn(0).getString() != "table")
+                    rechazar(QStringLiteral("la tabla %1 es una tabla virtual, que el programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+                // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
+                if (forma.getColumn(1).getInt() != 0)
+                    rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
+                                            "programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+            }
             SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
             columnas.bind(1, tabla->nombre);
             int n = 0;
@@ -345,13 +361,6 @@ void Conexion::comprobar_inventario() {
                              .arg(QLatin1String(tabla->nombre)));
             if (!iguales || n != tabla->numero_columnas())
                 rechazar(QStringLiteral("la tabla %1 no tiene las columnas de un inventario de Talvirenca.")
-                             .arg(QLatin1String(tabla->nombre)));
-            // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
-            SQLite::Statement forma(*db_, "SELECT wr FROM pragma_table_list WHERE schema = 'main' AND name = ?");
-            forma.bind(1, tabla->nombre);
-            if (forma.executeStep() && forma.getColumn(0).getInt() != 0)
-                rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
-                                        "programa no admite.")
                              .arg(QLatin1String(tabla->nombre)));
         }
     } catch (const ErrorApertura&) {
