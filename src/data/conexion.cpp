@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <SQLiteCpp/Statement.h>
+#include <cerrno>
 #include <mutex>
 #include <set>
 #include <sqlite3.h>
@@ -98,6 +99,13 @@ QString motivo_de(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
+// The reason of a failure on a connection, with the system's own error behind it.
+QString motivo_en(sqlite3* db, const std::exception& e) {
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        return motivo_sqlite(s->getExtendedErrorCode(), db ? sqlite3_system_errno(db) : 0);
+    return QString::fromUtf8(e.what());
+}
+
 void configurar_defensa(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -114,6 +122,22 @@ void agrandar_cache(sqlite3* db) {
 }
 
 } // namespace
+
+namespace {
+
+bool carpeta_sin_permiso(int codigo, int error_sistema) {
+    return codigo == SQLITE_IOERR_DELETE &&
+           (error_sistema == EACCES || error_sistema == EPERM || error_sistema == EROFS);
+}
+
+} // namespace
+
+QString motivo_sqlite(int codigo, int error_sistema) {
+    // A journal the folder does not let anyone remove: the folder cannot be changed, the disk did not fail.
+    if (carpeta_sin_permiso(codigo, error_sistema))
+        return motivo_sqlite(SQLITE_READONLY_DIRECTORY);
+    return motivo_sqlite(codigo);
+}
 
 QString motivo_sqlite(int codigo) {
     switch (codigo) {
@@ -283,17 +307,24 @@ bool Conexion::hay_escritura_interrumpida(const QString& ruta) {
 }
 
 void Conexion::deshacer_escritura_interrumpida(const QString& ruta) {
+    std::unique_ptr<SQLite::Database> db;
     try {
-        SQLite::Database db(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX);
-        configurar_defensa(db.getHandle());
+        db = std::make_unique<SQLite::Database>(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX);
+        configurar_defensa(db->getHandle());
         // The first read of a connection that may write rolls the interrupted transaction back.
-        db.execAndGet("SELECT count(*) FROM sqlite_schema");
+        db->execAndGet("SELECT count(*) FROM sqlite_schema");
     } catch (const std::exception& e) {
-        // A file or folder that cannot be written keeps its journal, and the opening that follows says why; any
-        // other failure (another program holding the file) is the opening's failure, told after one wait.
-        const int codigo = codigo_de(e) & 0xff;
-        if (codigo != SQLITE_READONLY && codigo != SQLITE_CANTOPEN && codigo != SQLITE_PERM)
-            throw ErrorDatos(texto_apertura(ruta, motivo_de(e)));
+        // A file or folder that cannot be written keeps its journal, and the opening that follows says why: so does
+        // a folder that let the write be undone but not its journal be removed, since the journal stays and has
+        // to be undone again. Any other failure (another program holding the file) is the opening's failure,
+        // told after one wait.
+        const int extendido = codigo_de(e);
+        const int codigo = extendido & 0xff;
+        if (codigo == SQLITE_READONLY || codigo == SQLITE_CANTOPEN || codigo == SQLITE_PERM)
+            return;
+        if (carpeta_sin_permiso(extendido, db ? sqlite3_system_errno(db->getHandle()) : 0))
+            return;
+        throw ErrorDatos(texto_apertura(ruta, motivo_en(db ? db->getHandle() : nullptr, e)));
     }
 }
 
@@ -450,7 +481,8 @@ void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database
             throw *propio;
         if (es_dano(codigo_de(e)))
             marcar_danado(ruta_);
-        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2")
+                             .arg(ruta_, motivo_en(db_->getHandle(), e)));
     }
 }
 
@@ -493,5 +525,6 @@ std::optional<Huella> Conexion::huella() {
 void Conexion::fallo_lectura(const std::exception& e) const {
     if (es_dano(codigo_de(e)))
         marcar_danado(ruta_);
-    throw ErrorDatos(QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_de(e)));
+    throw ErrorDatos(
+        QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_en(db_->getHandle(), e)));
 }

@@ -90,5 +90,7 @@ private:
     std::unique_ptr<SQLite::Database> db_;
 };
 
-// The reason of a failure of SQLite, in the user's words.
+// The reason of a failure of SQLite, in the user's words; with the system's error behind it when there is one
+// (sqlite3_system_errno).
 QString motivo_sqlite(int codigo_extendido);
+QString motivo_sqlite(int codigo_extendido, int error_sistema);
