@@ -3,6 +3,7 @@
 // a location file that names something it should not.
 #include "data/archivo_nuevo.h"
 #include "data/conexion.h"
+#include "data/copia_seguridad.h"
 #include "data/esquema.h"
 #include "data/inventario_nuevo.h"
 #include "data/motor.h"
@@ -230,6 +231,37 @@ private Q_SLOTS:
         QCOMPARE(Soporte::mensaje_de([&] { Motor::para(ruta)->insertar(Esquema::tipo, tipo_nuevo); }),
                  QStringLiteral("no se puede abrir la base de datos %1: ").arg(ruta) + danado);
         QCOMPARE(sha256(ruta), antes);
+    }
+
+    // A write-protected inventory is backed up: the copy is written as its own owner's file and takes the
+    // inventory's permissions only once it is whole, just before it gets its name.
+    void copia_de_un_inventario_protegido_data() {
+        QTest::addColumn<int>("permisos");
+        QTest::newRow("solo lectura para todos")
+            << int(QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther);
+        QTest::newRow("solo lectura para su dueño") << int(QFile::ReadOwner | QFile::ReadUser);
+        QTest::newRow("escritura para su dueño")
+            << int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+    }
+    void copia_de_un_inventario_protegido() {
+        QFETCH(int, permisos);
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, QStringLiteral("inventario.db"), muchos_componentes);
+        QVERIFY(QFile::setPermissions(ruta, QFile::Permissions(permisos)));
+        const QString destino = dir.filePath(QStringLiteral("copia.db"));
+        QStringList mientras;
+        const auto progreso = [&](int, int) {
+            for (const QString& f : archivos(dir.path()))
+                if (f.startsWith(QLatin1String(".copia.db.")))
+                    mientras << QString::number(int(QFileInfo(dir.filePath(f)).permissions() & QFile::WriteOwner));
+            return true;
+        };
+        QCOMPARE(CopiaSeguridad::copiar(ruta, destino, false, progreso), std::optional<qint64>(400));
+        QVERIFY(!mientras.isEmpty());
+        QCOMPARE(mientras, QStringList(mientras.size(), QString::number(int(QFile::WriteOwner))));
+        // The flags of the current user (0x0700) say what the test's user may do, not the file's mode.
+        QCOMPARE(int(QFileInfo(destino).permissions()) & ~0x0700, permisos & ~0x0700);
+        QCOMPARE(Soporte::filas(destino, QStringLiteral("Elemento")), Soporte::filas(ruta, QStringLiteral("Elemento")));
     }
 };
 

@@ -11,6 +11,7 @@
 #include <SQLiteCpp/Statement.h>
 #include <filesystem>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,8 +76,6 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
     const QString temporal = ArchivoNuevo::reservar_temporal(destino, QString(), &error);
     if (temporal.isEmpty())
         throw ErrorDatos(no_se_puede(destino, error));
-    // The copy is readable by whoever may read the inventory.
-    QFile::setPermissions(temporal, QFileInfo(inventario).permissions());
     struct Limpieza {
         QString ruta;
         bool hecha = false;
@@ -148,6 +147,14 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
         throw ErrorDatos(no_se_puede(destino, QString::fromUtf8(e.what())));
     }
 
+    // The copy is readable by whoever may read the inventory, and as protected as it: given once the copy is
+    // written and checked, so a write-protected inventory does not make its copy unwritable before it is made.
+    // The mode bits themselves: Qt's flags for the current user would give root's copy a write permission.
+    struct stat modo {};
+    if (::stat(QFile::encodeName(inventario).constData(), &modo) != 0 ||
+        ::chmod(QFile::encodeName(temporal).constData(), modo.st_mode & 0777) != 0)
+        throw ErrorDatos(
+            no_se_puede(destino, QStringLiteral("no se pueden dar a la copia los permisos del inventario.")));
     if (!reemplazar && QFileInfo::exists(destino))
         throw ErrorDatos(QStringLiteral("el archivo %1 ya existe.").arg(destino));
     // A file that appears under the destination's name meanwhile is replaced only when the user agreed to replace
