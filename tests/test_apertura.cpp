@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <cstdio>
 
 namespace {
 
@@ -262,6 +263,34 @@ private Q_SLOTS:
         // The flags of the current user (0x0700) say what the test's user may do, not the file's mode.
         QCOMPARE(int(QFileInfo(destino).permissions()) & ~0x0700, permisos & ~0x0700);
         QCOMPARE(Soporte::filas(destino, QStringLiteral("Elemento")), Soporte::filas(ruta, QStringLiteral("Elemento")));
+    }
+
+    // Another file takes the inventory's name while a read holds the old one: the read gives no fingerprint, so
+    // the data sources read the file again at their next refresh instead of keeping the old rows.
+    void archivo_reemplazado_durante_una_lectura_data() {
+        QTest::addColumn<bool>("por_nombre");
+        QTest::newRow("otro archivo renombrado encima") << true;
+        QTest::newRow("apartado y copiado de nuevo") << false;
+    }
+    void archivo_reemplazado_durante_una_lectura() {
+        QFETCH(bool, por_nombre);
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, QStringLiteral("inventario.db"), muchos_componentes);
+        const QString otro = Soporte::crear_base(dir, QStringLiteral("otro.db"), muchos_componentes);
+        Soporte::ejecutar(otro, {"DELETE FROM Elemento WHERE Codigo > 10"});
+        const auto motor = Motor::para(ruta);
+        {
+            const auto lectura = motor->empezar_lectura();
+            QVERIFY(lectura->huella());
+        }
+        const auto lectura = motor->empezar_lectura();
+        if (por_nombre) {
+            QCOMPARE(std::rename(QFile::encodeName(otro).constData(), QFile::encodeName(ruta).constData()), 0);
+        } else {
+            QVERIFY(QFile::rename(ruta, dir.filePath(QStringLiteral("apartado.db"))));
+            QVERIFY(QFile::copy(otro, ruta));
+        }
+        QVERIFY(!lectura->huella());
     }
 };
 

@@ -503,9 +503,14 @@ Conexion::Lectura::~Lectura() {
 }
 
 std::optional<Huella> Conexion::huella() {
+    sqlite3* db = db_->getHandle();
     sqlite3_file* archivo = nullptr;
-    if (sqlite3_file_control(db_->getHandle(), "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
         !archivo->pMethods)
+        return std::nullopt;
+    // The size and times are the path's: taken first, so a file put in its place from now on is seen below.
+    struct stat estado {};
+    if (::stat(QFile::encodeName(ruta_).constData(), &estado) != 0)
         return std::nullopt;
     // Read through SQLite's own handle: opening and closing another one would drop SQLite's locks on the file.
     unsigned char cabecera[28] = {};
@@ -513,8 +518,10 @@ std::optional<Huella> Conexion::huella() {
         return std::nullopt;
     if (cabecera[18] != 1) // only the rollback journal keeps the change counter on every write
         return std::nullopt;
-    struct stat estado {};
-    if (::stat(QFile::encodeName(ruta_).constData(), &estado) != 0)
+    // The counter is the open file's: when another file has taken the path (a rename over it, a copy put back),
+    // the two halves would describe different files, and the next refresh must read again.
+    int movido = 1;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &movido) != SQLITE_OK || movido)
         return std::nullopt;
     return Huella{
         (quint32(cabecera[24]) << 24) | (quint32(cabecera[25]) << 16) | (quint32(cabecera[26]) << 8) | cabecera[27],
