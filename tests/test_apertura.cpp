@@ -7,7 +7,9 @@
 #include "data/esquema.h"
 #include "data/inventario_nuevo.h"
 #include "data/motor.h"
+#include "data/ubicacion.h"
 #include "modulo/module1.h"
+#include "plataforma/contrasena.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
 
@@ -16,6 +18,10 @@
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <cstdio>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -291,6 +297,114 @@ private Q_SLOTS:
             QVERIFY(QFile::copy(otro, ruta));
         }
         QVERIFY(!lectura->huella());
+    }
+
+    // A name that is not a regular file is refused before it is opened: opening a named pipe would wait for a
+    // writer and hang the window.
+    void solo_archivos_normales_data() {
+        QTest::addColumn<QString>("clase");
+        QTest::newRow("tubería") << "tubería";
+        QTest::newRow("dispositivo") << "dispositivo";
+        QTest::newRow("conector") << "conector";
+    }
+    void solo_archivos_normales() {
+        QFETCH(QString, clase);
+        QTemporaryDir dir;
+        QString ruta = dir.filePath(QStringLiteral("inventario.db"));
+        const QByteArray nombre = QFile::encodeName(ruta);
+        int conector = -1;
+        if (clase == QStringLiteral("tubería")) {
+            QCOMPARE(::mkfifo(nombre.constData(), 0600), 0);
+        } else if (clase == QLatin1String("dispositivo")) {
+            ruta = QStringLiteral("/dev/null");
+        } else {
+            conector = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un direccion{};
+            direccion.sun_family = AF_UNIX;
+            qstrncpy(direccion.sun_path, nombre.constData(), sizeof direccion.sun_path);
+            QCOMPARE(::bind(conector, reinterpret_cast<sockaddr*>(&direccion), sizeof direccion), 0);
+        }
+        const QString esperado = QStringLiteral("no se puede abrir la base de datos %1: no es un archivo normal, sino "
+                                                "una tubería, un dispositivo o un conector.")
+                                     .arg(ruta);
+        for (const Conexion::Modo modo : {Conexion::Modo::lectura, Conexion::Modo::escritura})
+            QCOMPARE(Soporte::mensaje_de([&] { Conexion::abrir(ruta, modo); }), esperado);
+        if (conector >= 0)
+            ::close(conector);
+    }
+
+    // The location file is used only when it is a regular file of the user's that nobody else may change.
+    void archivo_de_ubicacion_ajeno_data() {
+        QTest::addColumn<QString>("clase");
+        QTest::addColumn<int>("modo");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("suyo") << "suyo" << 0644 << QString();
+        QTest::newRow("suyo y privado") << "suyo" << 0600 << QString();
+        QTest::newRow("de otro usuario") << "ajeno" << 0644 << "no es suyo, sino de otro usuario.";
+        QTest::newRow("que otros pueden cambiar") << "suyo" << 0666 << "otros usuarios pueden cambiarlo.";
+        QTest::newRow("que su grupo puede cambiar") << "suyo" << 0664 << "otros usuarios pueden cambiarlo.";
+        QTest::newRow("tubería") << "tubería" << 0600 << "no es un archivo normal.";
+    }
+    void archivo_de_ubicacion_ajeno() {
+        QFETCH(QString, clase);
+        QFETCH(int, modo);
+        QFETCH(QString, motivo);
+        QTemporaryDir dir;
+        const QByteArray nombre = QFile::encodeName(Ubicacion::ruta(dir.path()));
+        const QString linea = QStringLiteral("postgresql://intruso@servidor.ajeno/inventario");
+        if (clase == QStringLiteral("tubería")) {
+            QCOMPARE(::mkfifo(nombre.constData(), mode_t(modo)), 0);
+        } else {
+            Soporte::escribir_ubicacion(dir.path(), linea.toUtf8() + "\r\n");
+            QCOMPARE(::chmod(nombre.constData(), mode_t(modo)), 0);
+            if (clase == QLatin1String("ajeno") && ::chown(nombre.constData(), 65534, 65534) != 0)
+                QSKIP("sólo root puede dar el archivo a otro usuario");
+        }
+        if (motivo.isEmpty()) {
+            QCOMPARE(Ubicacion::problema(dir.path()), std::nullopt);
+            QCOMPARE(Ubicacion::leer(dir.path()), std::optional<QString>(linea));
+        } else {
+            QCOMPARE(Ubicacion::problema(dir.path()),
+                     std::optional<QString>(QStringLiteral("el archivo de configuración %1 no se usa: %2")
+                                                .arg(Ubicacion::ruta(dir.path()), motivo)));
+            QCOMPARE(Ubicacion::leer(dir.path()), std::nullopt);
+        }
+    }
+
+    // The program's own location file is trusted at the next start, whatever the user's umask.
+    void ubicacion_guardada_es_confiable() {
+        QTemporaryDir dir;
+        const mode_t antes = ::umask(0);
+        Ubicacion::guardar(dir.path(), QStringLiteral("/datos/inventario.db"));
+        ::umask(antes);
+        QCOMPARE(Ubicacion::problema(dir.path()), std::nullopt);
+        QCOMPARE(Ubicacion::leer(dir.path()), std::optional<QString>(QStringLiteral("/datos/inventario.db")));
+    }
+
+    // The password dialog says which server asks and for which user, as libpq reads the URI.
+    void pregunta_de_contrasena_data() {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("pregunta");
+        QTest::newRow("todo dado") << "postgresql://ana@servidor:5433/inv"
+                                   << "El servidor servidor:5433 pide la contraseña del usuario ana para la base de "
+                                      "datos inv (postgresql://ana@servidor:5433/inv):";
+        QTest::newRow("usuario del entorno") << "postgresql://servidor/inv"
+                                             << "El servidor servidor:5432 pide la contraseña del usuario luis para la "
+                                                "base de datos inv (postgresql://servidor/inv):";
+        QTest::newRow("en parámetros") << "postgresql:///inv?host=otro&user=eva&port=6000"
+                                       << "El servidor otro:6000 pide la contraseña del usuario eva para la base de "
+                                          "datos inv (postgresql:///inv?host=otro&user=eva&port=6000):";
+        QTest::newRow("dos servidores") << "postgresql://ana@uno:1,dos:2/inv"
+                                        << "El servidor uno:1, dos:2 pide la contraseña del usuario ana para la base "
+                                           "de datos inv (postgresql://ana@uno:1,dos:2/inv):";
+    }
+    void pregunta_de_contrasena() {
+        QFETCH(QString, base);
+        QFETCH(QString, pregunta);
+        qputenv("PGUSER", "luis");
+        const QString hecha = Contrasena::pregunta(base);
+        qunsetenv("PGUSER");
+        QCOMPARE(hecha, pregunta);
     }
 };
 

@@ -252,6 +252,12 @@ Conexion Conexion::abrir(const QString& ruta, Modo modo) {
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
     if (info.isDir())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("es una carpeta, no un archivo.")));
+    // Looked at without opening it: opening a named pipe waits for a writer, and a device or a socket is no file
+    // an inventory can be kept in.
+    struct stat tipo {};
+    if (::stat(nombre_sqlite(ruta).c_str(), &tipo) == 0 && !S_ISREG(tipo.st_mode))
+        throw ErrorDatos(texto_apertura(ruta, QStringLiteral("no es un archivo normal, sino una tubería, un "
+                                                             "dispositivo o un conector.")));
     const bool leer = modo == Modo::lectura || solo_lectura_forzada;
     // A write interrupted by a crash leaves its journal beside the file, and only a connection that may write can
     // undo it; once undone, the file reads as it was before that write.

@@ -8,6 +8,11 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
+#include <fcntl.h>
+#include <libpq-fe.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Ubicacion {
 
@@ -15,10 +20,47 @@ QString ruta(const QString& directorio) {
     return directorio + QDir::separator() + QStringLiteral("talvirenca.cfg");
 }
 
+namespace {
+
+// The location file, opened without waiting (a named pipe would wait for a writer) and kept only when it is a
+// regular file of the user's that nobody else may change. The descriptor, or -1 with the reason, if any.
+int abrir_confiable(const QString& directorio, std::optional<QString>* problema) {
+    const QString nombre = ruta(directorio);
+    const int fd = ::open(QFile::encodeName(nombre).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat estado {};
+    const auto rechazar = [&](const QString& motivo) {
+        ::close(fd);
+        if (problema)
+            *problema = QStringLiteral("el archivo de configuración %1 no se usa: %2")
+                            .arg(QDir::toNativeSeparators(nombre), motivo);
+        return -1;
+    };
+    if (::fstat(fd, &estado) != 0)
+        return rechazar(QStringLiteral("no se puede leer."));
+    if (!S_ISREG(estado.st_mode))
+        return rechazar(QStringLiteral("no es un archivo normal."));
+    if (estado.st_uid != ::geteuid())
+        return rechazar(QStringLiteral("no es suyo, sino de otro usuario."));
+    if (estado.st_mode & (S_IWGRP | S_IWOTH))
+        return rechazar(QStringLiteral("otros usuarios pueden cambiarlo."));
+    // Reads from now on wait for the disk as any file's do.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
 std::optional<QString> leer(const QString& directorio) {
-    QFile archivo(ruta(directorio));
-    if (!archivo.open(QIODevice::ReadOnly))
+    const int fd = abrir_confiable(directorio, nullptr);
+    if (fd < 0)
         return std::nullopt;
+    QFile archivo;
+    if (!archivo.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     const QByteArray contenido = archivo.read(64 * 1024);
     if (contenido.isEmpty())
         return std::nullopt;
@@ -27,6 +69,13 @@ std::optional<QString> leer(const QString& directorio) {
     if (fin < 0 || (salto >= 0 && salto < fin))
         fin = salto;
     return QString::fromUtf8(fin < 0 ? contenido : contenido.left(fin));
+}
+
+std::optional<QString> problema(const QString& directorio) {
+    std::optional<QString> motivo;
+    if (const int fd = abrir_confiable(directorio, &motivo); fd >= 0)
+        ::close(fd);
+    return motivo;
 }
 
 bool es_uri(const QString& base) {
@@ -61,7 +110,9 @@ void guardar(const QString& directorio, const QString& base_datos) {
     QSaveFile archivo(ruta(directorio));
     if (archivo.open(QIODevice::WriteOnly)) {
         archivo.write(sin_contrasena(base_datos).toUtf8() + "\r\n");
-        if (archivo.commit())
+        // Only its owner may change it, whatever the user's umask: a file others may change is not trusted.
+        if (archivo.commit() && QFile::setPermissions(ruta(directorio), QFile::ReadOwner | QFile::WriteOwner |
+                                                                            QFile::ReadGroup | QFile::ReadOther))
             return;
     }
     throw ErrorDatos(QStringLiteral("no se puede guardar el archivo de configuración %1: %2.")
@@ -75,6 +126,55 @@ std::optional<QString> problema_ruta(const QString& ruta) {
         return QStringLiteral(
             "el nombre contiene un salto de línea, que el archivo de configuración no puede guardar.");
     return std::nullopt;
+}
+
+namespace {
+
+struct LiberarOpciones {
+    void operator()(PQconninfoOption* o) const { PQconninfoFree(o); }
+};
+using Opciones = std::unique_ptr<PQconninfoOption, LiberarOpciones>;
+
+// The URI's options as libpq reads it; null when it cannot.
+Opciones opciones_de(const QString& uri) {
+    char* error = nullptr;
+    Opciones opciones(PQconninfoParse(uri.toUtf8().constData(), &error));
+    PQfreemem(error);
+    return opciones;
+}
+
+} // namespace
+
+std::optional<DatosServidor> datos_servidor(const QString& uri) {
+    const Opciones opciones = opciones_de(uri);
+    if (!opciones)
+        return std::nullopt;
+    // What the URI leaves out, libpq takes from the environment or its own defaults, as the connection will.
+    const Opciones defecto(PQconndefaults());
+    const auto valor = [&](const char* clave) {
+        for (const PQconninfoOption* o = opciones.get(); o->keyword; ++o)
+            if (qstrcmp(o->keyword, clave) == 0 && o->val && *o->val)
+                return QString::fromUtf8(o->val);
+        for (const PQconninfoOption* o = defecto.get(); defecto && o->keyword; ++o)
+            if (qstrcmp(o->keyword, clave) == 0 && o->val && *o->val)
+                return QString::fromUtf8(o->val);
+        return QString();
+    };
+    DatosServidor d;
+    d.usuario = valor("user");
+    d.base = valor("dbname");
+    if (d.base.isEmpty())
+        d.base = d.usuario;
+    const QStringList equipos = valor("host").split(u',');
+    const QStringList puertos = valor("port").split(u',');
+    QStringList servidores;
+    for (int i = 0; i < equipos.size(); ++i) {
+        const QString equipo = equipos[i].isEmpty() ? QStringLiteral("de este equipo") : equipos[i];
+        const QString puerto = puertos.value(i, puertos.size() == 1 ? puertos[0] : QString());
+        servidores << (puerto.isEmpty() ? equipo : equipo + u':' + puerto);
+    }
+    d.servidor = servidores.join(QStringLiteral(", "));
+    return d;
 }
 
 QString ruta_visible(const QString& ruta) {
