@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <cstdio>
+#include <libpq-fe.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -94,6 +95,17 @@ const ValoresFila tipo_nuevo = {QVariant::fromValue<qlonglong>(2), QStringLitera
 
 const QString danado = QStringLiteral("el archivo está dañado y el programa no escribirá nada en él; use en su lugar "
                                       "la última copia de seguridad (Herramientas, Copia de seguridad).");
+
+// The options libpq reads from a URI, "name=value" in its order; empty when it cannot read it.
+QStringList opciones_libpq(const QString& uri, bool con_contrasena) {
+    QStringList lista;
+    PQconninfoOption* opciones = PQconninfoParse(uri.toUtf8().constData(), nullptr);
+    for (const PQconninfoOption* o = opciones; o && o->keyword; ++o)
+        if (o->val && (con_contrasena || qstrcmp(o->keyword, "password") != 0))
+            lista << QString::fromUtf8(o->keyword) + u'=' + QString::fromUtf8(o->val);
+    PQconninfoFree(opciones);
+    return lista;
+}
 
 } // namespace
 
@@ -405,6 +417,40 @@ private Q_SLOTS:
         const QString hecha = Contrasena::pregunta(base);
         qunsetenv("PGUSER");
         QCOMPARE(hecha, pregunta);
+    }
+
+    // The password is found wherever libpq finds it, however its name is written, and what is shown and kept is
+    // the URI written again from what libpq read: the same connection, without the password.
+    void contrasena_como_la_lee_libpq_data() {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("visible");
+        QTest::newRow("nombre con una letra codificada") << "postgresql://ana@s/inv?passw%6Frd=secreta"
+                                                         << "postgresql://ana@s/inv";
+        QTest::newRow("nombre codificado entero, entre otros")
+            << "postgresql://s/inv?sslmode=disable&%70%61%73%73%77%6f%72%64=secreta&connect_timeout=5"
+            << "postgresql://s/inv?connect_timeout=5&sslmode=disable";
+        QTest::newRow("en el usuario, codificada") << "postgresql://ana:%73ecreta@s:5433/inv"
+                                                   << "postgresql://ana@s:5433/inv";
+        QTest::newRow("usuario codificado") << "postgresql://%61na:x@s/inv"
+                                            << "postgresql://ana@s/inv";
+        QTest::newRow("carpeta del conector") << "postgresql://ana:x@%2Fvar%2Frun%2Fpg/inv"
+                                              << "postgresql://ana@%2Fvar%2Frun%2Fpg/inv";
+        QTest::newRow("dos servidores") << "postgresql://ana:x@uno,dos:5433/inv"
+                                        << "postgresql://ana@uno,dos:5433/inv";
+        QTest::newRow("IPv6") << "postgres://ana:x@[::1]:5432/inv"
+                              << "postgres://ana@[::1]:5432/inv";
+        QTest::newRow("que libpq no lee") << "postgresql://s/inv?a=1&passw%6Frd=x&b=2"
+                                          << "postgresql://s/inv?a=1&b=2";
+    }
+    void contrasena_como_la_lee_libpq() {
+        QFETCH(QString, base);
+        QFETCH(QString, visible);
+        const QString hecha = Ubicacion::sin_contrasena(base);
+        QCOMPARE(hecha, visible);
+        QCOMPARE(opciones_libpq(hecha, true), opciones_libpq(base, false));
+        QTemporaryDir dir;
+        Ubicacion::guardar(dir.path(), base);
+        QCOMPARE(Soporte::contenido(Ubicacion::ruta(dir.path())), visible.toUtf8() + "\r\n");
     }
 };
 
