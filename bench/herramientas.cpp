@@ -3,6 +3,7 @@
 
 namespace Bench {
 
+void medir_apertura(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_espera(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
@@ -12,8 +13,8 @@ void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
 std::vector<Medida> medidas_herramientas() {
-    return {medir_rendimiento, medir_servidor, medir_importar,   medir_busqueda,
-            medir_etiquetas,   medir_espera,   medir_garantias()};
+    return {medir_rendimiento, medir_servidor, medir_importar,    medir_busqueda,
+            medir_etiquetas,   medir_espera,   medir_garantias(), medir_apertura};
 }
 
 } // namespace Bench

@@ -47,6 +47,18 @@ private Q_SLOTS:
                                        << no + "pertenece a otro programa.";
         QTest::newRow("versión nueva") << QStringList({"PRAGMA user_version = 2"})
                                        << no + "la ha creado una versión más reciente del programa.";
+        const QString virtual_elemento = no + "la tabla Elemento es una tabla virtual, que el programa no admite.";
+        QTest::newRow("Elemento de búsqueda de texto")
+            << QStringList({"DROP TABLE Elemento", "CREATE VIRTUAL TABLE Elemento USING fts5(Codigo, Tipo, Marca, "
+                                                   "Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting)"})
+            << virtual_elemento;
+        QTest::newRow("elemento de búsqueda de texto, en minúsculas")
+            << QStringList({"DROP TABLE Elemento", "CREATE VIRTUAL TABLE elemento USING fts5(Codigo, Tipo, Marca, "
+                                                   "Modelo, NumSerie, Fecha, Garantia, Descripcion, Renting)"})
+            << virtual_elemento;
+        QTest::newRow("Tipo de otro módulo")
+            << QStringList({"DROP TABLE Tipo", "CREATE VIRTUAL TABLE Tipo USING fts5(Codigo, Nombre)"})
+            << no + "la tabla Tipo es una tabla virtual, que el programa no admite.";
         QTest::newRow("sin Marca") << QStringList({"DROP TABLE Marca"})
                                    << no + "le falta la tabla Marca; no es un inventario de Talvirenca.";
     }

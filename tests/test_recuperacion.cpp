@@ -20,7 +20,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <cerrno>
 #include <set>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using Soporte::avisos;
 using Soporte::control;
@@ -88,6 +91,36 @@ void en_configurar(Principal& p, const std::function<void(QWidget*)>& accion) {
     Soporte::en_ventana<QDialog>(&p, "menuConfigurar", accion);
 }
 
+// A folder whose entries nobody may remove, as a folder the user may not change (root ignores the permissions of
+// a folder, so the tests make it with a layer over SQLite's file system): removing a file fails as the system
+// fails it there.
+class CarpetaFija {
+public:
+    CarpetaFija() {
+        real_ = sqlite3_vfs_find(nullptr);
+        capa_ = *real_;
+        capa_.zName = "carpeta_fija";
+        capa_.xDelete = [](sqlite3_vfs*, const char*, int) {
+            ultimo_error_ = EACCES;
+            return SQLITE_IOERR_DELETE;
+        };
+        capa_.xGetLastError = [](sqlite3_vfs*, int, char*) { return ultimo_error_; };
+        sqlite3_vfs_register(&capa_, 1);
+    }
+    ~CarpetaFija() {
+        sqlite3_vfs_unregister(&capa_);
+        sqlite3_vfs_register(real_, 1);
+    }
+
+private:
+    sqlite3_vfs* real_;
+    sqlite3_vfs capa_;
+    static inline int ultimo_error_ = 0;
+};
+
+const QString no_deshecha = QStringLiteral("no se puede abrir la base de datos %1: una escritura interrumpida no se "
+                                           "ha podido deshacer porque el archivo o su carpeta son de solo lectura.");
+
 } // namespace
 
 class PruebaRecuperacion : public QObject {
@@ -129,6 +162,57 @@ private Q_SLOTS:
                      .arg(ruta));
         QCOMPARE(Soporte::contenido(ruta), antes);
         QVERIFY(QFileInfo(ruta + QStringLiteral("-journal")).size() > 0);
+    }
+
+    // The reason told for a file that cannot be removed: a folder that may not be changed is not a failing disk.
+    void motivo_de_un_borrado_data() {
+        QTest::addColumn<int>("codigo");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("motivo");
+        const QString carpeta = QStringLiteral("la carpeta del archivo es de solo lectura.");
+        const QString disco = QStringLiteral("ha fallado la lectura o la escritura del disco.");
+        QTest::newRow("sin permiso") << SQLITE_IOERR_DELETE << EACCES << carpeta;
+        QTest::newRow("no permitido") << SQLITE_IOERR_DELETE << EPERM << carpeta;
+        QTest::newRow("disco de solo lectura") << SQLITE_IOERR_DELETE << EROFS << carpeta;
+        QTest::newRow("disco que falla") << SQLITE_IOERR_DELETE << EIO << disco;
+        QTest::newRow("lectura sin permiso") << SQLITE_IOERR_READ << EACCES << disco;
+    }
+    void motivo_de_un_borrado() {
+        QFETCH(int, codigo);
+        QFETCH(int, error);
+        QFETCH(QString, motivo);
+        QCOMPARE(motivo_sqlite(codigo, error), motivo);
+    }
+
+    // An interrupted write in a folder that may not be changed: SQLite undoes the write but cannot remove the
+    // journal, which stays and must be undone again at every opening; the user is told the folder's reason, as on a
+    // disk mounted read-only.
+    void escritura_interrumpida_en_carpeta_fija() {
+        QTemporaryDir aqui;
+        const QString ruta = Soporte::crear_base(aqui, "inventario.db", tres_componentes);
+        dejar_escritura_interrumpida(ruta);
+        const CarpetaFija fija;
+        OrigenDatos origen;
+        origen.enlazar_base_datos(ruta);
+        origen.enlazar_tabla(QStringLiteral("Elemento"));
+        QCOMPARE(Soporte::mensaje_de([&] { origen.refrescar(); }), no_deshecha.arg(ruta));
+        QVERIFY(QFileInfo(ruta + QStringLiteral("-journal")).size() > 0);
+    }
+
+    // The same in a real folder made read-only; only a user other than root is held by its permissions.
+    void escritura_interrumpida_en_carpeta_de_solo_lectura() {
+        if (::geteuid() == 0)
+            QSKIP("root no respeta los permisos de una carpeta");
+        QTemporaryDir aqui;
+        const QString ruta = Soporte::crear_base(aqui, "inventario.db", tres_componentes);
+        dejar_escritura_interrumpida(ruta);
+        QVERIFY(QFile::setPermissions(aqui.path(), QFile::ReadOwner | QFile::ExeOwner));
+        OrigenDatos origen;
+        origen.enlazar_base_datos(ruta);
+        origen.enlazar_tabla(QStringLiteral("Elemento"));
+        const QString mensaje = Soporte::mensaje_de([&] { origen.refrescar(); });
+        QFile::setPermissions(aqui.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(mensaje, no_deshecha.arg(ruta));
     }
 
     // The program killed at random moments while it stores components: every stored one survives and the file

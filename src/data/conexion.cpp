@@ -6,9 +6,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <SQLiteCpp/Statement.h>
+#include <cerrno>
+#include <mutex>
+#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -31,6 +36,39 @@ int esperar_bloqueo(void*, int intentos) {
     else
         sqlite3_sleep(paso_ms);
     return 1;
+}
+
+// The files this process has checked whole (by path and identity on disk), and those found damaged (by their state
+// too, so a file put back from a backup is looked at again). Connections are opened on several threads.
+using Identidad = std::tuple<QString, quint64, quint64>;
+using Estado = std::tuple<QString, quint64, quint64, qint64, qint64>;
+std::mutex cerrojo_integridad;
+std::set<Identidad> comprobados;
+std::set<Estado> danados;
+
+std::optional<Estado> estado_de(const QString& ruta) {
+    struct stat e {};
+    if (::stat(QFile::encodeName(ruta).constData(), &e) != 0)
+        return std::nullopt;
+    return Estado{ruta, quint64(e.st_dev), quint64(e.st_ino), qint64(e.st_size),
+                  qint64(e.st_mtim.tv_sec) * 1000000000 + e.st_mtim.tv_nsec};
+}
+
+Identidad identidad_de(const Estado& e) {
+    return {std::get<0>(e), std::get<1>(e), std::get<2>(e)};
+}
+
+bool es_dano(int codigo) {
+    return (codigo & 0xff) == SQLITE_CORRUPT;
+}
+
+// From now on no connection of this process reads or writes the file in this state.
+void marcar_danado(const QString& ruta) {
+    if (const std::optional<Estado> e = estado_de(ruta)) {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        danados.insert(*e);
+        comprobados.erase(identidad_de(*e));
+    }
 }
 
 QString texto_apertura(const QString& ruta, const QString& motivo) {
@@ -61,6 +99,13 @@ QString motivo_de(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
+// The reason of a failure on a connection, with the system's own error behind it.
+QString motivo_en(sqlite3* db, const std::exception& e) {
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        return motivo_sqlite(s->getExtendedErrorCode(), db ? sqlite3_system_errno(db) : 0);
+    return QString::fromUtf8(e.what());
+}
+
 void configurar_defensa(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -77,6 +122,22 @@ void agrandar_cache(sqlite3* db) {
 }
 
 } // namespace
+
+namespace {
+
+bool carpeta_sin_permiso(int codigo, int error_sistema) {
+    return codigo == SQLITE_IOERR_DELETE &&
+           (error_sistema == EACCES || error_sistema == EPERM || error_sistema == EROFS);
+}
+
+} // namespace
+
+QString motivo_sqlite(int codigo, int error_sistema) {
+    // A journal the folder does not let anyone remove: the folder cannot be changed, the disk did not fail.
+    if (carpeta_sin_permiso(codigo, error_sistema))
+        return motivo_sqlite(SQLITE_READONLY_DIRECTORY);
+    return motivo_sqlite(codigo);
+}
 
 QString motivo_sqlite(int codigo) {
     switch (codigo) {
@@ -113,6 +174,8 @@ QString motivo_sqlite(int codigo) {
     case SQLITE_NOTADB:
         return QStringLiteral("el archivo no es una base de datos.");
     case SQLITE_CORRUPT:
+        return QStringLiteral("el archivo está dañado y el programa no escribirá nada en él; use en su lugar la "
+                              "última copia de seguridad (Herramientas, Copia de seguridad).");
     case SQLITE_FORMAT:
         return QStringLiteral("el archivo está dañado.");
     case SQLITE_BUSY:
@@ -189,6 +252,12 @@ Conexion Conexion::abrir(const QString& ruta, Modo modo) {
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("el archivo no existe.")));
     if (info.isDir())
         throw ErrorDatos(texto_apertura(ruta, QStringLiteral("es una carpeta, no un archivo.")));
+    // Looked at without opening it: opening a named pipe waits for a writer, and a device or a socket is no file
+    // an inventory can be kept in.
+    struct stat tipo {};
+    if (::stat(nombre_sqlite(ruta).c_str(), &tipo) == 0 && !S_ISREG(tipo.st_mode))
+        throw ErrorDatos(texto_apertura(ruta, QStringLiteral("no es un archivo normal, sino una tubería, un "
+                                                             "dispositivo o un conector.")));
     const bool leer = modo == Modo::lectura || solo_lectura_forzada;
     // A write interrupted by a crash leaves its journal beside the file, and only a connection that may write can
     // undo it; once undone, the file reads as it was before that write.
@@ -222,6 +291,7 @@ Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     Conexion conexion(ruta, std::move(db));
     conexion.comprobar_inventario();
     agrandar_cache(conexion.db().getHandle());
+    conexion.comprobar_una_vez();
     return conexion;
 }
 
@@ -230,6 +300,7 @@ Conexion Conexion::comprobar_abierta(const QString& nombre, std::unique_ptr<SQLi
     Conexion conexion(nombre, std::move(db));
     try {
         conexion.comprobar_inventario();
+        conexion.comprobar_integridad();
     } catch (const ErrorApertura& e) {
         throw ErrorDatos(e.texto());
     }
@@ -242,17 +313,24 @@ bool Conexion::hay_escritura_interrumpida(const QString& ruta) {
 }
 
 void Conexion::deshacer_escritura_interrumpida(const QString& ruta) {
+    std::unique_ptr<SQLite::Database> db;
     try {
-        SQLite::Database db(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX);
-        configurar_defensa(db.getHandle());
+        db = std::make_unique<SQLite::Database>(nombre_sqlite(ruta), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX);
+        configurar_defensa(db->getHandle());
         // The first read of a connection that may write rolls the interrupted transaction back.
-        db.execAndGet("SELECT count(*) FROM sqlite_schema");
+        db->execAndGet("SELECT count(*) FROM sqlite_schema");
     } catch (const std::exception& e) {
-        // A file or folder that cannot be written keeps its journal, and the opening that follows says why; any
-        // other failure (another program holding the file) is the opening's failure, told after one wait.
-        const int codigo = codigo_de(e) & 0xff;
-        if (codigo != SQLITE_READONLY && codigo != SQLITE_CANTOPEN && codigo != SQLITE_PERM)
-            throw ErrorDatos(texto_apertura(ruta, motivo_de(e)));
+        // A file or folder that cannot be written keeps its journal, and the opening that follows says why: so does
+        // a folder that let the write be undone but not its journal be removed, since the journal stays and has
+        // to be undone again. Any other failure (another program holding the file) is the opening's failure,
+        // told after one wait.
+        const int extendido = codigo_de(e);
+        const int codigo = extendido & 0xff;
+        if (codigo == SQLITE_READONLY || codigo == SQLITE_CANTOPEN || codigo == SQLITE_PERM)
+            return;
+        if (carpeta_sin_permiso(extendido, db ? sqlite3_system_errno(db->getHandle()) : 0))
+            return;
+        throw ErrorDatos(texto_apertura(ruta, motivo_en(db ? db->getHandle() : nullptr, e)));
     }
 }
 
@@ -289,6 +367,22 @@ void Conexion::comprobar_inventario() {
         if (id == Esquema::application_id && version > Esquema::user_version)
             rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
         for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            // Looked at before its columns are: a virtual table (full-text search, another module) keeps its rows
+            // its own way, with neither the keys nor the checks of the designed table. Table names match whatever
+            // their case, as SQLite finds them.
+            SQLite::Statement forma(
+                *db_, "SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE");
+            forma.bind(1, tabla->nombre);
+            if (forma.executeStep()) {
+                if (forma.getColumn(0).getString() != "table")
+                    rechazar(QStringLiteral("la tabla %1 es una tabla virtual, que el programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+                // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
+                if (forma.getColumn(1).getInt() != 0)
+                    rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
+                                            "programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+            }
             SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
             columnas.bind(1, tabla->nombre);
             int n = 0;
@@ -305,19 +399,76 @@ void Conexion::comprobar_inventario() {
             if (!iguales || n != tabla->numero_columnas())
                 rechazar(QStringLiteral("la tabla %1 no tiene las columnas de un inventario de Talvirenca.")
                              .arg(QLatin1String(tabla->nombre)));
-            // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
-            SQLite::Statement forma(*db_, "SELECT wr FROM pragma_table_list WHERE schema = 'main' AND name = ?");
-            forma.bind(1, tabla->nombre);
-            if (forma.executeStep() && forma.getColumn(0).getInt() != 0)
-                rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
-                                        "programa no admite.")
-                             .arg(QLatin1String(tabla->nombre)));
         }
     } catch (const ErrorApertura&) {
         throw;
     } catch (const std::exception& e) {
         rechazar(motivo_de(e), codigo_de(e));
     }
+}
+
+// The pages of the three tables are whole: a file damaged by a failing disk or a crash of the system reads as if it
+// were sound until a write would spread the damage. The quick check walks every page of the tables without
+// comparing indexes, a fraction of the time a full read takes.
+void Conexion::comprobar_integridad() {
+    const auto danado = [&] {
+        throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+    };
+    try {
+        for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            SQLite::Statement comprobacion(*db_, std::string("PRAGMA quick_check(") + tabla->nombre + ")");
+            if (!comprobacion.executeStep())
+                danado();
+            const QString resultado = QString::fromUtf8(comprobacion.getColumn(0).getText());
+            if (resultado == QLatin1String("ok"))
+                continue;
+            // A page the disk failed to give is named with SQLite's error code: the disk failed, not the file.
+            static const QRegularExpression codigo(QStringLiteral("error code=(\\d+)"));
+            if (const QRegularExpressionMatch leido = codigo.match(resultado); leido.hasMatch()) {
+                const int error = leido.captured(1).toInt();
+                throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(error)), error};
+            }
+            danado();
+        }
+    } catch (const ErrorApertura&) {
+        throw;
+    } catch (const SQLite::Exception& e) {
+        if (es_dano(e.getExtendedErrorCode()))
+            danado();
+        throw ErrorApertura{texto_apertura(ruta_, motivo_de(e)), e.getExtendedErrorCode()};
+    }
+}
+
+void Conexion::comprobar_integridad_o_fallar() {
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
+}
+
+// The check runs once per file for the length of the program (again when the file is replaced), and a file found
+// damaged is never opened again in that state.
+void Conexion::comprobar_una_vez() {
+    const std::optional<Estado> estado = estado_de(ruta_);
+    if (!estado)
+        return;
+    {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        if (danados.count(*estado))
+            throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+        if (comprobados.count(identidad_de(*estado)))
+            return;
+    }
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        if (es_dano(e.codigo))
+            marcar_danado(ruta_);
+        throw;
+    }
+    const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+    comprobados.insert(identidad_de(*estado));
 }
 
 void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database&)>& cambios) {
@@ -334,7 +485,10 @@ void Conexion::ejecutar_en_transaccion(const std::function<void(SQLite::Database
             sqlite3_exec(db_->getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
         if (const auto* propio = dynamic_cast<const ErrorDatos*>(&e))
             throw *propio;
-        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2").arg(ruta_, motivo_de(e)));
+        if (es_dano(codigo_de(e)))
+            marcar_danado(ruta_);
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: %2")
+                             .arg(ruta_, motivo_en(db_->getHandle(), e)));
     }
 }
 
@@ -355,9 +509,14 @@ Conexion::Lectura::~Lectura() {
 }
 
 std::optional<Huella> Conexion::huella() {
+    sqlite3* db = db_->getHandle();
     sqlite3_file* archivo = nullptr;
-    if (sqlite3_file_control(db_->getHandle(), "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
         !archivo->pMethods)
+        return std::nullopt;
+    // The size and times are the path's: taken first, so a file put in its place from now on is seen below.
+    struct stat estado {};
+    if (::stat(QFile::encodeName(ruta_).constData(), &estado) != 0)
         return std::nullopt;
     // Read through SQLite's own handle: opening and closing another one would drop SQLite's locks on the file.
     unsigned char cabecera[28] = {};
@@ -365,8 +524,10 @@ std::optional<Huella> Conexion::huella() {
         return std::nullopt;
     if (cabecera[18] != 1) // only the rollback journal keeps the change counter on every write
         return std::nullopt;
-    struct stat estado {};
-    if (::stat(QFile::encodeName(ruta_).constData(), &estado) != 0)
+    // The counter is the open file's: when another file has taken the path (a rename over it, a copy put back),
+    // the two halves would describe different files, and the next refresh must read again.
+    int movido = 1;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &movido) != SQLITE_OK || movido)
         return std::nullopt;
     return Huella{
         (quint32(cabecera[24]) << 24) | (quint32(cabecera[25]) << 16) | (quint32(cabecera[26]) << 8) | cabecera[27],
@@ -375,5 +536,8 @@ std::optional<Huella> Conexion::huella() {
 }
 
 void Conexion::fallo_lectura(const std::exception& e) const {
-    throw ErrorDatos(QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_de(e)));
+    if (es_dano(codigo_de(e)))
+        marcar_danado(ruta_);
+    throw ErrorDatos(
+        QStringLiteral("no se puede leer la base de datos %1: %2").arg(ruta_, motivo_en(db_->getHandle(), e)));
 }

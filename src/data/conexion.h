@@ -69,6 +69,10 @@ public:
     static void fijar_espera_bloqueo(int ms);
     static int espera_bloqueo();
 
+    // Checks that the pages of the three tables are whole (SQLite's quick check); throws ErrorDatos telling the file
+    // is damaged. Every opening runs it once per file and program run.
+    void comprobar_integridad_o_fallar();
+
     // The defensive settings and the opening check, on a connection opened elsewhere (the bytes of a file read into
     // memory); `nombre` names it in messages. Throws ErrorDatos.
     static Conexion comprobar_abierta(const QString& nombre, std::unique_ptr<SQLite::Database> db);
@@ -79,10 +83,14 @@ private:
     static bool hay_escritura_interrumpida(const QString& ruta);
     static void deshacer_escritura_interrumpida(const QString& ruta);
     void comprobar_inventario();
+    void comprobar_integridad();
+    void comprobar_una_vez();
 
     QString ruta_;
     std::unique_ptr<SQLite::Database> db_;
 };
 
-// The reason of a failure of SQLite, in the user's words.
+// The reason of a failure of SQLite, in the user's words; with the system's error behind it when there is one
+// (sqlite3_system_errno).
 QString motivo_sqlite(int codigo_extendido);
+QString motivo_sqlite(int codigo_extendido, int error_sistema);

@@ -1,5 +1,6 @@
 #include "data/copia_seguridad.h"
 
+#include "data/archivo_nuevo.h"
 #include "data/conexion.h"
 #include "data/error_datos.h"
 
@@ -7,13 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <SQLiteCpp/Statement.h>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,13 +72,10 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
     // and nothing under the destination's name is ever half-written.
     if (!info_destino.dir().exists())
         throw ErrorDatos(no_se_puede(destino, QStringLiteral("la carpeta no existe.")));
-    QTemporaryFile reserva(info_destino.dir().filePath(QStringLiteral(".%1.XXXXXX").arg(info_destino.fileName())));
-    if (!reserva.open())
-        throw ErrorDatos(no_se_puede(destino, reserva.errorString() + u'.'));
-    const QString temporal = reserva.fileName();
-    reserva.close();
-    // A temporary file is private to its owner; the copy is readable by whoever may read the inventory.
-    reserva.setPermissions(QFileInfo(inventario).permissions());
+    QString error;
+    const QString temporal = ArchivoNuevo::reservar_temporal(destino, QString(), &error);
+    if (temporal.isEmpty())
+        throw ErrorDatos(no_se_puede(destino, error));
     struct Limpieza {
         QString ruta;
         bool hecha = false;
@@ -152,11 +147,21 @@ std::optional<qint64> copiar(const QString& inventario, const QString& destino, 
         throw ErrorDatos(no_se_puede(destino, QString::fromUtf8(e.what())));
     }
 
+    // The copy is readable by whoever may read the inventory, and as protected as it: given once the copy is
+    // written and checked, so a write-protected inventory does not make its copy unwritable before it is made.
+    // The mode bits themselves: Qt's flags for the current user would give root's copy a write permission.
+    struct stat modo {};
+    if (::stat(QFile::encodeName(inventario).constData(), &modo) != 0 ||
+        ::chmod(QFile::encodeName(temporal).constData(), modo.st_mode & 0777) != 0)
+        throw ErrorDatos(
+            no_se_puede(destino, QStringLiteral("no se pueden dar a la copia los permisos del inventario.")));
     if (!reemplazar && QFileInfo::exists(destino))
         throw ErrorDatos(QStringLiteral("el archivo %1 ya existe.").arg(destino));
-    if (std::rename(QFile::encodeName(temporal).constData(), QFile::encodeName(destino).constData()) != 0)
-        throw ErrorDatos(no_se_puede(destino, QString::fromLocal8Bit(std::strerror(errno)) + u'.'));
+    // A file that appears under the destination's name meanwhile is replaced only when the user agreed to replace
+    // the one there was.
     limpieza.hecha = true;
+    ArchivoNuevo::dar_nombre(temporal, destino, reemplazar && QFileInfo::exists(destino),
+                             [&](const QString& motivo) { return no_se_puede(destino, motivo); });
     return componentes;
 }
 

@@ -1,7 +1,7 @@
 #include "data/esquema.h"
 
-#include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/inventario_nuevo.h"
 #include "data/motor.h"
 #include "data/ubicacion.h"
 
@@ -85,15 +85,10 @@ void crear_inventario(const QString& ruta) {
     if (!QDir().mkpath(info.absolutePath()))
         throw ErrorDatos(
             QStringLiteral("no se puede crear la base de datos %1: no se puede crear la carpeta.").arg(ruta));
-    try {
-        Conexion conexion = Conexion::crear(ruta);
-        conexion.ejecutar_en_transaccion(crear_tablas);
-    } catch (const ErrorDatos&) {
-        // Nothing of the new inventory stays: neither the file nor the journal its failed first write may have left.
-        QFile::remove(ruta);
-        QFile::remove(ruta + QStringLiteral("-journal"));
-        throw;
-    }
+    // Made whole under a name of its own and then named, as an import is: a file another program puts at that
+    // name meanwhile is refused, never written into nor removed.
+    InventarioNuevo nuevo(ruta);
+    nuevo.terminar();
 }
 
 } // namespace Esquema

@@ -1,5 +1,6 @@
 #include "data/inventario_nuevo.h"
 
+#include "data/archivo_nuevo.h"
 #include "data/conexion.h"
 #include "data/error_datos.h"
 #include "data/esquema.h"
@@ -7,13 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <cerrno>
 #include <cstdio>
-#include <sqlite3.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -76,13 +76,11 @@ InventarioNuevo::InventarioNuevo(const QString& destino) : destino_(destino) {
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino));
     if (!info.absoluteDir().exists())
         throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: la carpeta no existe.").arg(destino));
-    // A hidden name of its own in the same folder, so the final rename stays on one disk.
-    do {
-        temporal_ =
-            info.absoluteDir().filePath(QStringLiteral(".%1.%2.importando")
-                                            .arg(info.fileName())
-                                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-    } while (QFileInfo::exists(temporal_));
+    // A hidden name of its own in the same folder, so the naming at the end stays on one disk.
+    QString error;
+    temporal_ = ArchivoNuevo::reservar_temporal(destino, QStringLiteral(".importando"), &error);
+    if (temporal_.isEmpty())
+        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino, error));
     try {
         estado_ = std::make_unique<Estado>(Conexion::crear(temporal_));
         SQLite::Database& db = estado_->conexion.db();
@@ -232,24 +230,12 @@ void InventarioNuevo::terminar() {
     }
     estado_.reset();
     // Written to the disk once, now that it is whole, before it takes the destination's name.
-    if (QFile archivo(temporal_); archivo.open(QIODevice::ReadWrite))
-        ::fsync(archivo.handle());
-    // A hard link gives the file its name only when that name is free; then the temporary name goes.
-    const QByteArray desde = QFile::encodeName(temporal_);
-    const QByteArray hasta = QFile::encodeName(destino_);
-    if (::link(desde.constData(), hasta.constData()) == 0) {
-        ::unlink(desde.constData());
-        return;
-    }
-    const int error = errno;
-    if (error == EEXIST) {
+    if (!ArchivoNuevo::sincronizar(temporal_)) {
         quitar(temporal_);
-        throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino_));
+        throw ErrorDatos(
+            QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino_, ArchivoNuevo::no_guardado()));
     }
-    // Folders that do not take hard links: a rename after a last check.
-    if (!QFileInfo::exists(destino_) && std::rename(desde.constData(), hasta.constData()) == 0)
-        return;
-    quitar(temporal_);
-    throw ErrorDatos(
-        QStringLiteral("no se puede crear la base de datos %1: no se puede dar nombre al archivo.").arg(destino_));
+    ArchivoNuevo::dar_nombre(temporal_, destino_, false, [&](const QString& motivo) {
+        return QStringLiteral("no se puede crear la base de datos %1: %2").arg(destino_, motivo);
+    });
 }

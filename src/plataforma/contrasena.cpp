@@ -1,6 +1,7 @@
 #include "plataforma/contrasena.h"
 
 #include "data/motor.h"
+#include "data/ubicacion.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -19,6 +20,11 @@ QList<QString> registro;
 namespace Contrasena {
 
 QString pregunta(const QString& base) {
+    // The user sees which server asks and for whom before typing anything: a location file someone else planted
+    // cannot pass for the user's own server.
+    if (const std::optional<Ubicacion::DatosServidor> d = Ubicacion::datos_servidor(base))
+        return QStringLiteral("El servidor %1 pide la contraseña del usuario %2 para la base de datos %3 (%4):")
+            .arg(d->servidor, d->usuario, d->base, base);
     return QStringLiteral("El servidor pide la contraseña para %1:").arg(base);
 }
 
