@@ -5,6 +5,7 @@
 #include "data/error_datos.h"
 #include "data/traslado.h"
 #include "data/ubicacion.h"
+#include "hojas/lectura/orden_leer.h"
 #include "importar/importacion.h"
 #include "importar/vigilancia.h"
 
@@ -84,6 +85,12 @@ int main(int argc, char** argv) {
     // One thread reads while another writes, each with its own objects: SQLite's count of its memory, which every
     // allocation would lock for, is not needed.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    // The sheet reader, as the window and the sheet import run it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--leer-hoja") == 0) {
+            Vigilancia::seguir_al_padre();
+            return LectorHoja::orden_leer(argc, argv);
+        }
     bool progreso = false;
     bool solo_comprobar = false;
     bool hijo = false;
