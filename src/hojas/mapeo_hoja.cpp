@@ -23,8 +23,8 @@ QString compacto(const QString& texto) {
 
 const std::array<QStringList, numero_campos>& sinonimos() {
     static const std::array<QStringList, numero_campos> lista = {
-        QStringList{"codigo", "cod", "code", "id", "inventario", "ninventario", "noinventario", "numinventario",
-                    "asset", "assetid", "assettag", "etiqueta", "tag"},
+        QStringList{"codigo", "cod", "code", "id", "no", "n", "num", "numero", "nro", "inventario", "ninventario",
+                    "noinventario", "numinventario", "asset", "assetid", "assettag", "etiqueta", "tag"},
         QStringList{"tipo", "type", "categoria", "category", "clase", "kind", "devicetype", "tipodeequipo", "equipo"},
         QStringList{"marca", "brand", "fabricante", "manufacturer", "make", "vendor"},
         QStringList{"modelo", "model"},
