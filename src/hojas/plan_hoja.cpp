@@ -33,6 +33,16 @@ public:
         }
     }
     qint64 codigo(const QString& nombre, std::vector<LoteInventario::Nombre>& nuevos) {
+        // A sheet repeats a few names over many rows: each text is folded once.
+        if (const auto visto = vistos_.constFind(nombre); visto != vistos_.constEnd())
+            return visto.value();
+        const qint64 c = buscar(nombre, nuevos);
+        vistos_.insert(nombre, c);
+        return c;
+    }
+
+private:
+    qint64 buscar(const QString& nombre, std::vector<LoteInventario::Nombre>& nuevos) {
         const QString clave = ValoresHoja::plegar(nombre);
         const auto it = indice_.constFind(clave);
         if (it != indice_.constEnd())
@@ -42,8 +52,8 @@ public:
         return mayor_;
     }
 
-private:
     QHash<QString, qint64> indice_;
+    QHash<QString, qint64> vistos_;
     qint64 mayor_ = 0;
 };
 
