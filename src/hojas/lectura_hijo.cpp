@@ -23,6 +23,8 @@ std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, cons
         throw ErrorDatos(QStringLiteral("no se puede ejecutar la lectura de la hoja de cálculo %1: %2")
                              .arg(programa, hijo.errorString()));
     ProtocoloHoja::Lectura lectura;
+    // Large reads: a sheet's lines come by megabytes.
+    hijo.setReadChannel(QProcess::StandardOutput);
     for (;;) {
         const bool sigue = hijo.waitForReadyRead(100) || hijo.state() != QProcess::NotRunning;
         lectura.anadir(hijo.readAllStandardOutput());

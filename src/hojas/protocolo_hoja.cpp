@@ -3,6 +3,7 @@
 #include "data/valores.h"
 
 #include <QByteArrayView>
+#include <algorithm>
 #include <charconv>
 
 QString CeldaHoja::como_texto() const {
@@ -28,6 +29,10 @@ namespace {
 
 void escapar(QByteArray& destino, const QString& texto) {
     const QByteArray b = texto.toUtf8();
+    if (!b.contains('\\') && !b.contains('\t') && !b.contains('\n') && !b.contains('\r')) {
+        destino += b;
+        return;
+    }
     for (char c : b) {
         switch (c) {
         case '\\':
@@ -49,6 +54,8 @@ void escapar(QByteArray& destino, const QString& texto) {
 }
 
 QString desescapar(QByteArrayView b) {
+    if (!b.contains('\\'))
+        return QString::fromUtf8(b);
     QByteArray limpio;
     limpio.reserve(b.size());
     for (qsizetype i = 0; i < b.size(); ++i) {
@@ -170,6 +177,10 @@ QByteArray linea_error(const QString& texto) {
     return con_texto("@error ", texto);
 }
 
+QByteArray linea_filas(qint64 filas) {
+    return "@filas " + QByteArray::number(filas) + '\n';
+}
+
 QByteArray linea_fin(qint64 filas) {
     return "@fin " + QByteArray::number(filas) + '\n';
 }
@@ -186,6 +197,7 @@ void Lectura::linea(const char* p, qsizetype n) {
     const QByteArrayView l(p, n);
     if (l.startsWith("@fila ")) {
         FilaHoja fila;
+        fila.celdas.reserve(std::size_t(datos.columnas));
         const QByteArrayView resto = l.sliced(6);
         qsizetype tab = resto.indexOf('\t');
         fila.numero = (tab < 0 ? resto : resto.first(tab)).toLongLong();
@@ -197,6 +209,8 @@ void Lectura::linea(const char* p, qsizetype n) {
         }
         datos.columnas = std::max(datos.columnas, int(fila.celdas.size()));
         datos.filas.push_back(std::move(fila));
+    } else if (l.startsWith("@filas ")) {
+        datos.filas.reserve(std::size_t(std::clamp<qint64>(l.sliced(7).toLongLong(), 0, 1 << 21)));
     } else if (l.startsWith("@hoja ")) {
         datos.hojas << desescapar(l.sliced(6));
     } else if (l.startsWith("@elegida ")) {

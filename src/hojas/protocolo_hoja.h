@@ -15,6 +15,8 @@ QByteArray linea_hoja(const QString& nombre);
 QByteArray linea_elegida(int indice);
 QByteArray linea_csv(const QString& separador, const QString& codificacion);
 QByteArray linea_combinadas(qint64 n);
+// How many rows follow, so the reader makes room for them at once.
+QByteArray linea_filas(qint64 filas);
 QByteArray linea_fila(const FilaHoja& fila);
 QByteArray linea_error(const QString& texto);
 QByteArray linea_fin(qint64 filas);

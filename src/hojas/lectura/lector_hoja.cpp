@@ -33,6 +33,10 @@ CeldaHoja* Celdas::en(qint64 fila, int columna) {
         filas_.resize(std::size_t(fila) + 1);
     std::vector<CeldaHoja>& f = filas_[std::size_t(fila)];
     if (columna >= int(f.size())) {
+        // Rows are about as wide as the widest so far: room for it at once.
+        if (f.capacity() == 0)
+            f.reserve(std::size_t(std::max(columna + 1, ancho_)));
+        ancho_ = std::max(ancho_, columna + 1);
         cuenta_ += columna + 1 - qint64(f.size());
         if (cuenta_ > celdas_maximas)
             throw ErrorDatos(
@@ -61,6 +65,7 @@ qint64 Celdas::extender(const std::vector<std::array<qint64, 4>>& rangos) {
 }
 
 void Celdas::a(DatosHoja& datos) {
+    datos.filas.reserve(datos.filas.size() + filas_.size());
     for (std::size_t i = 0; i < filas_.size(); ++i) {
         std::vector<CeldaHoja>& f = filas_[i];
         while (!f.empty() && f.back().vacia())

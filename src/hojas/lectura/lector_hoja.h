@@ -45,6 +45,7 @@ public:
 private:
     std::vector<std::vector<CeldaHoja>> filas_;
     qint64 cuenta_ = 0;
+    int ancho_ = 0;
 };
 
 } // namespace LectorHoja

@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <cmath>
+#include <deque>
+#include <optional>
 #include <orcus/exception.hpp>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
@@ -47,13 +49,14 @@ bool formato_fecha(std::size_t id, const std::string& codigo) {
 
 class Cadenas final : public iface::import_shared_strings {
 public:
-    std::vector<std::string> lista;
+    // A deque, so the texts never move and the index can point at them.
+    std::deque<std::string> lista;
     std::size_t append(std::string_view s) override {
         lista.emplace_back(s);
         return lista.size() - 1;
     }
     std::size_t add(std::string_view s) override {
-        const auto it = indice_.find(std::string(s));
+        const auto it = indice_.find(s);
         if (it != indice_.end())
             return it->second;
         const std::size_t i = append(s);
@@ -75,7 +78,20 @@ public:
 
 private:
     std::string segmentos_;
-    std::unordered_map<std::string, std::size_t> indice_;
+    std::unordered_map<std::string_view, std::size_t> indice_;
+
+public:
+    // Each shared text made a QString once; cells share it.
+    const QString& texto(std::size_t i) {
+        if (textos_.size() < lista.size())
+            textos_.resize(lista.size());
+        if (!textos_[i])
+            textos_[i] = QString::fromStdString(lista[i]);
+        return *textos_[i];
+    }
+
+private:
+    std::vector<std::optional<QString>> textos_;
 };
 
 // Only which cell formats show dates matters here; everything else about styles is ignored.
@@ -264,7 +280,7 @@ public:
 // A sheet that is not the one asked for takes its cells and keeps none.
 class Hoja final : public iface::import_sheet {
 public:
-    Hoja(bool guardar, const Cadenas& cadenas, const Estilos& estilos, const Ajustes& ajustes)
+    Hoja(bool guardar, Cadenas& cadenas, const Estilos& estilos, const Ajustes& ajustes)
         : guardar_(guardar), cadenas_(cadenas), estilos_(estilos), ajustes_(ajustes), formula_(*this) {}
     Celdas celdas;
     Propiedades propiedades;
@@ -291,7 +307,7 @@ public:
         if (CeldaHoja* c = celda(row, col)) {
             c->clase = CeldaHoja::Clase::texto;
             if (sindex < cadenas_.lista.size())
-                c->texto = QString::fromStdString(cadenas_.lista[sindex]);
+                c->texto = cadenas_.texto(sindex);
         }
     }
     void set_value(ss::row_t row, ss::col_t col, double value) override {
@@ -349,7 +365,7 @@ public:
 
 private:
     bool guardar_;
-    const Cadenas& cadenas_;
+    Cadenas& cadenas_;
     const Estilos& estilos_;
     const Ajustes& ajustes_;
     Formula formula_;

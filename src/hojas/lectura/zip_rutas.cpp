@@ -127,12 +127,25 @@ QByteArray preparar_xlsx(const QByteArray& zip) {
     std::map<QByteArray, QByteArray> partes;
     const QByteArray cadenas_parte = "xl/sharedStrings.xml";
     bool hay_cadenas = false;
+    bool absolutas = false;
     for (std::size_t i = 0; i < archivo.get_file_entry_count(); ++i) {
         const std::string_view n = archivo.get_file_entry_name(i);
         const QByteArray nombre(n.data(), qsizetype(n.size()));
         hay_cadenas = hay_cadenas || nombre == cadenas_parte;
-        if (nombre.endsWith(".rels") || nombre == "[Content_Types].xml" || nombre.startsWith("xl/worksheets/") ||
-            nombre == cadenas_parte)
+        if (nombre.endsWith(".rels") || nombre == "[Content_Types].xml")
+            if (const auto c = leer(n)) {
+                partes[nombre] = *c;
+                absolutas = absolutas || c->contains("Target=\"/");
+            }
+    }
+    // Spreadsheet programs keep their texts in the shared strings part; the sheets of a package that has one and
+    // names its parts relatively are not unpacked here (a large sheet costs as much again to unpack).
+    if (hay_cadenas && !absolutas)
+        return {};
+    for (std::size_t i = 0; i < archivo.get_file_entry_count(); ++i) {
+        const std::string_view n = archivo.get_file_entry_name(i);
+        const QByteArray nombre(n.data(), qsizetype(n.size()));
+        if (nombre.startsWith("xl/worksheets/") || nombre == cadenas_parte)
             if (const auto c = leer(n))
                 partes[nombre] = *c;
     }
