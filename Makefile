@@ -3,6 +3,7 @@ BUILD ?= build
 PAQUETES := cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n qt6-qpa-plugins \
 	libqt6svg6 libsqlitecpp-dev libsqlite3-dev mdbtools-dev libxlsxwriter-dev libzint-dev libpq-dev \
 	fonts-liberation2 fonts-dejavu-core poppler-utils postgresql zbar-tools unzip locales python3-openpyxl \
+	liborcus-dev libfreexl-dev python3-odf python3-xlwt \
 	dpkg-dev file man-db desktop-file-utils appstream lintian
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 NUCLEOS := $(shell nproc 2>/dev/null || echo 2)

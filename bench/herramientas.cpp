@@ -8,13 +8,14 @@ void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_espera(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+void medir_importar_hoja(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_rendimiento(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
 std::vector<Medida> medidas_herramientas() {
-    return {medir_rendimiento, medir_servidor, medir_importar,    medir_busqueda,
-            medir_etiquetas,   medir_espera,   medir_garantias(), medir_apertura};
+    return {medir_rendimiento, medir_servidor,      medir_importar,    medir_busqueda, medir_etiquetas,
+            medir_espera,      medir_importar_hoja, medir_garantias(), medir_apertura};
 }
 
 } // namespace Bench

@@ -5,7 +5,9 @@
 #include "data/error_datos.h"
 #include "data/traslado.h"
 #include "data/ubicacion.h"
+#include "hojas/lectura/orden_leer.h"
 #include "importar/importacion.h"
+#include "importar/orden_hoja.h"
 #include "importar/vigilancia.h"
 
 #include "modulo/module1.h"
@@ -71,6 +73,9 @@ const char* const uso_completo =
     "Nunca sobrescribe un archivo ni escribe en el de Access. Termina con 0 si ha importado, 1 si no ha podido\n"
     "y 2 si los argumentos no son válidos.\n"
     "\n"
+    "  --hoja ORIGEN --columnas MAPA DESTINO.db [--anadir] [--crear-nombres]\n"
+    "             importa una hoja de cálculo (XLSX, ODS, CSV o XLS) con las columnas que dice el archivo MAPA\n"
+    "             (líneas «campo = columna»); con --anadir, en el inventario DESTINO.db, que ya existe\n"
     "  --comprobar ORIGEN.mdb\n"
     "             solo comprueba que ORIGEN.mdb se puede leer y tiene las tres tablas\n"
     "  --version  escribe la versión y termina\n"
@@ -84,6 +89,15 @@ int main(int argc, char** argv) {
     // One thread reads while another writes, each with its own objects: SQLite's count of its memory, which every
     // allocation would lock for, is not needed.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    // The sheet reader, as the window and the sheet import run it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--leer-hoja") == 0) {
+            Vigilancia::seguir_al_padre();
+            return LectorHoja::orden_leer(argc, argv);
+        }
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--hoja") == 0)
+            return OrdenHoja::ejecutar(argc, argv);
     bool progreso = false;
     bool solo_comprobar = false;
     bool hijo = false;

@@ -164,6 +164,10 @@ private:
     bool tecla_lector(QWidget* foco, QKeyEvent* tecla);
     // "&Importar de Access...": a new inventory from an Access file, used at once when the user wants.
     void importar_access();
+    // "Importar &hoja de cálculo...": rows of a spreadsheet into the inventory in use or into a new one.
+    void importar_hoja();
+    // Makes `nuevo` the inventory in use, as accepting the settings dialog does.
+    void usar_inventario(const QString& nuevo);
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;

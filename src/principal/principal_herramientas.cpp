@@ -6,8 +6,10 @@
 #include "exportar/exportar.h"
 #include "garantias/garantias.h"
 #include "importacion/importar_access.h"
+#include "importacion/importar_hoja.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
+#include "plataforma/mensajes.h"
 #include "resumen/resumen.h"
 
 #include <QLabel>
@@ -15,6 +17,7 @@
 
 void Principal::crear_menu_herramientas(QMenu* menu) {
     accion_menu(menu, "menuImportarAccess", QStringLiteral("&Importar de Access..."), &Principal::importar_access);
+    accion_menu(menu, "menuImportarHoja", QStringLiteral("Importar &hoja de cálculo..."), &Principal::importar_hoja);
     menu->addSeparator();
     accion_menu(menu, "menuBuscarTexto", QStringLiteral("Buscar &texto..."), &Principal::buscar_texto);
     connect(accion_menu(menu, "menuGarantias", QStringLiteral("&Garantías"), nullptr), &QAction::triggered, this,
@@ -45,6 +48,29 @@ void Principal::copia_seguridad() {
     copia.hacer(Module1::base_datos);
 }
 
+// Rows added to the inventory in use show at once, their new types in the picker; a new inventory is used as the
+// Access import's is.
+void Principal::importar_hoja() {
+    std::optional<QString> nuevo;
+    bool anadido = false;
+    {
+        ImportarHoja ventana(this);
+        nuevo = ventana.ejecutar();
+        anadido = ventana.anadido_en_uso();
+    }
+    if (anadido) {
+        Mensajes::proteger(this, [this] {
+            Data2.refrescar();
+            Data3.refrescar();
+            actualizar_lista();
+        });
+        return;
+    }
+    if (!nuevo)
+        return;
+    usar_inventario(*nuevo);
+}
+
 // Using the imported inventory is what accepting the settings dialog does: the path is shown, remembered and bound.
 void Principal::importar_access() {
     std::optional<QString> nuevo;
@@ -54,8 +80,12 @@ void Principal::importar_access() {
     }
     if (!nuevo)
         return;
+    usar_inventario(*nuevo);
+}
+
+void Principal::usar_inventario(const QString& nuevo) {
     const QString anterior = Module1::base_datos;
-    Module1::base_datos = *nuevo;
+    Module1::base_datos = nuevo;
     Aspecto::mostrar_dato(Label2, Module1::base_datos);
     guarda_base_datos();
     configurar_datas_dbcombo();

@@ -1,0 +1,101 @@
+#include "data/lote_inventario.h"
+
+#include "data/conexion.h"
+#include "data/error_datos.h"
+#include "data/motor.h"
+
+#include <SQLiteCpp/Statement.h>
+
+namespace LoteInventario {
+
+namespace {
+
+void exigir_archivo(const QString& ruta) {
+    if (Motor::es_servidor(ruta))
+        throw ErrorDatos(QStringLiteral("la importación de hojas de cálculo solo añade componentes a un inventario "
+                                        "guardado en un archivo; impórtela en un inventario nuevo."));
+}
+
+Existente leer_en(SQLite::Database& db) {
+    Existente e;
+    for (auto [tabla, destino] : {std::pair{"SELECT Codigo, Nombre FROM Tipo ORDER BY Codigo", &e.tipos},
+                                  std::pair{"SELECT Codigo, Nombre FROM Marca ORDER BY Codigo", &e.marcas}}) {
+        SQLite::Statement st(db, tabla);
+        while (st.executeStep())
+            destino->push_back({st.getColumn(0).getInt64(), QString::fromUtf8(st.getColumn(1).getText())});
+    }
+    SQLite::Statement st(db, "SELECT Codigo FROM Elemento ORDER BY Codigo");
+    while (st.executeStep())
+        e.codigos.push_back(st.getColumn(0).getInt64());
+    return e;
+}
+
+QString fallo(const QString& ruta, const std::exception& e) {
+    if (const auto* d = dynamic_cast<const ErrorDatos*>(&e))
+        return d->texto();
+    if (const auto* s = dynamic_cast<const SQLite::Exception*>(&e))
+        return QStringLiteral("no se puede escribir en la base de datos %1: %2")
+            .arg(ruta, motivo_sqlite(s->getExtendedErrorCode()));
+    return QStringLiteral("no se puede escribir en la base de datos %1: %2").arg(ruta, QString::fromUtf8(e.what()));
+}
+
+} // namespace
+
+Existente leer(const QString& ruta) {
+    exigir_archivo(ruta);
+    Conexion c = Conexion::abrir(ruta, Conexion::Modo::lectura);
+    try {
+        const Conexion::Lectura lectura = c.empezar_lectura();
+        return leer_en(c.db());
+    } catch (const ErrorDatos&) {
+        throw;
+    } catch (const std::exception& e) {
+        c.fallo_lectura(e);
+    }
+}
+
+void anadir(const QString& ruta, const Existente& antes, const std::vector<Nombre>& tipos,
+            const std::vector<Nombre>& marcas, const std::vector<Componente>& componentes) {
+    exigir_archivo(ruta);
+    Conexion c = Conexion::abrir(ruta, Conexion::Modo::escritura);
+    try {
+        c.ejecutar_en_transaccion([&](SQLite::Database& db) {
+            if (!(leer_en(db) == antes))
+                throw ErrorDatos(QStringLiteral("el inventario %1 ha cambiado mientras se preparaba la importación; "
+                                                "no se ha añadido nada. Vuelva a importar la hoja.")
+                                     .arg(ruta));
+            for (auto [sql, lista] : {std::pair{"INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)", &tipos},
+                                      std::pair{"INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)", &marcas}}) {
+                SQLite::Statement st(db, sql);
+                for (const Nombre& n : *lista) {
+                    st.bind(1, static_cast<int64_t>(n.codigo));
+                    st.bind(2, n.nombre.toStdString());
+                    st.exec();
+                    st.reset();
+                }
+            }
+            SQLite::Statement st(db, "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, "
+                                     "Descripcion, Renting) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            for (const Componente& k : componentes) {
+                st.bind(1, static_cast<int64_t>(k.codigo));
+                st.bind(2, static_cast<int64_t>(k.tipo));
+                st.bind(3, static_cast<int64_t>(k.marca));
+                st.bind(4, k.modelo.toStdString());
+                st.bind(5, k.num_serie.toStdString());
+                if (k.fecha.isValid())
+                    st.bind(6, k.fecha.toString(Qt::ISODate).toStdString());
+                else
+                    st.bind(6);
+                st.bind(7, k.garantia);
+                st.bind(8, k.descripcion.toStdString());
+                st.bind(9, k.renting ? 1 : 0);
+                st.exec();
+                st.reset();
+            }
+        });
+    } catch (const std::exception& e) {
+        throw ErrorDatos(fallo(ruta, e));
+    }
+}
+
+} // namespace LoteInventario
