@@ -2,6 +2,7 @@
 // the server's rows.
 #include "data/copia_seguridad.h"
 
+#include "data/archivo_nuevo.h"
 #include "data/error_datos.h"
 #include "data/inventario_nuevo.h"
 #include "data/motor.h"
@@ -139,11 +140,11 @@ qint64 copiar_desde_servidor(const QString& uri, const QString& destino, bool re
         }
         nuevo.terminar();
     }
-    if (nombre != info.absoluteFilePath() &&
-        std::rename(QFile::encodeName(nombre).constData(), QFile::encodeName(destino).constData()) != 0) {
-        QFile::remove(nombre);
-        throw ErrorDatos(QStringLiteral("no se ha podido guardar la copia de seguridad en %1.").arg(destino));
-    }
+    // The file the user agreed to replace is replaced only by the complete copy, and the folder kept on the disk.
+    if (nombre != info.absoluteFilePath())
+        ArchivoNuevo::dar_nombre(nombre, info.absoluteFilePath(), true, [&](const QString& motivo) {
+            return QStringLiteral("no se ha podido guardar la copia de seguridad en %1: %2").arg(destino, motivo);
+        });
     return componentes;
 }
 
