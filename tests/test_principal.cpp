@@ -1,4 +1,5 @@
 // The main window: start-up with its location file, the database in use, its commands and leaving the program.
+#include "data/ubicacion.h"
 #include "modulo/module1.h"
 #include "principal/principal.h"
 #include "soporte/soporte.h"
@@ -11,6 +12,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
+#include <sys/stat.h>
 
 using Soporte::avisos;
 
@@ -192,6 +194,27 @@ private Q_SLOTS:
                                          QDir::toNativeSeparators(dir.filePath("talvirenca.cfg"))),
                  qPrintable(vistos.at(1)));
         QCOMPARE(p.findChild<QLabel*>("Label2")->text(), base); // the program goes on with the choice
+    }
+
+    // A location file others may change is not used: the user is told why, chooses again, and the choice is kept
+    // in a file of their own that the next start trusts.
+    void archivo_de_ubicacion_que_otros_pueden_cambiar() {
+        QTemporaryDir dir;
+        const QString base = Soporte::crear_base(dir);
+        Soporte::escribir_ubicacion(dir.path(), "postgresql://intruso@servidor.ajeno/inventario\r\n");
+        const QByteArray cfg = QFile::encodeName(Ubicacion::ruta(dir.path()));
+        QCOMPARE(::chmod(cfg.constData(), 0666), 0);
+        Soporte::DirectorioActual aqui(dir.path());
+        DialogosSistema::proximo_archivo(base);
+        {
+            Principal p;
+            QCOMPARE(avisos(), QStringList({"ERROR: el archivo de configuración " + Ubicacion::ruta(dir.path()) +
+                                                " no se usa: otros usuarios pueden cambiarlo.",
+                                            "No hay base de datos seleccionada."}));
+            QCOMPARE(p.findChild<QLabel*>("Label2")->text(), base);
+        }
+        QCOMPARE(Ubicacion::problema(dir.path()), std::nullopt);
+        QCOMPARE(Ubicacion::leer(dir.path()), std::optional<QString>(base));
     }
 
     void inventario_nuevo_aceptado() {

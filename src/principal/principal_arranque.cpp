@@ -35,6 +35,12 @@ void Principal::Form_Load() {
 bool Principal::comprobar_base_datos() {
     const std::optional<QString> linea = Ubicacion::leer(directorio_inicial);
     if (!linea) {
+        // A location file that is there but not trusted (another user's, or one others may change) is not used;
+        // the user is told why before choosing the inventory again, and the choice replaces it with a file of their
+        // own.
+        if (QFileInfo(Ubicacion::ruta(directorio_inicial)).isFile())
+            if (const std::optional<QString> motivo = Ubicacion::problema(directorio_inicial))
+                Mensajes::aviso(this, QStringLiteral("ERROR: %1").arg(*motivo));
         Mensajes::aviso(this, QStringLiteral("No hay base de datos seleccionada."));
         return false;
     }
