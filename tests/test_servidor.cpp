@@ -17,6 +17,7 @@
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/reloj.h"
 #include "principal/principal.h"
+#include "soporte/pg_pruebas.h"
 #include "soporte/soporte.h"
 
 #include <QComboBox>
@@ -37,49 +38,10 @@
 
 namespace {
 
-QString carpeta_servidor() {
-    QFile archivo(QStringLiteral(PG_DIR_ARCHIVO));
-    if (!archivo.open(QIODevice::ReadOnly))
-        qFatal("no hay servidor de pruebas: falta %s", PG_DIR_ARCHIVO);
-    return QString::fromUtf8(archivo.readAll()).trimmed();
-}
-
-QString uri(const QString& base, const QString& usuario = QStringLiteral("postgres")) {
-    return QStringLiteral("postgresql://%1@%2/%3")
-        .arg(usuario, QString::fromUtf8(QUrl::toPercentEncoding(carpeta_servidor())), base);
-}
-
-// Runs statements through a connection of its own, outside the program; the rows of the last one, "|"-joined.
-QStringList sql(const QString& destino, const QStringList& sentencias) {
-    PGconn* c = PQconnectdb(destino.toUtf8().constData());
-    if (PQstatus(c) != CONNECTION_OK)
-        qFatal("sin conexión: %s", PQerrorMessage(c));
-    QStringList filas;
-    for (const QString& s : sentencias) {
-        PGresult* r = PQexec(c, s.toUtf8().constData());
-        const ExecStatusType estado = PQresultStatus(r);
-        if (estado != PGRES_COMMAND_OK && estado != PGRES_TUPLES_OK)
-            qFatal("%s: %s", qPrintable(s), PQerrorMessage(c));
-        filas.clear();
-        for (int i = 0; i < PQntuples(r); ++i) {
-            QStringList campos;
-            for (int j = 0; j < PQnfields(r); ++j)
-                campos << QString::fromUtf8(PQgetvalue(r, i, j));
-            filas << campos.join(u'|');
-        }
-        PQclear(r);
-    }
-    PQfinish(c);
-    return filas;
-}
-
-// A new, empty database on the test server.
-QString base_vacia(const QString& nombre) {
-    Servidor::cerrar_conexiones();
-    sql(uri(QStringLiteral("postgres")), {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(nombre),
-                                          QStringLiteral("CREATE DATABASE %1").arg(nombre)});
-    return uri(nombre);
-}
+using PgPruebas::base_vacia;
+using PgPruebas::carpeta_servidor;
+using PgPruebas::sql;
+using PgPruebas::uri;
 
 // The types, brands and components every engine case starts from.
 void llenar(const QString& base) {
@@ -803,7 +765,7 @@ private Q_SLOTS:
         QVERIFY(Soporte::sin_sobresaltos());
         QCOMPARE(p->findChild<QLabel*>(QStringLiteral("Label2"))->text(), base);
         QCOMPARE(sql(base, {QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'")}),
-                 QStringList{si ? "4" : "0"});
+                 QStringList{si ? "5" : "0"}); // the inventory's four tables and the notes of changes
         if (si)
             QCOMPARE(leer_tabla(base, "Elemento"), QStringList());
     }

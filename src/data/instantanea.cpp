@@ -108,6 +108,41 @@ std::optional<int> Instantanea::fila_de_rowid(qint64 rowid) const {
     return std::nullopt;
 }
 
+Instantanea Instantanea::con_cambios(const std::vector<qint64>& claves, quint32 primera, std::vector<int>& quitadas,
+                                     std::vector<int>& anadidas) const {
+    Instantanea nueva = *this;
+    const quint32 total = propias_ ? propias_->numero() : 0;
+    auto orden = std::make_shared<std::vector<quint32>>();
+    orden->reserve(size_t(numero_filas()) + (total - std::min(primera, total)));
+    // One pass over the rows in order of code, merging in the new rows: the cost grows with the table once, not
+    // with the table for every change.
+    quint32 nueva_fila = primera;
+    size_t clave = 0;
+    const auto poner_nuevas_hasta = [&](const qint64* codigo) {
+        while (nueva_fila < total && (!codigo || propias_->celda(nueva_fila, 0).entero < *codigo)) {
+            anadidas.push_back(static_cast<int>(orden->size()));
+            orden->push_back(referencia_propia(nueva_fila++));
+        }
+    };
+    for (int fila = 0; fila < numero_filas(); ++fila) {
+        quint32 n;
+        const Filas& f = filas_de(fila, n);
+        const qint64 codigo = f.celda(n, 0).entero;
+        poner_nuevas_hasta(&codigo);
+        while (clave < claves.size() && claves[clave] < codigo)
+            ++clave;
+        if (clave < claves.size() && claves[clave] == codigo) {
+            quitadas.push_back(fila);
+            continue;
+        }
+        orden->push_back(orden_ ? (*orden_)[size_t(fila)] : quint32(fila));
+    }
+    poner_nuevas_hasta(nullptr);
+    nueva.orden_ = std::move(orden);
+    nueva.identidad_ = nueva_identidad();
+    return nueva;
+}
+
 namespace AlmacenInstantaneas {
 
 namespace {
@@ -128,6 +163,13 @@ std::map<Clave, Entrada>& entradas() {
 std::optional<Entrada> buscar(const QString& ruta, const Tabla& tabla, const Huella& huella) {
     const auto it = entradas().find({ruta, &tabla});
     if (it == entradas().end() || !(it->second.huella == huella))
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<Entrada> buscar_servidor(const QString& uri, const Tabla& tabla) {
+    const auto it = entradas().find({uri, &tabla});
+    if (it == entradas().end() || !it->second.servidor)
         return std::nullopt;
     return it->second;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/conexion.h"
+#include "data/estado_servidor.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -86,6 +87,12 @@ public:
     int posicion_ordenada(qint64 codigo, qint64 rowid) const;
     // The row with this rowid, if the snapshot holds it.
     std::optional<int> fila_de_rowid(qint64 rowid) const;
+    // A server's snapshot after the rows of codes `claves` (ascending) changed: those rows are gone, and the own
+    // rows from `primera` on (ascending codes, all among `claves`) stand in their places of the order by code. The
+    // rows are ordered by their codes, which are all whole numbers. Gives the rows gone (rows of this snapshot) and
+    // the rows added (rows of the new one), both ascending.
+    Instantanea con_cambios(const std::vector<qint64>& claves, quint32 primera, std::vector<int>& quitadas,
+                            std::vector<int>& anadidas) const;
 
 private:
     void preparar_orden();
@@ -116,9 +123,13 @@ struct Entrada {
     quint64 padre = 0;
     std::vector<int> quitadas;
     std::vector<int> anadidas;
+    // On a server, the state of the database the snapshot holds (the file's `huella` is then unused).
+    std::optional<EstadoServidor> servidor;
 };
 
 std::optional<Entrada> buscar(const QString& ruta, const Tabla& tabla, const Huella& huella);
+// The latest snapshot of a server's table this thread holds, whatever the state it was read in.
+std::optional<Entrada> buscar_servidor(const QString& uri, const Tabla& tabla);
 void guardar(const QString& ruta, const Tabla& tabla, Entrada entrada);
 // The table is about to be read again: the old snapshot is let go first, so two are never held at once.
 void olvidar(const QString& ruta, const Tabla& tabla);

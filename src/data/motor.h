@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "data/esquema.h"
+#include "data/estado_servidor.h"
 
 #include <QString>
 #include <QVariant>
@@ -53,6 +54,14 @@ public:
         virtual void leer_tabla(const Tabla& t, ReceptorFilas& receptor) = 0;
         // Reads the one row of that identity as leer_tabla gives it; false when there is none or the engine cannot.
         virtual bool leer_fila(const Tabla&, qint64, ReceptorFilas&) { return false; }
+        // On a server, the state this read sees (no value for a file).
+        virtual std::optional<EstadoServidor> estado_servidor() { return std::nullopt; }
+        // The rows of `t` changed since the state `desde` was read, in this read's state: every changed code in
+        // `claves`, ascending, and each changed row still there, as leer_tabla gives it and in the same order, to
+        // `receptor`. False when the changes since then are not known: the table must be read whole.
+        virtual bool leer_cambios(const Tabla&, const EstadoServidor&, std::vector<qint64>&, ReceptorFilas&) {
+            return false;
+        }
     };
     virtual std::unique_ptr<Lectura> empezar_lectura() = 0;
 

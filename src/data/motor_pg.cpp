@@ -4,6 +4,7 @@
 #include "data/motor_pg.h"
 
 #include "data/conexion.h"
+#include "data/sentencias_pg.h"
 #include "data/esquema.h"
 #include "data/error_datos.h"
 #include "data/ubicacion.h"
@@ -322,6 +323,37 @@ void comprobar_inventario(PGconn* c, const QString& uri) {
     }
 }
 
+// How long the notes of changes are kept: a program that has not refreshed for longer reads its tables whole.
+constexpr double retencion_cambios_s = 7 * 24 * 3600;
+
+// The notes of changes of an inventory that lacks them are installed at its first use by a user allowed to;
+// for any other user the tables are read whole, as before. Old notes are purged. Nothing here stops the work: a
+// failure only leaves the tables read whole.
+void preparar_anotacion(PGconn* c) {
+    const auto instalada = [c] {
+        Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::anotacion_instalada), {}, PGRES_TUPLES_OK);
+        return *PQgetvalue(r.get(), 0, 0) == 't';
+    };
+    try {
+        if (!instalada()) {
+            ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
+            try {
+                ejecutar(c, QString::fromLatin1(SentenciasPg::turno_anotacion), {}, PGRES_TUPLES_OK);
+                if (!instalada())
+                    MotorPg::instalar_anotacion(c);
+                ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
+            } catch (...) {
+                if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
+                    Resultado(PQexec(c, "ROLLBACK"));
+                throw;
+            }
+        }
+        MotorPg::purgar_cambios(c, retencion_cambios_s);
+    } catch (const FalloPg&) {
+        // Not allowed (or another program is changing the tables): this run reads the tables whole.
+    }
+}
+
 // This thread's connection to `uri`, opened (and the database checked) if there is none.
 PGconn* conexion(const QString& uri, bool comprobar, bool& reutilizada) {
     auto& enlace = enlaces[uri];
@@ -336,6 +368,7 @@ PGconn* conexion(const QString& uri, bool comprobar, bool& reutilizada) {
     if (comprobar && !enlace->comprobado) {
         comprobar_inventario(enlace->conexion, uri);
         enlace->comprobado = true;
+        preparar_anotacion(enlace->conexion);
     }
     return enlace->conexion;
 }
@@ -458,6 +491,9 @@ public:
             ++p_;
         return !(final - inicio == 2 && inicio[0] == '\\' && inicio[1] == 'N');
     }
+    // Where the next field starts, to read it again from there.
+    const char* resto() const { return p_; }
+    void volver(const char* donde) { p_ = donde; }
 
 private:
     const char* p_;
@@ -520,10 +556,10 @@ void quitar_escapes(const char* s, const char* fin, std::string& destino) {
 
 // The columns a read asks for: a date as its day number, which holds any date the server does ("0044-03-15 BC",
 // "20240-03-05"), and as its text when it is infinite.
-QString lista_lectura(const Tabla& t) {
+QString lista_lectura(const Tabla& t, const QString& prefijo = {}) {
     QStringList partes;
     for (const Columna& c : t.columnas) {
-        const QString nombre = nombre_sql(c.nombre);
+        const QString nombre = prefijo + nombre_sql(c.nombre);
         partes << (c.clase == Clase::fecha ? QStringLiteral("CASE WHEN isfinite(%1) THEN (%1 - DATE '2000-01-01' + "
                                                             "2451545)::text ELSE %1::text END")
                                                  .arg(nombre)
@@ -553,26 +589,158 @@ public:
     }
     std::optional<Huella> huella() override { return std::nullopt; }
     void leer_tabla(const Tabla& t, ReceptorFilas& receptor) override;
+    std::optional<EstadoServidor> estado_servidor() override;
+    bool leer_cambios(const Tabla& t, const EstadoServidor& desde, std::vector<qint64>& claves,
+                      ReceptorFilas& receptor) override;
 
 private:
+    // Opens the read's transaction on `c`, unless it is open, and takes the state it sees as its first statement.
+    void empezar(PGconn* c, bool& empezado);
+
     QString uri_;
+    std::optional<EstadoServidor> estado_;
     bool en_transaccion_ = false;
     // A table has been read in the transaction: from then on, only that transaction will do.
     bool tabla_leida_ = false;
 };
 
+// Streams the rows a COPY ... TO STDOUT of `t`'s columns (lista_lectura) gives to `receptor`. With `claves`, each
+// line starts with a changed code before the row's columns, which are all null when the row is gone: the codes go
+// to `claves` and only the rows still there to `receptor`; a null code (the whole table changed) sets `*todo`.
+void recibir_copia(PGconn* c, const QString& uri, const Tabla& t, ReceptorFilas& receptor,
+                   std::vector<qint64>* claves = nullptr, bool* todo = nullptr) {
+    const int columnas = t.numero_columnas();
+    std::string texto;
+    char* linea = nullptr;
+    int n;
+    // A snapshot that cannot take a row (too large) stops the read halfway: the connection, still in the middle
+    // of the data, is closed and opened afresh at the next operation.
+    struct Abandono {
+        const QString& uri;
+        char*& linea;
+        bool terminado = false;
+        ~Abandono() {
+            if (terminado)
+                return;
+            PQfreemem(linea);
+            MotorPg::olvidar(uri);
+        }
+    } abandono{uri, linea};
+    while ((n = PQgetCopyData(c, &linea, 0)) > 0) {
+        Campos campos(linea, n);
+        const char *s, *fin;
+        bool presente = true;
+        if (claves) {
+            if (!campos.siguiente(s, fin)) {
+                *todo = true;
+                presente = false;
+            } else {
+                qint64 clave = 0;
+                std::from_chars(s, fin, clave);
+                claves->push_back(clave);
+                // The row's own code: null when the row is no longer there.
+                const char* resto = campos.resto();
+                presente = campos.siguiente(s, fin);
+                campos.volver(resto);
+            }
+        }
+        for (int i = 0; presente && i < columnas; ++i) {
+            const bool hay = campos.siguiente(s, fin);
+            if (i == 0) {
+                qint64 codigo = 0;
+                std::from_chars(s, fin, codigo);
+                receptor.fila(codigo);
+            }
+            if (!hay) {
+                receptor.nulo();
+                continue;
+            }
+            switch (t.columnas[i].clase) {
+            case Clase::entero: {
+                qint64 v = 0;
+                if (std::from_chars(s, fin, v).ptr == fin)
+                    receptor.entero(v);
+                else
+                    receptor.nulo();
+                break;
+            }
+            case Clase::logico:
+                receptor.entero(*s == 't');
+                break;
+            case Clase::real: {
+                double v = 0;
+                if (std::from_chars(s, fin, v).ptr == fin)
+                    receptor.real(v);
+                else if (std::string_view(s, fin - s) == "Infinity" || std::string_view(s, fin - s) == "-Infinity")
+                    receptor.real(*s == '-' ? -std::numeric_limits<double>::infinity()
+                                            : std::numeric_limits<double>::infinity());
+                else
+                    receptor.real(std::numeric_limits<double>::quiet_NaN());
+                break;
+            }
+            case Clase::texto:
+                if (std::memchr(s, '\\', fin - s)) {
+                    quitar_escapes(s, fin, texto);
+                    receptor.texto(texto.data(), texto.size());
+                } else {
+                    receptor.texto(s, static_cast<size_t>(fin - s));
+                }
+                break;
+            case Clase::fecha: {
+                qint64 dia = 0;
+                if (std::from_chars(s, fin, dia).ptr == fin)
+                    receptor.entero(dia);
+                else
+                    // "infinity": no day the program can hold; given as the text it is.
+                    receptor.texto(s, static_cast<size_t>(fin - s));
+                break;
+            }
+            }
+        }
+        PQfreemem(linea);
+        linea = nullptr;
+    }
+    abandono.terminado = true;
+    // The end of the data, then the statement's own result, which tells whether all of it came.
+    Resultado final(PQgetResult(c));
+    while (PGresult* resto = PQgetResult(c))
+        PQclear(resto);
+    if (n == -2 || !final || PQresultStatus(final.get()) != PGRES_COMMAND_OK)
+        throw FalloPg{final ? QByteArray(PQresultErrorField(final.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
+                      primera_linea(PQerrorMessage(c)), PQstatus(c) != CONNECTION_OK};
+}
+
+void LecturaPg::empezar(PGconn* c, bool& empezado) {
+    if (PQtransactionStatus(c) == PQTRANS_INTRANS)
+        return;
+    // A connection opened again after a table was read: its state would not be the one read so far. Before that
+    // (the first table, or its retry on a connection opened again), the transaction begins here.
+    if (tabla_leida_) {
+        empezado = true;
+        throw FalloPg{QByteArray(), QString(), true};
+    }
+    ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
+    en_transaccion_ = true;
+    // The transaction's first statement fixes the snapshot every table of this read is read in: the one it gives.
+    Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::estado), {}, PGRES_TUPLES_OK);
+    EstadoServidor e;
+    e.instantanea = PQgetvalue(r.get(), 0, 0);
+    e.xmin = std::strtoull(PQgetvalue(r.get(), 0, 1), nullptr, 10);
+    e.xmax = std::strtoull(PQgetvalue(r.get(), 0, 2), nullptr, 10);
+    e.esquema = PQgetvalue(r.get(), 0, 3);
+    e.anotado = *PQgetvalue(r.get(), 0, 4) == 't';
+    estado_ = std::move(e);
+}
+
+std::optional<EstadoServidor> LecturaPg::estado_servidor() {
+    if (!estado_)
+        con_conexion(uri_, false, [&](PGconn* c, bool& empezado) { empezar(c, empezado); });
+    return estado_;
+}
+
 void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
-        if (PQtransactionStatus(c) != PQTRANS_INTRANS) {
-            // A connection opened again after a table was read: its state would not be the one read so far. Before
-            // that (the first table, or its retry on a connection opened again), the transaction begins here.
-            if (tabla_leida_) {
-                empezado = true;
-                throw FalloPg{QByteArray(), QString(), true};
-            }
-            ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
-            en_transaccion_ = true;
-        }
+        empezar(c, empezado);
         Resultado estimacion = ejecutar(c,
                                         QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_class WHERE "
                                                        "oid = '%1'::regclass")
@@ -585,92 +753,55 @@ void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
                  QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY codigo) TO STDOUT")
                      .arg(lista_lectura(t), nombre_sql(t.nombre)),
                  {}, PGRES_COPY_OUT);
-        const int columnas = t.numero_columnas();
-        std::string texto;
-        char* linea = nullptr;
-        int n;
-        // A snapshot that cannot take a row (too large) stops the read halfway: the connection, still in the
-        // middle of the data, is closed and opened afresh at the next operation.
-        struct Abandono {
-            const QString& uri;
-            char*& linea;
-            bool terminado = false;
-            ~Abandono() {
-                if (terminado)
-                    return;
-                PQfreemem(linea);
-                MotorPg::olvidar(uri);
-            }
-        } abandono{uri_, linea};
-        while ((n = PQgetCopyData(c, &linea, 0)) > 0) {
-            Campos campos(linea, n);
-            const char *s, *fin;
-            for (int i = 0; i < columnas; ++i) {
-                const bool hay = campos.siguiente(s, fin);
-                if (i == 0) {
-                    qint64 codigo = 0;
-                    std::from_chars(s, fin, codigo);
-                    receptor.fila(codigo);
-                }
-                if (!hay) {
-                    receptor.nulo();
-                    continue;
-                }
-                switch (t.columnas[i].clase) {
-                case Clase::entero: {
-                    qint64 v = 0;
-                    if (std::from_chars(s, fin, v).ptr == fin)
-                        receptor.entero(v);
-                    else
-                        receptor.nulo();
-                    break;
-                }
-                case Clase::logico:
-                    receptor.entero(*s == 't');
-                    break;
-                case Clase::real: {
-                    double v = 0;
-                    if (std::from_chars(s, fin, v).ptr == fin)
-                        receptor.real(v);
-                    else if (std::string_view(s, fin - s) == "Infinity" || std::string_view(s, fin - s) == "-Infinity")
-                        receptor.real(*s == '-' ? -std::numeric_limits<double>::infinity()
-                                                : std::numeric_limits<double>::infinity());
-                    else
-                        receptor.real(std::numeric_limits<double>::quiet_NaN());
-                    break;
-                }
-                case Clase::texto:
-                    if (std::memchr(s, '\\', fin - s)) {
-                        quitar_escapes(s, fin, texto);
-                        receptor.texto(texto.data(), texto.size());
-                    } else {
-                        receptor.texto(s, static_cast<size_t>(fin - s));
-                    }
-                    break;
-                case Clase::fecha: {
-                    qint64 dia = 0;
-                    if (std::from_chars(s, fin, dia).ptr == fin)
-                        receptor.entero(dia);
-                    else
-                        // "infinity": no day the program can hold; given as the text it is.
-                        receptor.texto(s, static_cast<size_t>(fin - s));
-                    break;
-                }
-                }
-            }
-            PQfreemem(linea);
-            linea = nullptr;
-        }
-        abandono.terminado = true;
-        // The end of the data, then the statement's own result, which tells whether all of it came.
-        Resultado fin(PQgetResult(c));
-        while (PGresult* resto = PQgetResult(c))
-            PQclear(resto);
-        if (n == -2 || !fin || PQresultStatus(fin.get()) != PGRES_COMMAND_OK)
-            throw FalloPg{fin ? QByteArray(PQresultErrorField(fin.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
-                          primera_linea(PQerrorMessage(c)), PQstatus(c) != CONNECTION_OK};
+        recibir_copia(c, uri_, t, receptor);
         tabla_leida_ = true;
     });
+}
+
+// A snapshot as the server writes it: "xmin:xmax:" and the transactions in progress, separated by commas. Only
+// such a text is put into a statement.
+bool instantanea_valida(const QByteArray& s) {
+    int separadores = 0;
+    for (char ch : s) {
+        if (ch == ':')
+            ++separadores;
+        else if (!(ch >= '0' && ch <= '9') && !(ch == ',' && separadores == 2))
+            return false;
+    }
+    return separadores == 2 && !s.isEmpty() && s.size() < 1 << 20;
+}
+
+bool LecturaPg::leer_cambios(const Tabla& t, const EstadoServidor& desde, std::vector<qint64>& claves,
+                             ReceptorFilas& receptor) {
+    const std::optional<EstadoServidor> ahora = estado_servidor();
+    // Changes are known only while they were noted all along, in the same database and tables: not across a
+    // restore (whose server starts its transactions anew below the kept snapshot), a change of the tables or of
+    // their triggers.
+    if (!ahora || !ahora->anotado || !desde.anotado || ahora->esquema != desde.esquema || ahora->xmax < desde.xmax ||
+        !instantanea_valida(desde.instantanea))
+        return false;
+    bool completos = false;
+    con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
+        empezar(c, empezado);
+        empezado = true;
+        // The notes of the transactions the kept snapshot may not have seen are all still there: none was purged
+        // since, nor were the notes begun after it.
+        Resultado vigentes = ejecutar(c, QString::fromLatin1(SentenciasPg::cambios_vigentes), {desde.instantanea},
+                                      PGRES_TUPLES_OK);
+        if (*PQgetvalue(vigentes.get(), 0, 0) != 't')
+            return;
+        ejecutar(c,
+                 QString::fromLatin1(SentenciasPg::leer_cambios)
+                     .arg(lista_lectura(t, QStringLiteral("e.")), nombre_sql(t.nombre),
+                          QString::fromLatin1(desde.instantanea)),
+                 {}, PGRES_COPY_OUT);
+        bool todo = false;
+        claves.clear();
+        recibir_copia(c, uri_, t, receptor, &claves, &todo);
+        completos = !todo;
+        tabla_leida_ = true;
+    });
+    return completos;
 }
 
 class MotorServidor : public Motor {
@@ -885,6 +1016,18 @@ std::unique_ptr<Motor> motor_pg(const QString& uri) {
 
 namespace MotorPg {
 
+void instalar_anotacion(PGconn* c) {
+    ejecutar(c, QString::fromLatin1(SentenciasPg::instalar_anotacion), {}, PGRES_COMMAND_OK);
+    for (const Tabla* t : {&Esquema::tipo, &Esquema::marca, &Esquema::elemento})
+        ejecutar(c, QString::fromLatin1(SentenciasPg::disparadores_anotacion).arg(nombre_sql(t->nombre)), {},
+                 PGRES_COMMAND_OK);
+}
+
+void purgar_cambios(PGconn* c, double antiguedad_s) {
+    ejecutar(c, QString::fromLatin1(SentenciasPg::purgar_cambios), {QByteArray::number(antiguedad_s, 'f', 3)},
+             PGRES_COMMAND_OK);
+}
+
 void olvidar(const QString& uri) {
     enlaces.erase(uri);
 }
@@ -957,6 +1100,7 @@ void crear_inventario(const QString& uri) {
                      QStringLiteral("INSERT INTO talvirenca (aplicacion, version) VALUES ('Talvirenca', %1)")
                          .arg(Esquema::user_version),
                      {}, PGRES_COMMAND_OK);
+            MotorPg::instalar_anotacion(c);
             ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
         } catch (...) {
             if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)

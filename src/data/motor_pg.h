@@ -44,6 +44,11 @@ void olvidar(const QString& uri);
 // transaction's id; none by default. The tests lose the connection at that moment through it.
 using AlConfirmar = std::function<void(PGconn*, const QByteArray& transaccion)>;
 void al_confirmar(AlConfirmar accion);
+// Creates the notes of changes (a side table and the triggers of the three tables that fill it), inside the
+// caller's transaction. Throws Fallo.
+void instalar_anotacion(PGconn* c);
+// Lets go of the notes older than `antiguedad_s` seconds and records the purge point. Throws Fallo.
+void purgar_cambios(PGconn* c, double antiguedad_s);
 // The reason of a failure, in the user's words.
 QString explicar(const Fallo& f, bool escritura);
 

@@ -124,8 +124,19 @@ private:
     // After a write of this source through `motor`: the snapshot a read of the table would now give, made from the
     // one kept for the file's state before the write, when that write is the only change since. `quitados` are the
     // identities the write removed, `anadido` the one it stored.
-    void derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
+    // True when it made that snapshot.
+    bool derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
                         std::optional<qint64> anadido);
+    // The same on a server: the rows changed since the kept state are exactly those the write changed.
+    bool derivar_servidor(Motor& motor, const std::vector<qint64>& quitados, std::optional<qint64> anadido);
+    // A refresh on a server in the state `estado`: the rows changed since the latest snapshot this thread holds of
+    // the table are read and put in its place; the whole table only when those changes are not known.
+    void refrescar_servidor(Motor::Lectura& lectura, const Tabla& t, const QString& uri, const EstadoServidor& estado,
+                            bool misma_tabla);
+    // Takes `nueva`, of the server's state `estado`, and offers it to the other sources of this thread.
+    void adoptar_servidor(const Tabla& t, const QString& uri, const Instantanea& nueva, quint64 padre,
+                          const std::vector<int>& quitadas, const std::vector<int>& anadidas,
+                          const EstadoServidor& estado);
     // A row of the snapshot as it was read.
     ValoresFila fila_leida(int fila) const;
     void guardar_pendiente(bool codigo_nuevo);
@@ -146,6 +157,8 @@ private:
     QString ruta_abierta_;
     // The state of the file whose rows `fresca_` holds, while it is known.
     std::optional<Huella> huella_;
+    // On a server, the state of the database whose rows `fresca_` holds, while it is known.
+    std::optional<EstadoServidor> estado_;
     const Tabla* tabla_ = nullptr; // of the snapshot
     bool abierto_ = false;
     bool diferido_ = false;

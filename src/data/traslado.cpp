@@ -200,6 +200,8 @@ Cuentas trasladar(const QString& archivo, const QString& uri) {
             cuentas.tipos = copiar_tabla(c, *lectura, Esquema::tipo);
             cuentas.marcas = copiar_tabla(c, *lectura, Esquema::marca);
             cuentas.componentes = copiar_tabla(c, *lectura, Esquema::elemento);
+            // The notes of changes begin once the rows are there: the copy itself is no change anyone missed.
+            MotorPg::instalar_anotacion(c);
             MotorPg::ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
         } catch (...) {
             if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
