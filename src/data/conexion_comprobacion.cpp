@@ -1,0 +1,174 @@
+// What every opening checks on an inventory file: the shape of its three tables, and that their pages are whole,
+// once per file and program run, with the files found damaged never opened again in that state.
+#include "data/conexion.h"
+
+#include "data/conexion_interna.h"
+#include "data/error_datos.h"
+#include "data/esquema.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <SQLiteCpp/Statement.h>
+#include <mutex>
+#include <set>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <tuple>
+
+using namespace ConexionInterna;
+
+namespace {
+
+// The files this process has checked whole (by path and identity on disk), and those found damaged (by their state
+// too, so a file put back from a backup is looked at again). Connections are opened on several threads.
+using Identidad = std::tuple<QString, quint64, quint64>;
+using Estado = std::tuple<QString, quint64, quint64, qint64, qint64>;
+std::mutex cerrojo_integridad;
+std::set<Identidad> comprobados;
+std::set<Estado> danados;
+
+std::optional<Estado> estado_de(const QString& ruta) {
+    struct stat e {};
+    if (::stat(QFile::encodeName(ruta).constData(), &e) != 0)
+        return std::nullopt;
+    return Estado{ruta, quint64(e.st_dev), quint64(e.st_ino), qint64(e.st_size),
+                  qint64(e.st_mtim.tv_sec) * 1000000000 + e.st_mtim.tv_nsec};
+}
+
+Identidad identidad_de(const Estado& e) {
+    return {std::get<0>(e), std::get<1>(e), std::get<2>(e)};
+}
+
+} // namespace
+
+bool ConexionInterna::es_dano(int codigo) {
+    return (codigo & 0xff) == SQLITE_CORRUPT;
+}
+
+void ConexionInterna::marcar_danado(const QString& ruta) {
+    if (const std::optional<Estado> e = estado_de(ruta)) {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        danados.insert(*e);
+        comprobados.erase(identidad_de(*e));
+    }
+}
+
+// The file must hold the three tables with their columns in order, and nothing that could run code of its own.
+void Conexion::comprobar_inventario() {
+    const auto rechazar = [&](const QString& motivo, int codigo = 0) {
+        throw ErrorApertura{texto_apertura(ruta_, motivo), codigo};
+    };
+    try {
+        SQLite::Statement objetos(*db_, "SELECT type FROM sqlite_schema WHERE type IN ('trigger', 'view')");
+        if (objetos.executeStep())
+            rechazar(QStringLiteral("contiene disparadores o vistas, que el programa no admite."));
+        const int id = db_->execAndGet("PRAGMA application_id").getInt();
+        const int version = db_->execAndGet("PRAGMA user_version").getInt();
+        if (id != 0 && id != Esquema::application_id)
+            rechazar(QStringLiteral("pertenece a otro programa."));
+        if (id == Esquema::application_id && version > Esquema::user_version)
+            rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
+        for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            // Looked at before its columns are: a virtual table (full-text search, another module) keeps its rows
+            // its own way, with neither the keys nor the checks of the designed table. Table names match whatever
+            // their case, as SQLite finds them.
+            SQLite::Statement forma(
+                *db_, "SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE");
+            forma.bind(1, tabla->nombre);
+            if (forma.executeStep()) {
+                if (forma.getColumn(0).getString() != "table")
+                    rechazar(QStringLiteral("la tabla %1 es una tabla virtual, que el programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+                // Rows are told apart by their row number, which a table declared WITHOUT ROWID lacks.
+                if (forma.getColumn(1).getInt() != 0)
+                    rechazar(QStringLiteral("la tabla %1 está declarada sin número de fila (WITHOUT ROWID), que el "
+                                            "programa no admite.")
+                                 .arg(QLatin1String(tabla->nombre)));
+            }
+            SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
+            columnas.bind(1, tabla->nombre);
+            int n = 0;
+            bool iguales = true;
+            while (columnas.executeStep()) {
+                iguales = iguales && n < tabla->numero_columnas() &&
+                          QString::fromUtf8(columnas.getColumn(0).getText())
+                                  .compare(QLatin1String(tabla->columnas[n].nombre), Qt::CaseInsensitive) == 0;
+                ++n;
+            }
+            if (n == 0)
+                rechazar(QStringLiteral("le falta la tabla %1; no es un inventario de Talvirenca.")
+                             .arg(QLatin1String(tabla->nombre)));
+            if (!iguales || n != tabla->numero_columnas())
+                rechazar(QStringLiteral("la tabla %1 no tiene las columnas de un inventario de Talvirenca.")
+                             .arg(QLatin1String(tabla->nombre)));
+        }
+    } catch (const ErrorApertura&) {
+        throw;
+    } catch (const std::exception& e) {
+        rechazar(motivo_de(e), codigo_de(e));
+    }
+}
+
+// The pages of the three tables are whole: a file damaged by a failing disk or a crash of the system reads as if it
+// were sound until a write would spread the damage. The quick check walks every page of the tables without
+// comparing indexes, a fraction of the time a full read takes.
+void Conexion::comprobar_integridad() {
+    const auto danado = [&] {
+        throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+    };
+    try {
+        for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
+            SQLite::Statement comprobacion(*db_, std::string("PRAGMA quick_check(") + tabla->nombre + ")");
+            if (!comprobacion.executeStep())
+                danado();
+            const QString resultado = QString::fromUtf8(comprobacion.getColumn(0).getText());
+            if (resultado == QLatin1String("ok"))
+                continue;
+            // A page the disk failed to give is named with SQLite's error code: the disk failed, not the file.
+            static const QRegularExpression codigo(QStringLiteral("error code=(\\d+)"));
+            if (const QRegularExpressionMatch leido = codigo.match(resultado); leido.hasMatch()) {
+                const int error = leido.captured(1).toInt();
+                throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(error)), error};
+            }
+            danado();
+        }
+    } catch (const ErrorApertura&) {
+        throw;
+    } catch (const SQLite::Exception& e) {
+        if (es_dano(e.getExtendedErrorCode()))
+            danado();
+        throw ErrorApertura{texto_apertura(ruta_, motivo_de(e)), e.getExtendedErrorCode()};
+    }
+}
+
+void Conexion::comprobar_integridad_o_fallar() {
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        throw ErrorDatos(e.texto());
+    }
+}
+
+// The check runs once per file for the length of the program (again when the file is replaced), and a file found
+// damaged is never opened again in that state.
+void Conexion::comprobar_una_vez() {
+    const std::optional<Estado> estado = estado_de(ruta_);
+    if (!estado)
+        return;
+    {
+        const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+        if (danados.count(*estado))
+            throw ErrorApertura{texto_apertura(ruta_, motivo_sqlite(SQLITE_CORRUPT)), SQLITE_CORRUPT};
+        if (comprobados.count(identidad_de(*estado)))
+            return;
+    }
+    try {
+        comprobar_integridad();
+    } catch (const ErrorApertura& e) {
+        if (es_dano(e.codigo))
+            marcar_danado(ruta_);
+        throw;
+    }
+    const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
+    comprobados.insert(identidad_de(*estado));
+}
