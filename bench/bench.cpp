@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
 #include <string>
@@ -242,7 +243,9 @@ int main(int argc, char* argv[]) {
     std::vector<int> tamanos = {1000, 10000, 100000, 1000000};
     if (const char* n = std::getenv("TALVIRENCA_BENCH_N"))
         tamanos = {std::atoi(n)};
-    for (int n : tamanos) {
+    // TALVIRENCA_BENCH_SOLO="servidor" runs that tool's measures only (the names are in herramientas.cpp).
+    const char* solo = std::getenv("TALVIRENCA_BENCH_SOLO");
+    for (int n : solo ? std::vector<int>{} : tamanos) {
         const QString ruta = crear_inventario(dir, n);
         const int veces = n >= 1000000 ? 3 : 5;
 
@@ -298,8 +301,9 @@ int main(int argc, char* argv[]) {
         QFile::remove(ruta);
     }
     // The measures of the tools beyond the main window, each on inventories of its own.
-    for (const auto& medir : medidas_herramientas())
-        medir(dir, tamanos);
+    for (const auto& [nombre, medir] : medidas_herramientas())
+        if (!solo || std::strcmp(solo, nombre) == 0)
+            medir(dir, tamanos);
     std::printf("peak_rss_mb=%.0f\n", pico_mb());
     return 0;
 }

@@ -112,27 +112,9 @@ double suelo_impresion(const QStringList& lineas, QPrinter& impresora, const QSt
 
 } // namespace
 
-int sesion_rendimiento(int n) {
-    QTemporaryDir dir;
-    const QString ruta = crear_inventario(dir, n);
-    const int veces = n >= 1000000 ? 3 : 5;
-    const double suelo = mediana(veces, [&] { suelo_recorrido(ruta); });
-
-    auto principal = abrir_principal(dir, ruta);
-    auto* selector = principal->findChild<QComboBox*>(QStringLiteral("DBCombo1"));
-    auto* buscar = principal->findChild<QPushButton*>(QStringLiteral("Command1"));
+void sesion_ficha(Principal& principal_ref, int n, int veces, double suelo, const char* sufijo) {
+    Principal* principal = &principal_ref;
     auto* lista = principal->findChild<QTreeView*>(QStringLiteral("ListView1"));
-    selector->setEditText(QStringLiteral("Todos"));
-    int vuelta = 0;
-    const double primera = mediana(
-        veces,
-        [&] {
-            buscar->click();
-            lista->viewport()->repaint();
-        },
-        [&] { escribir_fuera(ruta, ++vuelta); });
-    linea("first_todos_changed_file", n, primera, "floor_ms", suelo);
-
     std::vector<double> abrir, cancelar, anadir, borrar;
     for (int i = 0; i < veces; ++i) {
         const auto [abierta, cancelada] = con_ficha(*principal, [](QWidget* ficha) { pulsar(ficha, "Command2"); });
@@ -174,10 +156,35 @@ int sesion_rendimiento(int n) {
             std::fprintf(stderr, "unexpected message during the session: %s\n", qPrintable(m.texto));
     if (Mensajes::respuestas_sin_usar() != 0)
         std::fprintf(stderr, "answers left unused during the session\n");
-    linea("card_open_add", n, mediana_de(abrir), "floor_ms", suelo);
-    linea("card_cancel", n, mediana_de(cancelar), "floor_ms", suelo);
-    linea("add_listed", n, mediana_de(anadir), "floor_ms", suelo);
-    linea("delete_listed", n, mediana_de(borrar), "floor_ms", suelo);
+    const std::string fin(sufijo);
+    linea(("card_open_add" + fin).c_str(), n, mediana_de(abrir), "floor_ms", suelo);
+    linea(("card_cancel" + fin).c_str(), n, mediana_de(cancelar), "floor_ms", suelo);
+    linea(("add_listed" + fin).c_str(), n, mediana_de(anadir), "floor_ms", suelo);
+    linea(("delete_listed" + fin).c_str(), n, mediana_de(borrar), "floor_ms", suelo);
+}
+
+int sesion_rendimiento(int n) {
+    QTemporaryDir dir;
+    const QString ruta = crear_inventario(dir, n);
+    const int veces = n >= 1000000 ? 3 : 5;
+    const double suelo = mediana(veces, [&] { suelo_recorrido(ruta); });
+
+    auto principal = abrir_principal(dir, ruta);
+    auto* selector = principal->findChild<QComboBox*>(QStringLiteral("DBCombo1"));
+    auto* buscar = principal->findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* lista = principal->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    selector->setEditText(QStringLiteral("Todos"));
+    int vuelta = 0;
+    const double primera = mediana(
+        veces,
+        [&] {
+            buscar->click();
+            lista->viewport()->repaint();
+        },
+        [&] { escribir_fuera(ruta, ++vuelta); });
+    linea("first_todos_changed_file", n, primera, "floor_ms", suelo);
+
+    sesion_ficha(*principal, n, veces, suelo, "");
 
     // Printing one type's list: a fiftieth of the inventory.
     selector->setEditText(QStringLiteral("Tipo de componente 7"));

@@ -8,11 +8,15 @@
 #include "data/recorridos.h"
 #include "data/traslado.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <libpq-fe.h>
 #include <thread>
 
@@ -95,6 +99,81 @@ void dos_escritores(const QString& uri, int n) {
     otro.join();
 }
 
+// Another connection changes `cambiados` components spread over the table.
+void cambiar_fuera(const QString& uri, int n, int cambiados, int vuelta) {
+    ejecutar_sql(uri, QStringLiteral("UPDATE elemento SET modelo = 'Cambio %1 ' || codigo WHERE codigo %% %2 = %3")
+                          .arg(vuelta)
+                          .arg(std::max(1, n / cambiados))
+                          .arg(vuelta % std::max(1, n / cambiados))
+                          .replace(QStringLiteral("%%"), QStringLiteral("%")));
+}
+
+// A refresh after another connection changed 100 components, and the steps of the card on the main window.
+void medir_cambios(const QTemporaryDir& dir, const QString& uri, int n, int veces, double suelo) {
+    constexpr int cambiados = 100;
+    {
+        OrigenDatos elementos;
+        elementos.enlazar_base_datos(uri);
+        elementos.enlazar_tabla(QStringLiteral("Elemento"));
+        elementos.refrescar();
+        int vuelta = 0;
+        const double ms = mediana(
+            veces, [&] { elementos.refrescar(); }, [&] { cambiar_fuera(uri, n, cambiados, ++vuelta); });
+        if (!elementos.cambio_al_refrescar())
+            std::fprintf(stderr, "refresh_delta_pg: the table was read whole\n");
+        std::printf("refresh_delta_pg n=%d changed=%d ms=%.1f floor_ms=%.1f ratio=%.3f\n", n, cambiados, ms, suelo,
+                    ms / suelo);
+        std::fflush(stdout);
+    }
+    auto principal = abrir_principal(dir, uri);
+    principal->findChild<QComboBox*>(QStringLiteral("DBCombo1"))->setEditText(QStringLiteral("Todos"));
+    principal->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    sesion_ficha(*principal, n, veces, suelo, "_pg");
+    principal.reset();
+}
+
+// Adding components one by one through a data source, each in its transaction.
+double anadir_componentes(const QString& uri, int n) {
+    OrigenDatos elementos;
+    elementos.enlazar_base_datos(uri);
+    elementos.enlazar_tabla(QStringLiteral("Elemento"));
+    elementos.refrescar();
+    QElapsedTimer reloj;
+    reloj.start();
+    for (int i = 0; i < n; ++i) {
+        elementos.anadir_nuevo();
+        const QVariant valores[] = {0, 1, 1, QStringLiteral("Modelo %1").arg(i), QStringLiteral("S%1").arg(i),
+                                    QDate(2024, 1, 1), 3.0, QString(), false};
+        for (int c = 1; c < 9; ++c)
+            elementos.escribir(c, valores[c]);
+        elementos.actualizar_con_codigo_nuevo();
+    }
+    return static_cast<double>(reloj.nsecsElapsed()) / 1e6;
+}
+
+// The cost the notes of changes add to writing: 1,000 components added with the triggers, against the same
+// without them, alternated in the same run.
+void medir_sobrecarga(const QString& servidor) {
+    constexpr int n = 1000;
+    const QString uri = nueva_base(servidor, QStringLiteral("sobrecarga"));
+    Esquema::crear_inventario(uri);
+    ejecutar_sql(uri, QStringLiteral("INSERT INTO tipo VALUES (1, 'Monitor'); INSERT INTO marca VALUES (1, 'Acme')"));
+    std::vector<double> con, sin;
+    for (int vuelta = 0; vuelta < 3; ++vuelta) {
+        for (const bool notas : {true, false}) {
+            ejecutar_sql(uri, QStringLiteral("ALTER TABLE elemento %1 TRIGGER USER; DELETE FROM elemento")
+                                  .arg(notas ? QStringLiteral("ENABLE") : QStringLiteral("DISABLE")));
+            Servidor::cerrar_conexiones();
+            (notas ? con : sin).push_back(anadir_componentes(uri, n));
+        }
+    }
+    std::sort(con.begin(), con.end());
+    std::sort(sin.begin(), sin.end());
+    std::printf("write_overhead_pg n=%d ms=%.1f floor_ms=%.1f ratio=%.2f\n", n, con[1], sin[1], con[1] / sin[1]);
+    std::fflush(stdout);
+    Servidor::cerrar_conexiones();
+}
+
 } // namespace
 
 void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
@@ -123,6 +202,8 @@ void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
         const double suelo = mediana(veces, [&] { suelo_copy(uri); });
         const double ms = mediana(veces, [&] { refresco_y_recorrido(uri); });
         linea("refresh_walk_pg", n, ms, "floor_ms", suelo);
+        if (n >= 1000000 || std::getenv("TALVIRENCA_BENCH_N"))
+            medir_cambios(dir, uri, n, veces, suelo);
         Servidor::cerrar_conexiones();
         ejecutar_sql(QStringLiteral("postgresql://postgres@%1/postgres").arg(servidor),
                      QStringLiteral("DROP DATABASE bench%1 WITH (FORCE)").arg(n));
@@ -141,6 +222,7 @@ void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos) {
         std::fflush(stdout);
         Servidor::cerrar_conexiones();
     }
+    medir_sobrecarga(servidor);
     orden_cluster({QStringLiteral("parar"), archivo_dir});
 }
 

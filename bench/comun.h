@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <string>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -30,10 +32,15 @@ double pico_mb();
 // Prints "medida n=N ms=... nombre_suelo=... ratio=...".
 void linea(const char* medida, int n, double ms, const char* nombre_suelo, double suelo);
 
-// Extra measures, run after the main window's at the sizes asked for. Each tool adds its own in a file of its own.
+// Extra measures, run after the main window's at the sizes asked for, each under its name. Each tool adds its own
+// in a file of its own.
 using Medida = std::function<void(const QTemporaryDir& dir, const std::vector<int>& tamanos)>;
-std::vector<Medida> medidas_herramientas();
+std::vector<std::pair<const char*, Medida>> medidas_herramientas();
 
+// The card opened to add and cancelled, a component added through it and deleted from the list, `veces` times in
+// `principal` (its list filled), each next to `suelo`: the lines card_open_add, card_cancel, add_listed and
+// delete_listed, each name followed by `sufijo`.
+void sesion_ficha(Principal& principal, int n, int veces, double suelo, const char* sufijo);
 // A whole session at size `n`, run by the benchmark in a process of its own (TALVIRENCA_BENCH_SESION=n).
 int sesion_rendimiento(int n);
 

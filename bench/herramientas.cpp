@@ -13,9 +13,12 @@ void medir_rendimiento(const QTemporaryDir& dir, const std::vector<int>& tamanos
 void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
-std::vector<Medida> medidas_herramientas() {
-    return {medir_rendimiento, medir_servidor,      medir_importar,    medir_busqueda, medir_etiquetas,
-            medir_espera,      medir_importar_hoja, medir_garantias(), medir_apertura};
+std::vector<std::pair<const char*, Medida>> medidas_herramientas() {
+    return {{"rendimiento", medir_rendimiento}, {"servidor", medir_servidor},
+            {"importar", medir_importar},       {"busqueda", medir_busqueda},
+            {"etiquetas", medir_etiquetas},     {"espera", medir_espera},
+            {"importar_hoja", medir_importar_hoja}, {"garantias", medir_garantias()},
+            {"apertura", medir_apertura}};
 }
 
 } // namespace Bench

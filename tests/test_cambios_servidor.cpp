@@ -202,6 +202,22 @@ private Q_SLOTS:
         otro.o.refrescar();
         QVERIFY(por_cambios(otro.o));
         QCOMPARE(filas_de(otro.o), lectura_completa(base, "Elemento"));
+        // The writer itself, after the other source moved the shared rows on and another write: what changed
+        // from the rows it saw is known, its own write among them, so the list need not be made again.
+        uno.o.situar(1);
+        uno.o.borrar();
+        sql(base, {componente(25, "Z")});
+        otro.o.refrescar();
+        const QStringList vistas = filas_de(uno.o);
+        uno.o.refrescar();
+        QVERIFY(por_cambios(uno.o));
+        const CambioInstantanea& cambio = *uno.o.cambio_al_refrescar();
+        QCOMPARE(cambio.anterior.numero_filas(), vistas.size());
+        // Since the rows it saw: its change of 10, its deletion of 20 and the other program's 25.
+        QCOMPARE(cambio.quitadas, std::vector<int>{0});
+        QCOMPARE(cambio.anadidas, (std::vector<int>{0, 1}));
+        QCOMPARE(filas_de(uno.o), lectura_completa(base, "Elemento"));
+        QCOMPARE(uno.o.numero_filas(), 3);
     }
 
     // Whenever the notes cannot tell every change since the kept rows, the table is read whole, and shows what

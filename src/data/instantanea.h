@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Tabla;
@@ -123,8 +124,10 @@ struct Entrada {
     quint64 padre = 0;
     std::vector<int> quitadas;
     std::vector<int> anadidas;
-    // On a server, the state of the database the snapshot holds (the file's `huella` is then unused).
+    // On a server, the state of the database the snapshot holds (the file's `huella` is then unused), and the
+    // snapshots it was made from by their changes, newest first, each with the codes changed since.
     std::optional<EstadoServidor> servidor;
+    std::vector<std::pair<quint64, std::vector<qint64>>> linaje;
 };
 
 std::optional<Entrada> buscar(const QString& ruta, const Tabla& tabla, const Huella& huella);

@@ -38,6 +38,8 @@ struct Enlace {
     PGconn* conexion = nullptr;
     // The database was found to hold an inventory through this connection.
     bool comprobado = false;
+    // The statement that begins each read is prepared on this connection: it is planned once, not at every read.
+    bool estado_preparado = false;
     ~Enlace() {
         if (conexion)
             PQfinish(conexion);
@@ -579,12 +581,15 @@ public:
         conexion(uri_, true, reutilizada);
     }
     ~LecturaPg() override {
-        // Ends the transaction on the connection, unless the connection went meanwhile.
+        // Ends the transaction on the connection, unless the connection went meanwhile. Its answer is not waited
+        // for: the connection's next statement passes over it (libpq discards what a statement sent before left).
         if (!en_transaccion_)
             return;
         const auto it = enlaces.find(uri_);
         if (it != enlaces.end() && it->second && PQstatus(it->second->conexion) == CONNECTION_OK &&
-            PQtransactionStatus(it->second->conexion) != PQTRANS_IDLE)
+            (PQtransactionStatus(it->second->conexion) == PQTRANS_INTRANS ||
+             PQtransactionStatus(it->second->conexion) == PQTRANS_INERROR) &&
+            PQsendQuery(it->second->conexion, "ROLLBACK") != 1)
             Resultado(PQexec(it->second->conexion, "ROLLBACK"));
     }
     std::optional<Huella> huella() override { return std::nullopt; }
@@ -722,7 +727,19 @@ void LecturaPg::empezar(PGconn* c, bool& empezado) {
     ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
     en_transaccion_ = true;
     // The transaction's first statement fixes the snapshot every table of this read is read in: the one it gives.
-    Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::estado), {}, PGRES_TUPLES_OK);
+    // It reads the catalogue in several ways, so it is prepared once per connection.
+    Enlace& enlace = *enlaces[uri_];
+    if (!enlace.estado_preparado) {
+        Resultado preparada(PQprepare(c, "talvirenca_estado", SentenciasPg::estado, 0, nullptr));
+        if (!preparada || PQresultStatus(preparada.get()) != PGRES_COMMAND_OK)
+            throw FalloPg{preparada ? QByteArray(PQresultErrorField(preparada.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
+                          primera_linea(PQerrorMessage(c)), PQstatus(c) != CONNECTION_OK};
+        enlace.estado_preparado = true;
+    }
+    Resultado r(PQexecPrepared(c, "talvirenca_estado", 0, nullptr, nullptr, nullptr, 0));
+    if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+        throw FalloPg{r ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
+                      primera_linea(PQerrorMessage(c)), PQstatus(c) != CONNECTION_OK};
     EstadoServidor e;
     e.instantanea = PQgetvalue(r.get(), 0, 0);
     e.xmin = std::strtoull(PQgetvalue(r.get(), 0, 1), nullptr, 10);
@@ -784,12 +801,6 @@ bool LecturaPg::leer_cambios(const Tabla& t, const EstadoServidor& desde, std::v
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
         empezar(c, empezado);
         empezado = true;
-        // The notes of the transactions the kept snapshot may not have seen are all still there: none was purged
-        // since, nor were the notes begun after it.
-        Resultado vigentes = ejecutar(c, QString::fromLatin1(SentenciasPg::cambios_vigentes), {desde.instantanea},
-                                      PGRES_TUPLES_OK);
-        if (*PQgetvalue(vigentes.get(), 0, 0) != 't')
-            return;
         ejecutar(c,
                  QString::fromLatin1(SentenciasPg::leer_cambios)
                      .arg(lista_lectura(t, QStringLiteral("e.")), nombre_sql(t.nombre),

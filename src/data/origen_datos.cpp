@@ -113,7 +113,7 @@ void OrigenDatos::refrescar_con(const QString& ruta, const QString& nombre_tabla
         abierto_ = true;
         error_apertura_.clear();
         if (huella)
-            AlmacenInstantaneas::guardar(ruta, t, {*huella, fresca_, 0, {}, {}, std::nullopt});
+            AlmacenInstantaneas::guardar(ruta, t, {*huella, fresca_, 0, {}, {}, std::nullopt, {}});
     } catch (const ErrorDatos& e) {
         vaciar_instantanea();
         error_apertura_ = e.texto();
@@ -136,6 +136,7 @@ void OrigenDatos::tomar(const Instantanea& nueva, quint64 padre, const std::vect
         indice_valido_ = false;
     vista_ = nueva;
     fresca_ = nueva;
+    origen_vista_ = nueva.identidad();
 }
 
 QString OrigenDatos::nombre_registro() const {
@@ -156,6 +157,7 @@ void OrigenDatos::vaciar_instantanea() {
     tabla_ = nullptr;
     huella_.reset();
     estado_.reset();
+    linaje_.clear();
     indice_valido_ = false;
     AlmacenInstantaneas::soltar_sin_uso();
 }

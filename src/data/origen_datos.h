@@ -124,19 +124,19 @@ private:
     // After a write of this source through `motor`: the snapshot a read of the table would now give, made from the
     // one kept for the file's state before the write, when that write is the only change since. `quitados` are the
     // identities the write removed, `anadido` the one it stored.
-    // True when it made that snapshot.
+    // True when it made that snapshot. On a server it makes none: the kept rows stay those of the kept state, and
+    // the next refresh reads this write among the changes since.
     bool derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
                         std::optional<qint64> anadido);
-    // The same on a server: the rows changed since the kept state are exactly those the write changed.
-    bool derivar_servidor(Motor& motor, const std::vector<qint64>& quitados, std::optional<qint64> anadido);
     // A refresh on a server in the state `estado`: the rows changed since the latest snapshot this thread holds of
     // the table are read and put in its place; the whole table only when those changes are not known.
     void refrescar_servidor(Motor::Lectura& lectura, const Tabla& t, const QString& uri, const EstadoServidor& estado,
                             bool misma_tabla);
-    // Takes `nueva`, of the server's state `estado`, and offers it to the other sources of this thread.
-    void adoptar_servidor(const Tabla& t, const QString& uri, const Instantanea& nueva, quint64 padre,
-                          const std::vector<int>& quitadas, const std::vector<int>& anadidas,
-                          const EstadoServidor& estado);
+    // Takes the snapshot of `entrada` and offers it to the other sources of this thread; what changed from the
+    // rows this source saw is known when they were one of its snapshot's ancestors, with this source's own writes.
+    // `conocido`, when given, is the change from the snapshot it was made from.
+    void adoptar_servidor(const Tabla& t, const QString& uri, AlmacenInstantaneas::Entrada entrada,
+                          std::optional<CambioInstantanea> conocido = std::nullopt);
     // A row of the snapshot as it was read.
     ValoresFila fila_leida(int fila) const;
     void guardar_pendiente(bool codigo_nuevo);
@@ -157,8 +157,10 @@ private:
     QString ruta_abierta_;
     // The state of the file whose rows `fresca_` holds, while it is known.
     std::optional<Huella> huella_;
-    // On a server, the state of the database whose rows `fresca_` holds, while it is known.
+    // On a server, the state of the database whose rows `fresca_` holds, while it is known, and the snapshots
+    // those rows were made from.
     std::optional<EstadoServidor> estado_;
+    std::vector<std::pair<quint64, std::vector<qint64>>> linaje_;
     const Tabla* tabla_ = nullptr; // of the snapshot
     bool abierto_ = false;
     bool diferido_ = false;
@@ -171,6 +173,8 @@ private:
     int columnas_ = 0;
     // The rows this source sees: the file's as read, with this source's own writes.
     Instantanea vista_;
+    // The identity of the snapshot `vista_` was taken as, before this source's own writes changed it.
+    quint64 origen_vista_ = 0;
     // The rows a read of the table would give in the state `huella_`; empty when not known.
     Instantanea fresca_;
     std::optional<CambioInstantanea> cambio_;

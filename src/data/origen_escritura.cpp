@@ -301,7 +301,7 @@ void OrigenDatos::quitar_filas(Motor& motor, const std::vector<int>& filas, cons
 bool OrigenDatos::derivar_fresca(Motor& motor, const std::optional<Huella>& antes, const std::vector<qint64>& quitados,
                                  std::optional<qint64> anadido) {
     if (estado_)
-        return derivar_servidor(motor, quitados, anadido);
+        return false;
     const std::optional<Huella> conocida = huella_;
     huella_.reset();
     Instantanea nueva = fresca_;
@@ -343,7 +343,7 @@ bool OrigenDatos::derivar_fresca(Motor& motor, const std::optional<Huella>& ante
         }
         fresca_ = nueva;
         huella_ = despues;
-        AlmacenInstantaneas::guardar(ruta_abierta_, *tabla_, {*despues, fresca_, padre, quitadas, anadidas, std::nullopt});
+        AlmacenInstantaneas::guardar(ruta_abierta_, *tabla_, {*despues, fresca_, padre, quitadas, anadidas, std::nullopt, {}});
         return true;
     } catch (const std::exception&) {
         // The write is stored; the next refresh reads the table instead.

@@ -24,17 +24,15 @@ inline constexpr const char* estado = R"(SELECT s::text, pg_snapshot_xmin(s)::te
                 AND attname = 'cambios_desde' AND NOT attisdropped)
     FROM pg_current_snapshot() s)";
 
-// Whether the notes hold every change the kept snapshot $1 may not have seen: nothing purged since it was taken,
-// and the notes begun before it.
-inline constexpr const char* cambios_vigentes =
-    "SELECT coalesce((SELECT cambios_desde FROM talvirenca LIMIT 1) < pg_snapshot_xmin($1::pg_snapshot), false)";
-
 // The rows of table %2 changed by the transactions the kept snapshot %3 did not see, as this read sees them: each
-// changed code, then the row's columns %1 (all null when the row is gone). A null code: the table was emptied.
+// changed code, then the row's columns %1 (all null when the row is gone). A null code says the changes are not
+// all known: the table was emptied, or notes the kept snapshot may need were purged since, or begun after it.
 inline constexpr const char* leer_cambios =
     "COPY (SELECT c.codigo, %1 FROM (SELECT DISTINCT codigo FROM talvirenca_cambios WHERE tabla = '%2' AND "
     "transaccion >= pg_snapshot_xmin('%3'::pg_snapshot) AND NOT pg_visible_in_snapshot(transaccion, "
-    "'%3'::pg_snapshot)) c LEFT JOIN %2 e ON e.codigo = c.codigo ORDER BY c.codigo NULLS FIRST) TO STDOUT";
+    "'%3'::pg_snapshot) UNION ALL SELECT NULL WHERE NOT coalesce((SELECT cambios_desde FROM talvirenca LIMIT 1) < "
+    "pg_snapshot_xmin('%3'::pg_snapshot), false)) c LEFT JOIN %2 e ON e.codigo = c.codigo ORDER BY c.codigo NULLS "
+    "FIRST) TO STDOUT";
 
 // Whether the notes are kept: the side table, the purge point and the twelve triggers.
 inline constexpr const char* anotacion_instalada = R"(SELECT to_regclass('talvirenca_cambios') IS NOT NULL
