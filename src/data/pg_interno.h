@@ -1,0 +1,83 @@
+#pragma once
+
+// What the files of the server engine share: this thread's connections, running statements, the names and types
+// of the tables on a server, and the reasons of failures in the user's words. Nothing outside the engine includes it.
+#include "data/esquema.h"
+#include "data/motor_pg.h"
+
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace PgInterno {
+
+using FalloPg = MotorPg::Fallo;
+using MotorPg::ejecutar;
+using MotorPg::parametro;
+using MotorPg::Resultado;
+using Parametros = std::vector<std::optional<QByteArray>>;
+
+struct Enlace {
+    PGconn* conexion = nullptr;
+    // The database was found to hold an inventory through this connection.
+    bool comprobado = false;
+    // The statement that begins each read is prepared on this connection: it is planned once, not at every read.
+    bool estado_preparado = false;
+    ~Enlace() {
+        if (conexion)
+            PQfinish(conexion);
+    }
+};
+// This thread's connections, by database.
+std::map<QString, std::unique_ptr<Enlace>>& enlaces();
+
+inline const char* tipo_sql(Clase clase) {
+    switch (clase) {
+    case Clase::entero:
+        return "bigint";
+    case Clase::real:
+        return "double precision";
+    case Clase::texto:
+        return "text";
+    case Clase::fecha:
+        return "date";
+    case Clase::logico:
+        return "boolean";
+    }
+    return "text";
+}
+
+inline QString nombre_sql(const char* nombre) {
+    return QString::fromLatin1(nombre).toLower();
+}
+
+inline QString lista_columnas(const Tabla& t) {
+    QStringList partes;
+    for (const Columna& c : t.columnas)
+        partes << nombre_sql(c.nombre);
+    return partes.join(QStringLiteral(", "));
+}
+
+// The first line of what libpq or the server said, without where libpq tried to connect.
+QString primera_linea(const char* texto);
+// The reason of a failure of the server, in the user's words.
+QString motivo(const FalloPg& f, bool escritura);
+QString texto_apertura(const QString& uri, const QString& motivo);
+// Opens a connection to `uri`, asking for a password when the server wants one. Throws ErrorDatos.
+PGconn* conectar(const QString& uri);
+// This thread's connection to `uri`, opened (and the database checked) if there is none.
+PGconn* conexion(const QString& uri, bool comprobar, bool& reutilizada);
+// Throws ErrorDatos unless the database holds an inventory of this program.
+void comprobar_inventario(PGconn* c, const QString& uri);
+// Installs the notes of changes where they are missing and the user may, and purges old ones; never throws.
+void preparar_anotacion(PGconn* c);
+// Runs `cuerpo` on this thread's connection, opened again once when a kept one turned out lost before anything
+// was done through it (`empezado` says otherwise). Failures are thrown as ErrorDatos.
+void con_conexion(const QString& uri, bool escritura, const std::function<void(PGconn*, bool& empezado)>& cuerpo);
+// One write transaction around `cambios`.
+void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios);
+// A read of the server: one transaction that sees one state of the database.
+std::unique_ptr<Motor::Lectura> lectura(const QString& uri);
+
+} // namespace PgInterno
