@@ -30,7 +30,6 @@
 
 namespace Bench {
 
-
 void ejecutar(sqlite3* db, const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
@@ -107,7 +106,6 @@ double mediana(int veces, const std::function<void()>& medida, const std::functi
 volatile qint64 sumidero = 0;
 
 namespace {
-
 
 QDate dia_iso(const unsigned char* s) {
     return QDate((s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0'),

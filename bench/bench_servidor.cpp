@@ -142,8 +142,9 @@ double anadir_componentes(const QString& uri, int n) {
     reloj.start();
     for (int i = 0; i < n; ++i) {
         elementos.anadir_nuevo();
-        const QVariant valores[] = {0, 1, 1, QStringLiteral("Modelo %1").arg(i), QStringLiteral("S%1").arg(i),
-                                    QDate(2024, 1, 1), 3.0, QString(), false};
+        const QVariant valores[] = {
+            0,   1,         1,    QStringLiteral("Modelo %1").arg(i), QStringLiteral("S%1").arg(i), QDate(2024, 1, 1),
+            3.0, QString(), false};
         for (int c = 1; c < 9; ++c)
             elementos.escribir(c, valores[c]);
         elementos.actualizar_con_codigo_nuevo();

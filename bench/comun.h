@@ -7,9 +7,9 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
-#include <memory>
 #include <vector>
 
 namespace Bench {

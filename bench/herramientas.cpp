@@ -14,11 +14,9 @@ void medir_servidor(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 Medida medir_garantias();
 
 std::vector<std::pair<const char*, Medida>> medidas_herramientas() {
-    return {{"rendimiento", medir_rendimiento}, {"servidor", medir_servidor},
-            {"importar", medir_importar},       {"busqueda", medir_busqueda},
-            {"etiquetas", medir_etiquetas},     {"espera", medir_espera},
-            {"importar_hoja", medir_importar_hoja}, {"garantias", medir_garantias()},
-            {"apertura", medir_apertura}};
+    return {{"rendimiento", medir_rendimiento},     {"servidor", medir_servidor},     {"importar", medir_importar},
+            {"busqueda", medir_busqueda},           {"etiquetas", medir_etiquetas},   {"espera", medir_espera},
+            {"importar_hoja", medir_importar_hoja}, {"garantias", medir_garantias()}, {"apertura", medir_apertura}};
 }
 
 } // namespace Bench

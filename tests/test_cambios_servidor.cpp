@@ -89,8 +89,9 @@ private Q_SLOTS:
         PGconn* b = PgPruebas::conectar(base);
         PgPruebas::sql_en(a, {QStringLiteral("BEGIN"), QStringLiteral("UPDATE elemento SET modelo = 'A1' WHERE "
                                                                       "codigo = 10")});
-        PgPruebas::sql_en(b, {QStringLiteral("BEGIN"), QStringLiteral("UPDATE elemento SET modelo = 'C2' WHERE "
-                                                                      "codigo = 30"),
+        PgPruebas::sql_en(b, {QStringLiteral("BEGIN"),
+                              QStringLiteral("UPDATE elemento SET modelo = 'C2' WHERE "
+                                             "codigo = 30"),
                               QStringLiteral("COMMIT")});
         f.o.refrescar();
         QVERIFY(por_cambios(f.o));

@@ -110,34 +110,68 @@ std::optional<int> Instantanea::fila_de_rowid(qint64 rowid) const {
 
 Instantanea Instantanea::con_cambios(const std::vector<qint64>& claves, quint32 primera, std::vector<int>& quitadas,
                                      std::vector<int>& anadidas) const {
-    Instantanea nueva = *this;
+    const int filas = numero_filas();
+    const auto codigo = [this](int fila) {
+        quint32 n;
+        return filas_de(fila, n).celda(n, 0).entero;
+    };
+    // The first row whose code is not below `c`: the rows are in order of code.
+    const auto desde_codigo = [&](qint64 c) {
+        int bajo = 0, alto = filas;
+        while (bajo < alto) {
+            const int medio = bajo + (alto - bajo) / 2;
+            if (codigo(medio) < c)
+                bajo = medio + 1;
+            else
+                alto = medio;
+        }
+        return bajo;
+    };
+    // Where the order changes: a row taken out, or a new row put in before a row. Between them the order is the
+    // old one, copied whole, so a few changes cost one copy of the order and a search each.
+    struct Corte {
+        int fila;
+        bool quitar;
+        quint32 referencia;
+    };
+    std::vector<Corte> cortes;
+    for (qint64 clave : claves)
+        if (const int fila = desde_codigo(clave); fila < filas && codigo(fila) == clave)
+            cortes.push_back({fila, true, 0});
     const quint32 total = propias_ ? propias_->numero() : 0;
+    for (quint32 nueva = std::min(primera, total); nueva < total; ++nueva)
+        cortes.push_back({desde_codigo(propias_->celda(nueva, 0).entero), false, referencia_propia(nueva)});
+    // A new row goes before the row it replaces, which is then taken out.
+    std::stable_sort(cortes.begin(), cortes.end(), [](const Corte& a, const Corte& b) {
+        return a.fila < b.fila || (a.fila == b.fila && !a.quitar && b.quitar);
+    });
     auto orden = std::make_shared<std::vector<quint32>>();
-    orden->reserve(size_t(numero_filas()) + (total - std::min(primera, total)));
-    // One pass over the rows in order of code, merging in the new rows: the cost grows with the table once, not
-    // with the table for every change.
-    quint32 nueva_fila = primera;
-    size_t clave = 0;
-    const auto poner_nuevas_hasta = [&](const qint64* codigo) {
-        while (nueva_fila < total && (!codigo || propias_->celda(nueva_fila, 0).entero < *codigo)) {
-            anadidas.push_back(static_cast<int>(orden->size()));
-            orden->push_back(referencia_propia(nueva_fila++));
+    orden->reserve(size_t(filas) + (total - std::min(primera, total)));
+    const auto copiar = [&](int desde, int hasta) {
+        if (hasta <= desde)
+            return;
+        if (orden_) {
+            orden->insert(orden->end(), orden_->begin() + desde, orden_->begin() + hasta);
+        } else {
+            const size_t antes = orden->size();
+            orden->resize(antes + size_t(hasta - desde));
+            std::iota(orden->begin() + std::ptrdiff_t(antes), orden->end(), quint32(desde));
         }
     };
-    for (int fila = 0; fila < numero_filas(); ++fila) {
-        quint32 n;
-        const Filas& f = filas_de(fila, n);
-        const qint64 codigo = f.celda(n, 0).entero;
-        poner_nuevas_hasta(&codigo);
-        while (clave < claves.size() && claves[clave] < codigo)
-            ++clave;
-        if (clave < claves.size() && claves[clave] == codigo) {
-            quitadas.push_back(fila);
-            continue;
+    int actual = 0;
+    for (const Corte& corte : cortes) {
+        copiar(actual, corte.fila);
+        actual = std::max(actual, corte.fila);
+        if (corte.quitar) {
+            quitadas.push_back(corte.fila);
+            actual = corte.fila + 1;
+        } else {
+            anadidas.push_back(static_cast<int>(orden->size()));
+            orden->push_back(corte.referencia);
         }
-        orden->push_back(orden_ ? (*orden_)[size_t(fila)] : quint32(fila));
     }
-    poner_nuevas_hasta(nullptr);
+    copiar(actual, filas);
+    Instantanea nueva = *this;
     nueva.orden_ = std::move(orden);
     nueva.identidad_ = nueva_identidad();
     return nueva;

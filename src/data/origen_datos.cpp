@@ -241,4 +241,3 @@ bool OrigenDatos::al_final() const {
 bool OrigenDatos::hay_fila_actual() const {
     return abierto_ && !recien_borrada_ && posicion_ >= 0 && posicion_ < numero_filas();
 }
-

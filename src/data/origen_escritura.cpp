@@ -76,7 +76,6 @@ QVariant convertir(const Columna& c, const QVariant& valor) {
     return {};
 }
 
-
 } // namespace
 
 void OrigenDatos::anadir_nuevo() {
@@ -343,7 +342,8 @@ bool OrigenDatos::derivar_fresca(Motor& motor, const std::optional<Huella>& ante
         }
         fresca_ = nueva;
         huella_ = despues;
-        AlmacenInstantaneas::guardar(ruta_abierta_, *tabla_, {*despues, fresca_, padre, quitadas, anadidas, std::nullopt, {}});
+        AlmacenInstantaneas::guardar(ruta_abierta_, *tabla_,
+                                     {*despues, fresca_, padre, quitadas, anadidas, std::nullopt, {}});
         return true;
     } catch (const std::exception&) {
         // The write is stored; the next refresh reads the table instead.
@@ -352,4 +352,3 @@ bool OrigenDatos::derivar_fresca(Motor& motor, const std::optional<Huella>& ante
         return false;
     }
 }
-

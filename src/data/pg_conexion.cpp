@@ -359,7 +359,6 @@ void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios
     });
 }
 
-
 } // namespace PgInterno
 
 namespace MotorPg {

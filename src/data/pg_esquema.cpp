@@ -84,7 +84,6 @@ void preparar_anotacion(PGconn* c) {
     }
 }
 
-
 } // namespace PgInterno
 
 namespace MotorPg {
