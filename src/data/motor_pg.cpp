@@ -4,7 +4,6 @@
 #include "data/pg_interno.h"
 
 #include "data/error_datos.h"
-#include "data/sentencias_pg.h"
 #include "data/ubicacion.h"
 #include "data/valores.h"
 
@@ -41,11 +40,8 @@ public:
                 transaccion(uri_, [&](PGconn* c) {
                     // Writers of this table take their turns from here to the end of the transaction, so a writer
                     // that keeps adding cannot keep taking the code another one is about to use; reading goes on.
-                    ejecutar(c, QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(nombre_sql(t.nombre)),
-                             {}, PGRES_COMMAND_OK);
-                    Resultado mayor =
-                        ejecutar(c, QStringLiteral("SELECT coalesce(max(codigo), 0) FROM %1").arg(nombre_sql(t.nombre)),
-                                 {}, PGRES_TUPLES_OK);
+                    ejecutar(c, SentenciasPg::turno_escritores(t), {}, PGRES_COMMAND_OK);
+                    Resultado mayor = ejecutar(c, SentenciasPg::codigo_mayor(t), {}, PGRES_TUPLES_OK);
                     const qint64 ultimo = std::atoll(PQgetvalue(mayor.get(), 0, 0));
                     if (ultimo == std::numeric_limits<qint64>::max())
                         throw ErrorDatos(
@@ -67,40 +63,29 @@ public:
         duplicado_ = false;
         try {
             transaccion(uri_, [&](PGconn* c) {
-                QStringList asignaciones;
                 Parametros valores;
-                for (int i = 0; i < t.numero_columnas(); ++i) {
-                    asignaciones << QStringLiteral("%1 = $%2").arg(nombre_sql(t.columnas[i].nombre)).arg(i + 1);
+                for (int i = 0; i < t.numero_columnas(); ++i)
                     valores.push_back(parametro(t.columnas[i].clase, despues[i]));
-                }
-                QString donde = condicion_igual(t, identidad, antes, valores);
+                valores_como_leida(t, identidad, antes, valores);
                 // A component is pointed only at a type and a brand that exist, as when it is added; a change checks
                 // only what it changes, so an older row with a missing type can still be corrected.
-                QStringList existen;
+                std::vector<int> ordinales;
                 std::vector<std::pair<const char*, int>> comprobadas;
                 if (&t == &Esquema::elemento)
                     for (const auto& [ordinal, tabla] : {std::pair{1, "tipo"}, std::pair{2, "marca"}})
                         if (Valores::texto(antes[ordinal]) != Valores::texto(despues[ordinal])) {
-                            existen << QStringLiteral("EXISTS (SELECT 1 FROM %1 WHERE codigo = $%2::bigint)")
-                                           .arg(QLatin1String(tabla))
-                                           .arg(ordinal + 1);
+                            ordinales.push_back(ordinal);
                             comprobadas.emplace_back(tabla, ordinal);
                         }
-                if (!existen.isEmpty())
-                    donde += QStringLiteral(" AND ") + existen.join(QStringLiteral(" AND "));
-                Resultado r = ejecutar(c,
-                                       QStringLiteral("UPDATE %1 SET %2 WHERE %3 RETURNING codigo")
-                                           .arg(nombre_sql(t.nombre), asignaciones.join(u", "), donde),
-                                       valores, PGRES_TUPLES_OK);
+                Resultado r = ejecutar(c, SentenciasPg::modificar(t, ordinales), valores, PGRES_TUPLES_OK);
                 if (PQntuples(r.get()) == 1) {
                     codigo = std::atoll(PQgetvalue(r.get(), 0, 0));
                     return;
                 }
                 // Not changed: the row is not as it was read, or the type or brand it would point at is gone.
                 for (const auto& [tabla, ordinal] : comprobadas) {
-                    Resultado hay = ejecutar(
-                        c, QStringLiteral("SELECT 1 FROM %1 WHERE codigo = $1::bigint").arg(QLatin1String(tabla)),
-                        {valores[size_t(ordinal)]}, PGRES_TUPLES_OK);
+                    Resultado hay =
+                        ejecutar(c, SentenciasPg::existe_codigo(tabla), {valores[size_t(ordinal)]}, PGRES_TUPLES_OK);
                     if (PQntuples(hay.get()) == 0)
                         throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el tipo o la "
                                                         "marca del componente ya no está en la base de datos.")
@@ -140,13 +125,9 @@ public:
             transaccion(uri_, [&](PGconn* c) {
                 // Holding the using table against writes until the end: a row added meanwhile either came first
                 // and is seen here, or waits and finds this row gone.
-                ejecutar(c, QStringLiteral("LOCK TABLE %1 IN SHARE MODE").arg(nombre_sql(uso.nombre)), {},
-                         PGRES_COMMAND_OK);
+                ejecutar(c, SentenciasPg::bloquear_uso(uso), {}, PGRES_COMMAND_OK);
                 Resultado usado =
-                    ejecutar(c,
-                             QStringLiteral("SELECT 1 FROM %1 WHERE %2 = $1 LIMIT 1")
-                                 .arg(nombre_sql(uso.nombre), nombre_sql(uso.columnas[columna_uso].nombre)),
-                             {QByteArray::number(codigo)}, PGRES_TUPLES_OK);
+                    ejecutar(c, SentenciasPg::en_uso(uso, columna_uso), {QByteArray::number(codigo)}, PGRES_TUPLES_OK);
                 if (PQntuples(usado.get()) > 0) {
                     resultado = Borrado::en_uso;
                     return;
@@ -164,46 +145,27 @@ public:
     }
 
 private:
-    // "codigo = $n AND every column as it was read": a row changed by someone else since is not found.
-    static QString condicion_igual(const Tabla& t, qint64 identidad, const ValoresFila& antes, Parametros& valores) {
-        QStringList partes;
+    // The row as it was read, after the parameters already in `valores`: its identity and every other column.
+    static void valores_como_leida(const Tabla& t, qint64 identidad, const ValoresFila& antes, Parametros& valores) {
         valores.push_back(QByteArray::number(identidad));
-        partes << QStringLiteral("codigo = $%1").arg(valores.size());
-        for (int i = 1; i < t.numero_columnas(); ++i) {
+        for (int i = 1; i < t.numero_columnas(); ++i)
             valores.push_back(parametro(t.columnas[i].clase, antes[i]));
-            partes << QStringLiteral("%1 IS NOT DISTINCT FROM $%2::%3")
-                          .arg(nombre_sql(t.columnas[i].nombre))
-                          .arg(valores.size())
-                          .arg(QLatin1String(tipo_sql(t.columnas[i].clase)));
-        }
-        return partes.join(QStringLiteral(" AND "));
     }
 
     static bool borrar_en(PGconn* c, const Tabla& t, qint64 identidad, const ValoresFila& antes) {
         Parametros valores;
-        const QString donde = condicion_igual(t, identidad, antes, valores);
-        Resultado r = ejecutar(c, QStringLiteral("DELETE FROM %1 WHERE %2").arg(nombre_sql(t.nombre), donde), valores,
-                               PGRES_COMMAND_OK);
+        valores_como_leida(t, identidad, antes, valores);
+        Resultado r = ejecutar(c, SentenciasPg::borrar(t), valores, PGRES_COMMAND_OK);
         return std::strcmp(PQcmdTuples(r.get()), "1") == 0;
     }
 
     qint64 insertar_en(PGconn* c, const Tabla& t, const ValoresFila& valores) {
         Parametros p;
-        QStringList marcas;
-        for (int i = 0; i < t.numero_columnas(); ++i) {
+        for (int i = 0; i < t.numero_columnas(); ++i)
             p.push_back(parametro(t.columnas[i].clase, valores[i]));
-            marcas << QStringLiteral("$%1::%2").arg(i + 1).arg(QLatin1String(tipo_sql(t.columnas[i].clase)));
-        }
-        QString sql = QStringLiteral("INSERT INTO %1 (%2) SELECT %3")
-                          .arg(nombre_sql(t.nombre), lista_columnas(t), marcas.join(u", "));
-        // A component is stored only while its type and brand exist: one deleted by another user meanwhile is
-        // seen here, since the deletion holds the components' table until it ends.
-        if (&t == &Esquema::elemento)
-            sql += QStringLiteral(" WHERE EXISTS (SELECT 1 FROM tipo WHERE codigo = $2::bigint) AND EXISTS "
-                                  "(SELECT 1 FROM marca WHERE codigo = $3::bigint)");
         duplicado_ = false;
         try {
-            Resultado r = ejecutar(c, sql + QStringLiteral(" RETURNING codigo"), p, PGRES_TUPLES_OK);
+            Resultado r = ejecutar(c, SentenciasPg::insertar(t), p, PGRES_TUPLES_OK);
             if (PQntuples(r.get()) != 1)
                 throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el tipo o la marca del "
                                                 "componente ya no está en la base de datos.")

@@ -6,8 +6,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <libpq-fe.h>
 #include <functional>
+#include <libpq-fe.h>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,35 +51,6 @@ void instalar_anotacion(PGconn* c);
 void purgar_cambios(PGconn* c, double antiguedad_s);
 // The reason of a failure, in the user's words.
 QString explicar(const Fallo& f, bool escritura);
-
-// The inventory's tables on a server: the same columns in the same order as in a file.
-inline constexpr const char* sql_esquema = R"(
-CREATE TABLE tipo (
-    codigo bigint PRIMARY KEY,
-    nombre text NOT NULL DEFAULT ''
-);
-CREATE TABLE marca (
-    codigo bigint PRIMARY KEY,
-    nombre text NOT NULL DEFAULT ''
-);
-CREATE TABLE elemento (
-    codigo bigint PRIMARY KEY,
-    tipo bigint NOT NULL DEFAULT 0,
-    marca bigint NOT NULL DEFAULT 0,
-    modelo text NOT NULL DEFAULT '',
-    numserie text NOT NULL DEFAULT '',
-    fecha date,
-    garantia double precision NOT NULL DEFAULT 0,
-    descripcion text NOT NULL DEFAULT '',
-    renting boolean NOT NULL DEFAULT false
-);
-CREATE INDEX elemento_tipo ON elemento (tipo);
-CREATE INDEX elemento_marca ON elemento (marca);
-CREATE TABLE talvirenca (
-    aplicacion text NOT NULL,
-    version integer NOT NULL
-);
-)";
 
 } // namespace MotorPg
 

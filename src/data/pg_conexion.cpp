@@ -166,8 +166,7 @@ PGconn* conectar_una_vez(const QString& uri) {
         if (c && PQstatus(c) == CONNECTION_OK) {
             try {
                 ejecutar(c,
-                         QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %2; SET DateStyle = ISO; "
-                                        "SET extra_float_digits = 3")
+                         QString::fromLatin1(SentenciasPg::ajustes_conexion)
                              .arg(espera_sentencia_ms)
                              .arg(std::max(1, Conexion::espera_bloqueo())),
                          {}, PGRES_COMMAND_OK);
@@ -293,7 +292,7 @@ void averiguar_confirmacion(const QString& uri, const QByteArray& id) {
     try {
         bool reutilizada = false;
         PGconn* c = conexion(uri, false, reutilizada);
-        Resultado r = ejecutar(c, QStringLiteral("SELECT pg_xact_status($1::xid8)"), {id}, PGRES_TUPLES_OK);
+        Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::estado_transaccion), {id}, PGRES_TUPLES_OK);
         if (!PQgetisnull(r.get(), 0, 0))
             estado = PQgetvalue(r.get(), 0, 0);
     } catch (const FalloPg& f) {
@@ -345,7 +344,7 @@ void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios
         QByteArray id;
         try {
             cambios(c);
-            Resultado r = ejecutar(c, QStringLiteral("SELECT pg_current_xact_id()::text"), {}, PGRES_TUPLES_OK);
+            Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::id_transaccion), {}, PGRES_TUPLES_OK);
             id = PQgetvalue(r.get(), 0, 0);
             if (confirmar(c, id))
                 return;

@@ -3,7 +3,6 @@
 #include "data/pg_interno.h"
 
 #include "data/error_datos.h"
-#include "data/sentencias_pg.h"
 #include "data/ubicacion.h"
 
 #include <cstring>
@@ -16,14 +15,7 @@ namespace PgInterno {
 void comprobar_inventario(PGconn* c, const QString& uri) {
     const auto rechazar = [&](const QString& m) { throw ErrorDatos(texto_apertura(uri, m)); };
     try {
-        Resultado columnas = ejecutar(c,
-                                      QStringLiteral("SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c "
-                                                     "ON c.oid = a.attrelid WHERE c.relnamespace = "
-                                                     "current_schema()::regnamespace AND c.relkind = 'r' AND "
-                                                     "c.relname IN ('elemento', 'tipo', 'marca', 'talvirenca') AND "
-                                                     "a.attnum > 0 AND NOT a.attisdropped ORDER BY c.relname, "
-                                                     "a.attnum"),
-                                      {}, PGRES_TUPLES_OK);
+        Resultado columnas = ejecutar(c, QString::fromLatin1(SentenciasPg::columnas_inventario), {}, PGRES_TUPLES_OK);
         std::map<QString, QStringList> tablas;
         for (int i = 0; i < PQntuples(columnas.get()); ++i)
             tablas[QString::fromUtf8(PQgetvalue(columnas.get(), i, 0))]
@@ -32,15 +24,14 @@ void comprobar_inventario(PGconn* c, const QString& uri) {
             rechazar(QStringLiteral("no tiene ningún inventario; está vacía."));
         if (!tablas.count(QStringLiteral("talvirenca")))
             rechazar(QStringLiteral("pertenece a otro programa."));
-        Resultado marca =
-            ejecutar(c, QStringLiteral("SELECT aplicacion, version FROM talvirenca"), {}, PGRES_TUPLES_OK);
+        Resultado marca = ejecutar(c, QString::fromLatin1(SentenciasPg::marca_inventario), {}, PGRES_TUPLES_OK);
         if (PQntuples(marca.get()) != 1 || std::strcmp(PQgetvalue(marca.get(), 0, 0), "Talvirenca") != 0)
             rechazar(QStringLiteral("pertenece a otro programa."));
         if (std::atoi(PQgetvalue(marca.get(), 0, 1)) > Esquema::user_version)
             rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
         for (const Tabla* t : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
-            const QStringList esperadas = lista_columnas(*t).split(QStringLiteral(", "));
-            const auto it = tablas.find(nombre_sql(t->nombre));
+            const QStringList esperadas = SentenciasPg::columnas(*t).split(QStringLiteral(", "));
+            const auto it = tablas.find(nombre(t->nombre));
             if (it == tablas.end())
                 rechazar(QStringLiteral("le falta la tabla %1; no es un inventario de Talvirenca.")
                              .arg(QLatin1String(t->nombre)));
@@ -91,7 +82,7 @@ namespace MotorPg {
 void instalar_anotacion(PGconn* c) {
     ejecutar(c, QString::fromLatin1(SentenciasPg::instalar_anotacion), {}, PGRES_COMMAND_OK);
     for (const Tabla* t : {&Esquema::tipo, &Esquema::marca, &Esquema::elemento})
-        ejecutar(c, QString::fromLatin1(SentenciasPg::disparadores_anotacion).arg(nombre_sql(t->nombre)), {},
+        ejecutar(c, QString::fromLatin1(SentenciasPg::disparadores_anotacion).arg(nombre(t->nombre)), {},
                  PGRES_COMMAND_OK);
 }
 
@@ -110,11 +101,7 @@ namespace Servidor {
 bool vacia(const QString& uri) {
     try {
         PGconn* c = MotorPg::conexion_sin_comprobar(uri);
-        Resultado r = ejecutar(c,
-                               QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
-                                              "current_schema()::regnamespace AND relname IN ('elemento', 'tipo', "
-                                              "'marca', 'talvirenca')"),
-                               {}, PGRES_TUPLES_OK);
+        Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::tablas_inventario), {}, PGRES_TUPLES_OK);
         return std::atoll(PQgetvalue(r.get(), 0, 0)) == 0;
     } catch (const FalloPg& f) {
         if (f.perdida)
@@ -131,20 +118,14 @@ void crear_inventario(const QString& uri) {
     try {
         ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
         try {
-            Resultado r = ejecutar(c,
-                                   QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
-                                                  "current_schema()::regnamespace AND relname IN ('elemento', 'tipo', "
-                                                  "'marca', 'talvirenca')"),
-                                   {}, PGRES_TUPLES_OK);
+            Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::tablas_inventario), {}, PGRES_TUPLES_OK);
             if (std::atoll(PQgetvalue(r.get(), 0, 0)) != 0)
                 throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: ya tiene un inventario o "
                                                 "tablas con sus nombres.")
                                      .arg(visible));
-            ejecutar(c, QString::fromLatin1(MotorPg::sql_esquema), {}, PGRES_COMMAND_OK);
-            ejecutar(c,
-                     QStringLiteral("INSERT INTO talvirenca (aplicacion, version) VALUES ('Talvirenca', %1)")
-                         .arg(Esquema::user_version),
-                     {}, PGRES_COMMAND_OK);
+            ejecutar(c, QString::fromLatin1(SentenciasPg::crear_tablas), {}, PGRES_COMMAND_OK);
+            ejecutar(c, QString::fromLatin1(SentenciasPg::marcar_inventario).arg(Esquema::user_version), {},
+                     PGRES_COMMAND_OK);
             MotorPg::instalar_anotacion(c);
             ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
         } catch (...) {

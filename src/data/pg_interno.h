@@ -4,6 +4,7 @@
 // of the tables on a server, and the reasons of failures in the user's words. Nothing outside the engine includes it.
 #include "data/esquema.h"
 #include "data/motor_pg.h"
+#include "data/sentencias_pg.h"
 
 #include <QStringList>
 #include <functional>
@@ -32,32 +33,7 @@ struct Enlace {
 // This thread's connections, by database.
 std::map<QString, std::unique_ptr<Enlace>>& enlaces();
 
-inline const char* tipo_sql(Clase clase) {
-    switch (clase) {
-    case Clase::entero:
-        return "bigint";
-    case Clase::real:
-        return "double precision";
-    case Clase::texto:
-        return "text";
-    case Clase::fecha:
-        return "date";
-    case Clase::logico:
-        return "boolean";
-    }
-    return "text";
-}
-
-inline QString nombre_sql(const char* nombre) {
-    return QString::fromLatin1(nombre).toLower();
-}
-
-inline QString lista_columnas(const Tabla& t) {
-    QStringList partes;
-    for (const Columna& c : t.columnas)
-        partes << nombre_sql(c.nombre);
-    return partes.join(QStringLiteral(", "));
-}
+using SentenciasPg::nombre;
 
 // The first line of what libpq or the server said, without where libpq tried to connect.
 QString primera_linea(const char* texto);

@@ -2,8 +2,6 @@
 // and the rows changed since an earlier read, found through the notes of changes.
 #include "data/pg_interno.h"
 
-#include "data/sentencias_pg.h"
-
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -92,20 +90,6 @@ void quitar_escapes(const char* s, const char* fin, std::string& destino) {
     }
 }
 
-// The columns a read asks for: a date as its day number, which holds any date the server does ("0044-03-15 BC",
-// "20240-03-05"), and as its text when it is infinite.
-QString lista_lectura(const Tabla& t, const QString& prefijo = {}) {
-    QStringList partes;
-    for (const Columna& c : t.columnas) {
-        const QString nombre = prefijo + nombre_sql(c.nombre);
-        partes << (c.clase == Clase::fecha ? QStringLiteral("CASE WHEN isfinite(%1) THEN (%1 - DATE '2000-01-01' + "
-                                                            "2451545)::text ELSE %1::text END")
-                                                 .arg(nombre)
-                                           : nombre);
-    }
-    return partes.join(QStringLiteral(", "));
-}
-
 // Every table a read gives comes from one state of the database, however other users write meanwhile: the first
 // table opens a read-only transaction that sees one snapshot of the whole database, and the others are read in it.
 // A backup made of the three tables never holds a component whose type was added after its Tipo table was read.
@@ -145,9 +129,9 @@ private:
     bool tabla_leida_ = false;
 };
 
-// Streams the rows a COPY ... TO STDOUT of `t`'s columns (lista_lectura) gives to `receptor`. With `claves`, each
-// line starts with a changed code before the row's columns, which are all null when the row is gone: the codes go
-// to `claves` and only the rows still there to `receptor`; a null code (the whole table changed) sets `*todo`.
+// Streams the rows a COPY ... TO STDOUT of `t`'s columns (SentenciasPg::columnas_lectura) gives to `receptor`. With
+// `claves`, each line starts with a changed code before the row's columns, which are all null when the row is gone: the
+// codes go to `claves` and only the rows still there to `receptor`; a null code (the whole table changed) sets `*todo`.
 void recibir_copia(PGconn* c, const QString& uri, const Tabla& t, ReceptorFilas& receptor,
                    std::vector<qint64>* claves = nullptr, bool* todo = nullptr) {
     const int columnas = t.numero_columnas();
@@ -260,7 +244,7 @@ void LecturaPg::empezar(PGconn* c, bool& empezado) {
         empezado = true;
         throw FalloPg{QByteArray(), QString(), true};
     }
-    ejecutar(c, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"), {}, PGRES_COMMAND_OK);
+    ejecutar(c, QString::fromLatin1(SentenciasPg::empezar_lectura), {}, PGRES_COMMAND_OK);
     en_transaccion_ = true;
     // The transaction's first statement fixes the snapshot every table of this read is read in: the one it gives.
     // It reads the catalogue in several ways, so it is prepared once per connection.
@@ -294,18 +278,11 @@ std::optional<EstadoServidor> LecturaPg::estado_servidor() {
 void LecturaPg::leer_tabla(const Tabla& t, ReceptorFilas& receptor) {
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
         empezar(c, empezado);
-        Resultado estimacion = ejecutar(c,
-                                        QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_class WHERE "
-                                                       "oid = '%1'::regclass")
-                                            .arg(nombre_sql(t.nombre)),
-                                        {}, PGRES_TUPLES_OK);
+        Resultado estimacion = ejecutar(c, SentenciasPg::estimar_filas(t), {}, PGRES_TUPLES_OK);
         empezado = true;
         const qint64 filas = PQntuples(estimacion.get()) ? std::atoll(PQgetvalue(estimacion.get(), 0, 0)) : 0;
         receptor.reservar(filas, filas * 64);
-        ejecutar(c,
-                 QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY codigo) TO STDOUT")
-                     .arg(lista_lectura(t), nombre_sql(t.nombre)),
-                 {}, PGRES_COPY_OUT);
+        ejecutar(c, SentenciasPg::leer_tabla(t), {}, PGRES_COPY_OUT);
         recibir_copia(c, uri_, t, receptor);
         tabla_leida_ = true;
     });
@@ -337,11 +314,7 @@ bool LecturaPg::leer_cambios(const Tabla& t, const EstadoServidor& desde, std::v
     con_conexion(uri_, false, [&](PGconn* c, bool& empezado) {
         empezar(c, empezado);
         empezado = true;
-        ejecutar(c,
-                 QString::fromLatin1(SentenciasPg::leer_cambios)
-                     .arg(lista_lectura(t, QStringLiteral("e.")), nombre_sql(t.nombre),
-                          QString::fromLatin1(desde.instantanea)),
-                 {}, PGRES_COPY_OUT);
+        ejecutar(c, SentenciasPg::leer_cambios_de(t, desde.instantanea), {}, PGRES_COPY_OUT);
         bool todo = false;
         claves.clear();
         recibir_copia(c, uri_, t, receptor, &claves, &todo);

@@ -1,8 +1,107 @@
 #pragma once
 
-// The statements the server engine sends about the notes of changes: what a read sees, the rows changed since an
-// earlier read, and the side table and triggers that keep those notes.
+// Every statement the server engine sends, but for the transaction keywords (BEGIN, COMMIT, ROLLBACK): the fixed
+// ones as texts, those built from a table's columns as functions. A table's name and its columns' names are the
+// schema's own, never a user's text; values always go as parameters ($1, $2...).
+#include "data/esquema.h"
+
+#include <QString>
+#include <vector>
+
 namespace SentenciasPg {
+
+// The inventory's tables on a server: the same columns in the same order as in a file.
+inline constexpr const char* crear_tablas = R"(
+CREATE TABLE tipo (
+    codigo bigint PRIMARY KEY,
+    nombre text NOT NULL DEFAULT ''
+);
+CREATE TABLE marca (
+    codigo bigint PRIMARY KEY,
+    nombre text NOT NULL DEFAULT ''
+);
+CREATE TABLE elemento (
+    codigo bigint PRIMARY KEY,
+    tipo bigint NOT NULL DEFAULT 0,
+    marca bigint NOT NULL DEFAULT 0,
+    modelo text NOT NULL DEFAULT '',
+    numserie text NOT NULL DEFAULT '',
+    fecha date,
+    garantia double precision NOT NULL DEFAULT 0,
+    descripcion text NOT NULL DEFAULT '',
+    renting boolean NOT NULL DEFAULT false
+);
+CREATE INDEX elemento_tipo ON elemento (tipo);
+CREATE INDEX elemento_marca ON elemento (marca);
+CREATE TABLE talvirenca (
+    aplicacion text NOT NULL,
+    version integer NOT NULL
+);
+)";
+
+// The settings of every new connection: %1 the wait for a statement, %2 the wait for a lock, in ms.
+inline constexpr const char* ajustes_conexion =
+    "SET statement_timeout = %1; SET lock_timeout = %2; SET DateStyle = ISO; SET extra_float_digits = 3";
+// What became of transaction $1, whose COMMIT's answer was lost.
+inline constexpr const char* estado_transaccion = "SELECT pg_xact_status($1::xid8)";
+// The id of the write transaction, taken before its COMMIT.
+inline constexpr const char* id_transaccion = "SELECT pg_current_xact_id()::text";
+// Begins a read: one snapshot of the whole database for all its tables.
+inline constexpr const char* empezar_lectura = "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY";
+
+// The columns of the inventory's tables and the mark, in order, to check a database holds an inventory.
+inline constexpr const char* columnas_inventario =
+    "SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid WHERE c.relnamespace = "
+    "current_schema()::regnamespace AND c.relkind = 'r' AND c.relname IN ('elemento', 'tipo', 'marca', "
+    "'talvirenca') AND a.attnum > 0 AND NOT a.attisdropped ORDER BY c.relname, a.attnum";
+inline constexpr const char* marca_inventario = "SELECT aplicacion, version FROM talvirenca";
+// How many of the inventory's tables the database holds (0: an inventory may be created in it).
+inline constexpr const char* tablas_inventario =
+    "SELECT count(*) FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND relname IN ('elemento', "
+    "'tipo', 'marca', 'talvirenca')";
+// The mark of a new inventory, %1 its version.
+inline constexpr const char* marcar_inventario =
+    "INSERT INTO talvirenca (aplicacion, version) VALUES ('Talvirenca', %1)";
+
+// A move of a file's inventory: no statement waits limit; nobody else writes until it ends; how many rows the
+// tables hold already; and the copy of table %1's columns %2.
+inline constexpr const char* sin_espera = "SET LOCAL statement_timeout = 0";
+inline constexpr const char* bloquear_inventario = "LOCK TABLE elemento, tipo, marca IN EXCLUSIVE MODE";
+inline constexpr const char* filas_inventario =
+    "SELECT (SELECT count(*) FROM elemento), (SELECT count(*) FROM tipo) + (SELECT count(*) FROM marca)";
+inline constexpr const char* copiar_a_tabla = "COPY %1 (%2) FROM STDIN";
+
+// The name of a table or column on a server, and its columns in order.
+QString nombre(const char* nombre);
+QString columnas(const Tabla& t);
+// The type on a server of a column of this kind.
+const char* tipo(Clase clase);
+// The columns a read asks for, each name after `prefijo`: a date as its day number, which holds any date the
+// server does ("0044-03-15 BC", "20240-03-05"), and as its text when it is infinite.
+QString columnas_lectura(const Tabla& t, const QString& prefijo = {});
+// The rows the server estimates table `t` holds; the whole table in order of code.
+QString estimar_filas(const Tabla& t);
+QString leer_tabla(const Tabla& t);
+// The changes since the kept snapshot `instantanea` (see leer_cambios below).
+QString leer_cambios_de(const Tabla& t, const QByteArray& instantanea);
+
+// A new row from $1... (one per column); a component only while its type ($2) and brand ($3) exist. Gives the code.
+QString insertar(const Tabla& t);
+// Writers of `t` take turns until the transaction ends; the greatest code of `t`.
+QString turno_escritores(const Tabla& t);
+QString codigo_mayor(const Tabla& t);
+// "codigo = $primero AND each other column IS NOT DISTINCT FROM the next parameter": the row as it was read.
+QString condicion_igual(const Tabla& t, int primero);
+// The row as read (parameters from n+1, n the columns) set to $1...$n, and, for each ordinal in `comprobar`, only
+// while the type or brand its parameter names exists. Gives the code.
+QString modificar(const Tabla& t, const std::vector<int>& comprobar);
+// Whether a row of `tabla` ("tipo", "marca") has code $1.
+QString existe_codigo(const char* tabla);
+// The row as read, from $1.
+QString borrar(const Tabla& t);
+// Writes to `uso` wait until the transaction ends; whether a row of `uso` holds $1 in column `columna`.
+QString bloquear_uso(const Tabla& uso);
+QString en_uso(const Tabla& uso, int columna);
 
 // The first statement of every read: its snapshot (whole, xmin, xmax); what identifies the database, the
 // inventory's tables and the triggers that note changes; and whether every change of the three tables is noted

@@ -1,8 +1,9 @@
 #include "data/traslado.h"
 
 #include "data/error_datos.h"
-#include "data/motor_pg.h"
 #include "data/esquema.h"
+#include "data/motor_pg.h"
+#include "data/sentencias_pg.h"
 #include "data/ubicacion.h"
 
 #include <QDate>
@@ -126,7 +127,7 @@ qint64 copiar_tabla(PGconn* c, Motor::Lectura& lectura, const Tabla& t) {
     for (const Columna& col : t.columnas)
         columnas << QString::fromLatin1(col.nombre).toLower();
     MotorPg::ejecutar(
-        c, QStringLiteral("COPY %1 (%2) FROM STDIN").arg(QString::fromLatin1(t.nombre).toLower(), columnas.join(u", ")),
+        c, QString::fromLatin1(SentenciasPg::copiar_a_tabla).arg(SentenciasPg::nombre(t.nombre), columnas.join(u", ")),
         {}, PGRES_COPY_IN);
     ReceptorTraslado receptor(c, t);
     try {
@@ -161,34 +162,23 @@ Cuentas trasladar(const QString& archivo, const QString& uri) {
         MotorPg::ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
         try {
             // A large inventory takes longer to send than the wait allowed for one statement of the windows.
-            MotorPg::ejecutar(c, QStringLiteral("SET LOCAL statement_timeout = 0"), {}, PGRES_COMMAND_OK);
+            MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::sin_espera), {}, PGRES_COMMAND_OK);
             // The tables are made in the same transaction as the copy: a move that fails leaves no empty inventory
             // behind.
             MotorPg::Resultado propias =
-                MotorPg::ejecutar(c,
-                                  QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
-                                                 "current_schema()::regnamespace AND relname IN ('elemento', 'tipo', "
-                                                 "'marca', 'talvirenca')"),
-                                  {}, PGRES_TUPLES_OK);
+                MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::tablas_inventario), {}, PGRES_TUPLES_OK);
             if (std::atoll(PQgetvalue(propias.get(), 0, 0)) == 0) {
-                MotorPg::ejecutar(c, QString::fromLatin1(MotorPg::sql_esquema), {}, PGRES_COMMAND_OK);
-                MotorPg::ejecutar(c,
-                                  QStringLiteral("INSERT INTO talvirenca (aplicacion, version) VALUES ('Talvirenca', "
-                                                 "%1)")
-                                      .arg(Esquema::user_version),
+                MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::crear_tablas), {}, PGRES_COMMAND_OK);
+                MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::marcar_inventario).arg(Esquema::user_version),
                                   {}, PGRES_COMMAND_OK);
             } else {
                 // Says why when the database holds something other than an inventory.
                 MotorPg::comprobar_inventario(c, uri);
             }
             // Nobody else writes to the tables until the copy ends.
-            MotorPg::ejecutar(c, QStringLiteral("LOCK TABLE elemento, tipo, marca IN EXCLUSIVE MODE"), {},
-                              PGRES_COMMAND_OK);
-            MotorPg::Resultado filas = MotorPg::ejecutar(c,
-                                                         QStringLiteral("SELECT (SELECT count(*) FROM elemento), "
-                                                                        "(SELECT count(*) FROM tipo) + (SELECT "
-                                                                        "count(*) FROM marca)"),
-                                                         {}, PGRES_TUPLES_OK);
+            MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::bloquear_inventario), {}, PGRES_COMMAND_OK);
+            MotorPg::Resultado filas =
+                MotorPg::ejecutar(c, QString::fromLatin1(SentenciasPg::filas_inventario), {}, PGRES_TUPLES_OK);
             if (std::atoll(PQgetvalue(filas.get(), 0, 0)) > 0)
                 throw ErrorDatos(texto_fallo(
                     uri, QStringLiteral("el inventario del servidor ya tiene componentes; solo se traslada a un "
