@@ -1,6 +1,5 @@
 // The server engine's connections: one per database and thread, opened with timeouts and a password asked once,
-// opened again after it was lost; statements run on it, and write transactions whose COMMIT is never reported
-// lost when it was stored.
+// opened again after it was lost. Statements and write transactions on them are in pg_transaccion.cpp.
 #include "data/pg_interno.h"
 
 #include "data/error_datos.h"
@@ -49,54 +48,6 @@ QString primera_linea(const char* texto) {
 }
 
 } // namespace PgInterno
-
-namespace MotorPg {
-
-std::optional<QByteArray> parametro(Clase clase, const QVariant& v) {
-    if (v.isNull() && v.typeId() != QMetaType::QString)
-        return std::nullopt;
-    switch (clase) {
-    case Clase::entero:
-        return QByteArray::number(v.toLongLong());
-    case Clase::real:
-        return QByteArray::number(v.toDouble(), 'g', 17);
-    case Clase::texto:
-        return v.toString().toUtf8();
-    case Clase::fecha: {
-        // As a day number ("J2451545"), which the server reads for any date, before Christ or after year 9999.
-        const QDate d = v.toDate();
-        if (!d.isValid())
-            return std::nullopt;
-        return "J" + QByteArray::number(d.toJulianDay());
-    }
-    case Clase::logico:
-        return QByteArray(v.toBool() ? "t" : "f");
-    }
-    return std::nullopt;
-}
-
-Resultado ejecutar(PGconn* c, const QString& sql, const Parametros& valores, ExecStatusType esperado) {
-    std::vector<const char*> punteros;
-    punteros.reserve(valores.size());
-    for (const auto& v : valores)
-        punteros.push_back(v ? v->constData() : nullptr);
-    const QByteArray texto = sql.toUtf8();
-    Resultado r(valores.empty() ? PQexec(c, texto.constData())
-                                : PQexecParams(c, texto.constData(), static_cast<int>(punteros.size()), nullptr,
-                                               punteros.data(), nullptr, nullptr, 0));
-    if (r && PQresultStatus(r.get()) == esperado)
-        return r;
-    FalloPg fallo{r ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
-                  r && PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY)
-                      ? QString::fromUtf8(PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY))
-                      : primera_linea(PQerrorMessage(c)),
-                  PQstatus(c) != CONNECTION_OK};
-    if (fallo.estado.startsWith("08"))
-        fallo.perdida = true;
-    throw fallo;
-}
-
-} // namespace MotorPg
 
 namespace PgInterno {
 
@@ -282,92 +233,12 @@ void con_conexion(const QString& uri, bool escritura, const std::function<void(P
     }
 }
 
-MotorPg::AlConfirmar accion_al_confirmar;
-
-// What became of transaction `id`, whose COMMIT was sent when the connection was lost: asked on a new connection.
-// Returns normally when the server stored it; otherwise says what the user needs to know.
-void averiguar_confirmacion(const QString& uri, const QByteArray& id) {
-    const QString visible = Ubicacion::sin_contrasena(uri);
-    QByteArray estado;
-    try {
-        bool reutilizada = false;
-        PGconn* c = conexion(uri, false, reutilizada);
-        Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::estado_transaccion), {id}, PGRES_TUPLES_OK);
-        if (!PQgetisnull(r.get(), 0, 0))
-            estado = PQgetvalue(r.get(), 0, 0);
-    } catch (const FalloPg& f) {
-        if (f.perdida)
-            olvidar(uri);
-    } catch (const ErrorDatos&) {
-        // The server cannot be reached again: what it did stays unknown.
-    }
-    if (estado == "committed")
-        return;
-    if (estado == "aborted")
-        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión con "
-                                        "el servidor mientras los guardaba, y el servidor confirma que no los ha "
-                                        "guardado.")
-                             .arg(visible));
-    throw ErrorDatos(QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la conexión con "
-                                    "el servidor mientras los guardaba, y no se ha podido averiguar si llegó a "
-                                    "guardarlos. Busque el registro en la lista antes de repetir los cambios.")
-                         .arg(visible));
-}
-
-// Sends the COMMIT; false when the connection was lost before its answer came. The server may then have stored
-// the changes or not.
-bool confirmar(PGconn* c, const QByteArray& id) {
-    const bool enviado = PQsendQuery(c, "COMMIT") == 1;
-    if (enviado && accion_al_confirmar)
-        accion_al_confirmar(c, id);
-    Resultado r(enviado ? PQgetResult(c) : nullptr);
-    while (PGresult* resto = enviado ? PQgetResult(c) : nullptr)
-        PQclear(resto);
-    if (r && PQresultStatus(r.get()) == PGRES_COMMAND_OK)
-        return true;
-    if (PQstatus(c) != CONNECTION_OK)
-        return false;
-    throw FalloPg{r ? QByteArray(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)) : QByteArray(),
-                  r && PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY)
-                      ? QString::fromUtf8(PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY))
-                      : primera_linea(PQerrorMessage(c)),
-                  false};
-}
-
-// One write transaction: BEGIN, the changes, COMMIT; any failure rolls back. A connection lost during the COMMIT is
-// followed by asking the server what became of the transaction, so that a user is never told "not stored" about
-// changes that are there.
-void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios) {
-    con_conexion(uri, true, [&](PGconn* c, bool& empezado) {
-        ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
-        empezado = true;
-        QByteArray id;
-        try {
-            cambios(c);
-            Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::id_transaccion), {}, PGRES_TUPLES_OK);
-            id = PQgetvalue(r.get(), 0, 0);
-            if (confirmar(c, id))
-                return;
-        } catch (...) {
-            if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                Resultado(PQexec(c, "ROLLBACK"));
-            throw;
-        }
-        olvidar(uri);
-        averiguar_confirmacion(uri, id);
-    });
-}
-
 } // namespace PgInterno
 
 namespace MotorPg {
 
 void olvidar(const QString& uri) {
     enlaces().erase(uri);
-}
-
-void al_confirmar(AlConfirmar accion) {
-    accion_al_confirmar = std::move(accion);
 }
 
 PGconn* conexion_sin_comprobar(const QString& uri) {

@@ -57,17 +57,11 @@ void preparar_anotacion(PGconn* c) {
     };
     try {
         if (!instalada()) {
-            ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
-            try {
+            en_transaccion(c, [&] {
                 ejecutar(c, QString::fromLatin1(SentenciasPg::turno_anotacion), {}, PGRES_TUPLES_OK);
                 if (!instalada())
                     MotorPg::instalar_anotacion(c);
-                ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
-            } catch (...) {
-                if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                    Resultado(PQexec(c, "ROLLBACK"));
-                throw;
-            }
+            });
         }
         MotorPg::purgar_cambios(c, retencion_cambios_s);
     } catch (const FalloPg&) {
@@ -116,8 +110,7 @@ void crear_inventario(const QString& uri) {
     const QString visible = Ubicacion::sin_contrasena(uri);
     PGconn* c = MotorPg::conexion_sin_comprobar(uri);
     try {
-        ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
-        try {
+        en_transaccion(c, [&] {
             Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::tablas_inventario), {}, PGRES_TUPLES_OK);
             if (std::atoll(PQgetvalue(r.get(), 0, 0)) != 0)
                 throw ErrorDatos(QStringLiteral("no se puede crear la base de datos %1: ya tiene un inventario o "
@@ -127,12 +120,7 @@ void crear_inventario(const QString& uri) {
             ejecutar(c, QString::fromLatin1(SentenciasPg::marcar_inventario).arg(Esquema::user_version), {},
                      PGRES_COMMAND_OK);
             MotorPg::instalar_anotacion(c);
-            ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
-        } catch (...) {
-            if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                Resultado(PQexec(c, "ROLLBACK"));
-            throw;
-        }
+        });
     } catch (const FalloPg& f) {
         if (f.perdida)
             MotorPg::olvidar(uri);

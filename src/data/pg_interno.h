@@ -51,6 +51,8 @@ void preparar_anotacion(PGconn* c);
 // Runs `cuerpo` on this thread's connection, opened again once when a kept one turned out lost before anything
 // was done through it (`empezado` says otherwise). Failures are thrown as ErrorDatos.
 void con_conexion(const QString& uri, bool escritura, const std::function<void(PGconn*, bool& empezado)>& cuerpo);
+// BEGIN, `cuerpo`, COMMIT on `c`; rolled back when anything in it throws, which is thrown on.
+void en_transaccion(PGconn* c, const std::function<void()>& cuerpo);
 // One write transaction around `cambios`.
 void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios);
 // A read of the server: one transaction that sees one state of the database.
