@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
 #include <string>
@@ -231,6 +232,10 @@ void linea(const char* medida, int n, double ms, const char* nombre_suelo, doubl
 
 using namespace Bench;
 
+namespace Bench {
+void medir_importar_hoja(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+}
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Aspecto::iniciar_aplicacion(app);
@@ -242,6 +247,11 @@ int main(int argc, char* argv[]) {
     std::vector<int> tamanos = {1000, 10000, 100000, 1000000};
     if (const char* n = std::getenv("TALVIRENCA_BENCH_N"))
         tamanos = {std::atoi(n)};
+    // TALVIRENCA_BENCH_SOLO=import_sheet runs the spreadsheet import's measure alone.
+    if (const char* solo = std::getenv("TALVIRENCA_BENCH_SOLO"); solo && std::strcmp(solo, "import_sheet") == 0) {
+        medir_importar_hoja(dir, tamanos);
+        return 0;
+    }
     for (int n : tamanos) {
         const QString ruta = crear_inventario(dir, n);
         const int veces = n >= 1000000 ? 3 : 5;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hojas/celda_hoja.h"
+#include "hojas/protocolo_hoja.h"
 
 #include <QString>
 #include <functional>
@@ -20,5 +21,11 @@ struct Opciones {
 // then no value is given. Throws ErrorDatos with the reader's message or the crash.
 std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, const Opciones& o,
                               const std::function<bool(qint64)>& seguir = {});
+
+// The same, for a caller that works on the rows while the rest is read: `al_llegar` is called after each batch of
+// rows with what has been read so far, and once more at the end. The Lectura tells what changed at the end in
+// rows given before.
+ProtocoloHoja::Lectura leer_por_partes(const QString& programa, const QString& ruta, const Opciones& o,
+                                       const std::function<void(const ProtocoloHoja::Lectura&)>& al_llegar);
 
 } // namespace LecturaHijo

@@ -1,14 +1,20 @@
 #include "importar/orden_hoja.h"
 
 #include "data/error_datos.h"
+#include "data/inventario_nuevo.h"
+#include "hojas/lectura/lector_hoja.h"
 #include "hojas/lectura_hijo.h"
 #include "hojas/plan_hoja.h"
 #include "importar/vigilancia.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <unistd.h>
 
 namespace OrdenHoja {
 
@@ -19,6 +25,16 @@ void escribir(FILE* f, const QString& texto) {
     std::fwrite(b.constData(), 1, std::size_t(b.size()), f);
     std::fputc('\n', f);
     std::fflush(f);
+}
+
+// The new inventory's temporary file, removed when the process is stopped from outside (Ctrl+C) while it reads.
+char temporal_c[4096] = {};
+
+extern "C" void al_parar_hoja(int senal) {
+    if (temporal_c[0])
+        ::unlink(temporal_c);
+    std::signal(senal, SIG_DFL);
+    std::raise(senal);
 }
 
 const char* const uso = "Uso: talvirenca-importar --hoja ORIGEN --columnas MAPA DESTINO.db [--anadir] "
@@ -72,11 +88,69 @@ int ejecutar(int argc, char** argv) {
                 QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino));
         const LoteInventario::Existente existente =
             anadir ? LoteInventario::leer(destino) : LoteInventario::Existente{};
-        const std::optional<DatosHoja> datos = LecturaHijo::leer(
-            Vigilancia::programa_hijo(), origen, {archivo.hoja, archivo.separador, archivo.codificacion});
-        const QStringList cabeceras = PlanHoja::cabeceras(*datos, archivo.cabecera);
-        const MapeoHoja::Mapeo m = MapeoHoja::aplicar(archivo, cabeceras, datos->columnas);
-        const PlanHoja::Plan plan = PlanHoja::planear(*datos, archivo.cabecera, m, existente);
+        // The rows are planned as they come, with the columns the header row gives, and a new inventory gets
+        // each component as soon as its code is known; the plan is made again from the whole sheet, and the
+        // file written again, when the end changed what was planned (a merged range, a late cell, a number that
+        // turned out to be a date outside the date's column) or the sheet's width changes the columns.
+        std::optional<InventarioNuevo> nuevo;
+        if (!anadir) {
+            nuevo.emplace(destino);
+            const QByteArray b = QFile::encodeName(nuevo->temporal());
+            if (std::size_t(b.size()) < sizeof temporal_c) {
+                std::memcpy(temporal_c, b.constData(), std::size_t(b.size()));
+                for (int s : {SIGINT, SIGTERM, SIGHUP})
+                    std::signal(s, al_parar_hoja);
+            }
+        }
+        std::optional<PlanHoja::Planificador> planificador;
+        MapeoHoja::Mapeo provisional{};
+        bool sin_planificador = false;
+        std::size_t planeadas = 0;
+        std::size_t revisados = 0;
+        std::vector<std::size_t> listos;
+        std::vector<std::size_t> sin_codigo;
+        const auto al_llegar = [&](const ProtocoloHoja::Lectura& l) {
+            const std::vector<FilaHoja>& filas = l.datos.filas;
+            if (sin_planificador || l.filas_cambiadas || filas.empty())
+                return;
+            if (!planificador) {
+                try {
+                    DatosHoja cabecera;
+                    cabecera.filas.push_back(filas.front());
+                    cabecera.columnas = int(filas.front().celdas.size());
+                    provisional = MapeoHoja::aplicar(archivo, PlanHoja::cabeceras(cabecera, archivo.cabecera),
+                                                     LectorHoja::columnas_maximas);
+                    planificador.emplace(provisional, existente);
+                } catch (const ErrorDatos&) {
+                    sin_planificador = true;
+                    return;
+                }
+                planeadas = archivo.cabecera ? 1 : 0;
+            }
+            for (; planeadas < filas.size(); ++planeadas)
+                planificador->fila(filas[planeadas]);
+            if (!nuevo)
+                return;
+            listos.clear();
+            const std::vector<LoteInventario::Componente>& lista = planificador->componentes();
+            for (; revisados < lista.size(); ++revisados)
+                (planificador->listo(revisados) ? listos : sin_codigo).push_back(revisados);
+            PlanHoja::escribir(*nuevo, lista, listos);
+        };
+        const ProtocoloHoja::Lectura lectura = LecturaHijo::leer_por_partes(
+            Vigilancia::programa_hijo(), origen, {archivo.hoja, archivo.separador, archivo.codificacion}, al_llegar);
+        const DatosHoja& datos = lectura.datos;
+        const MapeoHoja::Mapeo m =
+            MapeoHoja::aplicar(archivo, PlanHoja::cabeceras(datos, archivo.cabecera), datos.columnas);
+        const auto fecha_sola = [&] {
+            for (std::size_t c = 0; c < lectura.columnas_fecha.size(); ++c)
+                if (lectura.columnas_fecha[c] && int(c) != m[MapeoHoja::fecha])
+                    return false;
+            return true;
+        };
+        const bool valido = planificador && !lectura.filas_cambiadas && m == provisional && fecha_sola();
+        const PlanHoja::Plan plan =
+            valido ? planificador->terminar() : PlanHoja::planear(datos, archivo.cabecera, m, existente);
         if (!crear && (!plan.tipos_nuevos.empty() || !plan.marcas_nuevas.empty())) {
             QStringList nombres;
             for (const auto& t : plan.tipos_nuevos)
@@ -87,15 +161,26 @@ int ejecutar(int argc, char** argv) {
                                             "importado nada.")
                                  .arg(nombres.join(QStringLiteral(", "))));
         }
-        if (anadir)
+        if (anadir) {
             PlanHoja::a_inventario(plan, destino);
-        else
+        } else if (valido) {
+            PlanHoja::escribir(*nuevo, plan.componentes, sin_codigo);
+            for (const auto& t : plan.tipos_nuevos)
+                nuevo->anadir_tipo(t.codigo, t.nombre);
+            for (const auto& t : plan.marcas_nuevas)
+                nuevo->anadir_marca(t.codigo, t.nombre);
+            nuevo->terminar();
+        } else {
+            nuevo.reset();
+            temporal_c[0] = 0;
             PlanHoja::a_inventario_nuevo(plan, destino);
+        }
         escribir(stdout, PlanHoja::texto_resumen(plan, destino));
         const QString d = PlanHoja::detalles(plan);
         if (!d.isEmpty())
             escribir(stdout, d);
-        return 0;
+        // All is written and said: the process ends without freeing the sheet and the plan row by row.
+        std::_Exit(std::fflush(stdout) == 0 ? 0 : 1);
     } catch (const ErrorDatos& e) {
         escribir(stderr, QStringLiteral("ERROR: ") + e.texto());
         return 1;
