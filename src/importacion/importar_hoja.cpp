@@ -1,7 +1,6 @@
 #include "importacion/importar_hoja.h"
 
 #include "data/error_datos.h"
-#include "data/motor.h"
 #include "hojas/valores_hoja.h"
 #include "importacion/importar_access.h"
 #include "modulo/module1.h"
@@ -174,9 +173,10 @@ std::optional<QString> ImportarHoja::ejecutar() {
     separador_detectado_ = datos_.separador;
     codificacion_detectada_ = datos_.codificacion;
     mostrar_datos();
-    const bool en_archivo = !Module1::base_datos.isEmpty() && !Motor::es_servidor(Module1::base_datos);
-    Option1->setEnabled(en_archivo);
-    (en_archivo ? Option1 : Option2)->setChecked(true);
+    // The inventory in use takes the rows whether it is a file or on a server.
+    const bool en_uso = !Module1::base_datos.isEmpty();
+    Option1->setEnabled(en_uso);
+    (en_uso ? Option1 : Option2)->setChecked(true);
     exec();
     return nuevo_;
 }
