@@ -61,14 +61,11 @@ std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, cons
     return std::move(lectura.datos);
 }
 
-ProtocoloHoja::Lectura leer_por_partes(const QString& programa, const QString& ruta, const Opciones& o,
-                                       const std::function<void(const ProtocoloHoja::Lectura&)>& al_llegar) {
+ProtocoloHoja::Lectura leer_por_filas(const QString& programa, const QString& ruta, const Opciones& o,
+                                      std::function<void(FilaHoja&&)> al_recibir) {
     ProtocoloHoja::Lectura lectura;
-    correr(programa, ruta, o, lectura, [&] {
-        al_llegar(lectura);
-        return true;
-    });
-    al_llegar(lectura);
+    lectura.al_recibir = std::move(al_recibir);
+    correr(programa, ruta, o, lectura, {});
     return lectura;
 }
 

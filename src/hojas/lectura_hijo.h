@@ -22,10 +22,10 @@ struct Opciones {
 std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, const Opciones& o,
                               const std::function<bool(qint64)>& seguir = {});
 
-// The same, for a caller that works on the rows while the rest is read: `al_llegar` is called after each batch of
-// rows with what has been read so far, and once more at the end. The Lectura tells what changed at the end in
-// rows given before.
-ProtocoloHoja::Lectura leer_por_partes(const QString& programa, const QString& ruta, const Opciones& o,
-                                       const std::function<void(const ProtocoloHoja::Lectura&)>& al_llegar);
+// The same, for a caller that works on each row while the rest is read and keeps what it needs: `al_recibir`
+// gets the rows in sheet order, and none is kept. The Lectura given tells the rest and what the end would have
+// changed in the rows given (see ProtocoloHoja::Lectura::al_recibir).
+ProtocoloHoja::Lectura leer_por_filas(const QString& programa, const QString& ruta, const Opciones& o,
+                                      std::function<void(FilaHoja&&)> al_recibir);
 
 } // namespace LecturaHijo

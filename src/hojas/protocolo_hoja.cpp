@@ -203,7 +203,8 @@ QByteArray linea_fila(const FilaHoja& fila) {
             break;
         }
     }
-    return l + '\n';
+    l += '\n';
+    return l;
 }
 
 QByteArray linea_rango(const std::array<qint64, 4>& r) {
@@ -246,10 +247,17 @@ void Lectura::linea(const char* p, qsizetype n) {
         const QByteArrayView resto = l.sliced(6);
         qsizetype tab = resto.indexOf('\t');
         fila.numero = (tab < 0 ? resto : resto.first(tab)).toLongLong();
-        while (tab >= 0) {
+        for (std::size_t columna = 0; tab >= 0; ++columna) {
             const qsizetype siguiente = resto.indexOf('\t', tab + 1);
-            fila.celdas.push_back(
-                celda_de(siguiente < 0 ? resto.sliced(tab + 1) : resto.sliced(tab + 1, siguiente - tab - 1)));
+            const QByteArrayView b = siguiente < 0 ? resto.sliced(tab + 1) : resto.sliced(tab + 1, siguiente - tab - 1);
+            fila.celdas.push_back(b.startsWith('t') ? texto_de(columna, b.sliced(1)) : celda_de(b));
+            if (al_recibir && fila.celdas.back().formato > 0) {
+                const CeldaHoja& c = fila.celdas.back();
+                const bool en_serie = c.numero >= 1 && c.numero < 2958466;
+                const auto [it, nuevo] = formatos_vistos_.try_emplace({columna, c.formato}, en_serie);
+                if (!nuevo)
+                    it->second = it->second && en_serie;
+            }
             tab = siguiente;
         }
         this->fila(std::move(fila));
@@ -283,14 +291,55 @@ void Lectura::linea(const char* p, qsizetype n) {
     }
 }
 
+// A column's texts repeat (types, brands, models...): each one is made once and shared, as long as the column
+// keeps repeating them; a column of texts that do not repeat (serial numbers) stops being looked up, and a
+// column keeps at most so many.
+CeldaHoja Lectura::texto_de(std::size_t columna, QByteArrayView b) {
+    CeldaHoja c;
+    c.clase = CeldaHoja::Clase::texto;
+    if (columna >= repetidos_.size())
+        repetidos_.resize(columna + 1);
+    Repetidos& r = repetidos_[columna];
+    constexpr qsizetype mas_largo = 64;
+    if (r.apagado || b.size() > mas_largo) {
+        c.texto = desescapar(b);
+        return c;
+    }
+    const std::string_view clave(b.data(), std::size_t(b.size()));
+    if (const auto it = r.textos.find(clave); it != r.textos.end()) {
+        ++r.aciertos;
+        c.texto = it->second;
+        return c;
+    }
+    c.texto = desescapar(b);
+    constexpr std::size_t mas_textos = 1 << 16;
+    if (r.textos.size() < mas_textos)
+        r.textos.emplace(std::string(clave), c.texto);
+    // After enough texts, a column that seldom repeats is read without looking.
+    if (r.textos.size() >= 1024 && r.aciertos < qsizetype(r.textos.size())) {
+        r.apagado = true;
+        r.textos.clear();
+    }
+    return c;
+}
+
 void Lectura::fila(FilaHoja&& f) {
     datos.columnas = std::max(datos.columnas, int(f.celdas.size()));
+    if (al_recibir) {
+        // A late cell changes a row already given.
+        if (f.numero <= ultima_) {
+            filas_cambiadas = true;
+            return;
+        }
+        ultima_ = f.numero;
+        al_recibir(std::move(f));
+        return;
+    }
     if (datos.filas.empty() || datos.filas.back().numero < f.numero) {
         datos.filas.push_back(std::move(f));
         return;
     }
     // A cell that came late: laid over its row, which is made if it had nothing yet.
-    filas_cambiadas = true;
     const auto it = std::lower_bound(datos.filas.begin(), datos.filas.end(), f.numero,
                                      [](const FilaHoja& a, qint64 n) { return a.numero < n; });
     if (it == datos.filas.end() || it->numero != f.numero) {
@@ -308,23 +357,36 @@ void Lectura::fila(FilaHoja&& f) {
 // it keeps; the sheet's limits hold here too.
 void Lectura::terminar() {
     terminado = true;
-    // Numbers whose format turned out to show a date, as the reader turns them when it knows the formats first.
     std::sort(datos.formatos_fecha.begin(), datos.formatos_fecha.end());
-    static const qint64 dia_cero_serie = QDate(1899, 12, 30).toJulianDay();
+    const auto es_fecha = [&](std::uint32_t formato) {
+        return std::binary_search(datos.formatos_fecha.begin(), datos.formatos_fecha.end(), formato);
+    };
+    if (al_recibir) {
+        // The rows are gone: what the end changes in them is only told. A number of a date format is the same
+        // day its serial number gives when the workbook counts from 1899 and the number is a serial one.
+        static const qint64 dia_cero_serie = QDate(1899, 12, 30).toJulianDay();
+        for (const auto& [donde, en_serie] : formatos_vistos_) {
+            if (!es_fecha(donde.second))
+                continue;
+            if (datos.dia_cero != dia_cero_serie || !en_serie) {
+                filas_cambiadas = true;
+                continue;
+            }
+            if (columnas_fecha.size() <= donde.first)
+                columnas_fecha.resize(donde.first + 1);
+            columnas_fecha[donde.first] = true;
+        }
+        // Whether a merged range spreads a value over given rows is not known without them.
+        if (!datos.rangos.empty())
+            filas_cambiadas = true;
+        return;
+    }
+    // Numbers whose format turned out to show a date, as the reader turns them when it knows the formats first.
     for (FilaHoja& f : datos.filas)
-        for (std::size_t col = 0; col < f.celdas.size(); ++col) {
-            CeldaHoja& c = f.celdas[col];
+        for (CeldaHoja& c : f.celdas) {
             if (c.formato == 0)
                 continue;
-            if (std::binary_search(datos.formatos_fecha.begin(), datos.formatos_fecha.end(), c.formato) &&
-                std::isfinite(c.numero) && std::fabs(c.numero) < 3.0e6) {
-                if (datos.dia_cero == dia_cero_serie && c.numero >= 1 && c.numero < 2958466) {
-                    if (columnas_fecha.size() <= col)
-                        columnas_fecha.resize(col + 1);
-                    columnas_fecha[col] = true;
-                } else {
-                    filas_cambiadas = true;
-                }
+            if (es_fecha(c.formato) && std::isfinite(c.numero) && std::fabs(c.numero) < 3.0e6) {
                 c.clase = CeldaHoja::Clase::fecha;
                 c.numero = double(datos.dia_cero + qint64(std::floor(c.numero)));
             }
@@ -350,7 +412,6 @@ void Lectura::terminar() {
         if (origen.clase == CeldaHoja::Clase::vacia)
             continue;
         ++datos.combinadas;
-        filas_cambiadas = true;
         const qint64 ultima_columna = std::min<qint64>(col1, LectorHoja::columnas_maximas - 1);
         for (qint64 f = fila0; f <= std::min(fila1, LectorHoja::filas_maximas - 1); ++f) {
             auto it = buscar(f + 1);

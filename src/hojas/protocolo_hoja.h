@@ -3,7 +3,14 @@
 #include "hojas/celda_hoja.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 // The lines the sheet reader (talvirenca-importar --leer-hoja, a child process) writes for whoever runs it, one fact
 // per line in UTF-8: the sheets, what was detected in a CSV file, every row with its cells, and the end or the error.
@@ -33,17 +40,34 @@ public:
     DatosHoja datos;
     QString error;
     bool terminado = false;
-    // What changed in rows already given, for whoever worked on them as they came: `filas_cambiadas` when a
-    // late cell or a merged range changed one; `columnas_fecha` the columns where numbers turned out to be dates
-    // of the same day their serial number gives.
+    // When set, each row goes to it as it comes instead of being kept in `datos`, and the end only tells what it
+    // would have changed in rows already given: `filas_cambiadas` for a late cell, a merged range or a number
+    // that turned out to be a date of another day than its serial number gives; `columnas_fecha` the columns
+    // where numbers turned out to be dates of the day their serial number gives.
+    std::function<void(FilaHoja&&)> al_recibir;
     bool filas_cambiadas = false;
     std::vector<bool> columnas_fecha;
 
 private:
     void linea(const char* p, qsizetype n);
     void fila(FilaHoja&& f);
+    CeldaHoja texto_de(std::size_t columna, QByteArrayView b);
     void terminar();
     QByteArray pendiente_;
+    struct Clave {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    struct Repetidos {
+        std::unordered_map<std::string, QString, Clave, std::equal_to<>> textos;
+        qsizetype aciertos = 0;
+        bool apagado = false;
+    };
+    std::vector<Repetidos> repetidos_;
+    // With `al_recibir`: the greatest row number given, and each column's number formats seen, with whether all
+    // their numbers were serial ones.
+    qint64 ultima_ = 0;
+    std::map<std::pair<std::size_t, std::uint32_t>, bool> formatos_vistos_;
 };
 
 } // namespace ProtocoloHoja

@@ -88,10 +88,10 @@ int ejecutar(int argc, char** argv) {
                 QStringLiteral("no se puede crear la base de datos %1: el archivo ya existe.").arg(destino));
         const LoteInventario::Existente existente =
             anadir ? LoteInventario::leer(destino) : LoteInventario::Existente{};
-        // The rows are planned as they come, with the columns the header row gives, and a new inventory gets
-        // each component as soon as its code is known; the plan is made again from the whole sheet, and the
-        // file written again, when the end changed what was planned (a merged range, a late cell, a number that
-        // turned out to be a date outside the date's column) or the sheet's width changes the columns.
+        // The rows are planned as they come, with the columns the header row gives, and none is kept; a new
+        // inventory gets each component as soon as its code is known. When the end changes what was planned (a
+        // merged range, a late cell, a number that turned out to be a date outside the date's column) or the
+        // sheet's width changes the columns, the sheet is read again, whole, planned from it and written anew.
         std::optional<InventarioNuevo> nuevo;
         if (!anadir) {
             nuevo.emplace(destino);
@@ -105,43 +105,51 @@ int ejecutar(int argc, char** argv) {
         std::optional<PlanHoja::Planificador> planificador;
         MapeoHoja::Mapeo provisional{};
         bool sin_planificador = false;
-        std::size_t planeadas = 0;
+        // The first row, which holds the headers when the sheet has them.
+        std::optional<FilaHoja> primera;
         std::size_t revisados = 0;
         std::vector<std::size_t> listos;
         std::vector<std::size_t> sin_codigo;
-        const auto al_llegar = [&](const ProtocoloHoja::Lectura& l) {
-            const std::vector<FilaHoja>& filas = l.datos.filas;
-            if (sin_planificador || l.filas_cambiadas || filas.empty())
-                return;
-            if (!planificador) {
-                try {
-                    DatosHoja cabecera;
-                    cabecera.filas.push_back(filas.front());
-                    cabecera.columnas = int(filas.front().celdas.size());
-                    provisional = MapeoHoja::aplicar(archivo, PlanHoja::cabeceras(cabecera, archivo.cabecera),
-                                                     LectorHoja::columnas_maximas);
-                    planificador.emplace(provisional, existente);
-                } catch (const ErrorDatos&) {
-                    sin_planificador = true;
-                    return;
-                }
-                planeadas = archivo.cabecera ? 1 : 0;
-            }
-            for (; planeadas < filas.size(); ++planeadas)
-                planificador->fila(filas[planeadas]);
-            if (!nuevo)
-                return;
+        const auto escribir_listos = [&] {
             listos.clear();
             const std::vector<LoteInventario::Componente>& lista = planificador->componentes();
             for (; revisados < lista.size(); ++revisados)
                 (planificador->listo(revisados) ? listos : sin_codigo).push_back(revisados);
             PlanHoja::escribir(*nuevo, lista, listos);
         };
-        const ProtocoloHoja::Lectura lectura = LecturaHijo::leer_por_partes(
-            Vigilancia::programa_hijo(), origen, {archivo.hoja, archivo.separador, archivo.codificacion}, al_llegar);
-        const DatosHoja& datos = lectura.datos;
+        const auto cabeceras = [&](int columnas) {
+            DatosHoja d;
+            if (primera)
+                d.filas.push_back(*primera);
+            d.columnas = columnas;
+            return PlanHoja::cabeceras(d, archivo.cabecera);
+        };
+        const auto al_recibir = [&](FilaHoja&& f) {
+            if (sin_planificador)
+                return;
+            if (!primera) {
+                primera = f;
+                try {
+                    provisional =
+                        MapeoHoja::aplicar(archivo, cabeceras(int(f.celdas.size())), LectorHoja::columnas_maximas);
+                    planificador.emplace(provisional, existente);
+                } catch (const ErrorDatos&) {
+                    sin_planificador = true;
+                    return;
+                }
+                if (archivo.cabecera)
+                    return;
+            }
+            planificador->fila(f);
+            if (nuevo && planificador->componentes().size() - revisados >= 512)
+                escribir_listos();
+        };
+        const LecturaHijo::Opciones opciones{archivo.hoja, archivo.separador, archivo.codificacion};
+        const ProtocoloHoja::Lectura lectura =
+            LecturaHijo::leer_por_filas(Vigilancia::programa_hijo(), origen, opciones, al_recibir);
         const MapeoHoja::Mapeo m =
-            MapeoHoja::aplicar(archivo, PlanHoja::cabeceras(datos, archivo.cabecera), datos.columnas);
+            MapeoHoja::aplicar(archivo, cabeceras(lectura.datos.columnas), lectura.datos.columnas);
+        PlanHoja::exigir_columnas(m);
         const auto fecha_sola = [&] {
             for (std::size_t c = 0; c < lectura.columnas_fecha.size(); ++c)
                 if (lectura.columnas_fecha[c] && int(c) != m[MapeoHoja::fecha])
@@ -149,34 +157,46 @@ int ejecutar(int argc, char** argv) {
             return true;
         };
         const bool valido = planificador && !lectura.filas_cambiadas && m == provisional && fecha_sola();
-        const PlanHoja::Plan plan =
-            valido ? planificador->terminar() : PlanHoja::planear(datos, archivo.cabecera, m, existente);
-        if (!crear && (!plan.tipos_nuevos.empty() || !plan.marcas_nuevas.empty())) {
+        // Otherwise the sheet is read again, whole, and planned as the window plans it.
+        std::optional<PlanHoja::Plan> plan;
+        if (valido) {
+            plan = planificador->terminar();
+        } else {
+            planificador.reset();
+            const std::optional<DatosHoja> datos = LecturaHijo::leer(Vigilancia::programa_hijo(), origen, opciones);
+            plan = PlanHoja::planear(
+                *datos, archivo.cabecera,
+                MapeoHoja::aplicar(archivo, PlanHoja::cabeceras(*datos, archivo.cabecera), datos->columnas), existente);
+        }
+        if (!crear && (!plan->tipos_nuevos.empty() || !plan->marcas_nuevas.empty())) {
             QStringList nombres;
-            for (const auto& t : plan.tipos_nuevos)
+            for (const auto& t : plan->tipos_nuevos)
                 nombres << QStringLiteral("tipo %1").arg(t.nombre);
-            for (const auto& t : plan.marcas_nuevas)
+            for (const auto& t : plan->marcas_nuevas)
                 nombres << QStringLiteral("marca %1").arg(t.nombre);
             throw ErrorDatos(QStringLiteral("el inventario no tiene %1. Añádalos o use --crear-nombres. No se ha "
                                             "importado nada.")
                                  .arg(nombres.join(QStringLiteral(", "))));
         }
         if (anadir) {
-            PlanHoja::a_inventario(plan, destino);
+            PlanHoja::a_inventario(*plan, destino);
         } else if (valido) {
-            PlanHoja::escribir(*nuevo, plan.componentes, sin_codigo);
-            for (const auto& t : plan.tipos_nuevos)
+            std::vector<std::size_t> resto = sin_codigo;
+            for (std::size_t i = revisados; i < plan->componentes.size(); ++i)
+                resto.push_back(i);
+            PlanHoja::escribir(*nuevo, plan->componentes, resto);
+            for (const auto& t : plan->tipos_nuevos)
                 nuevo->anadir_tipo(t.codigo, t.nombre);
-            for (const auto& t : plan.marcas_nuevas)
+            for (const auto& t : plan->marcas_nuevas)
                 nuevo->anadir_marca(t.codigo, t.nombre);
             nuevo->terminar();
         } else {
             nuevo.reset();
             temporal_c[0] = 0;
-            PlanHoja::a_inventario_nuevo(plan, destino);
+            PlanHoja::a_inventario_nuevo(*plan, destino);
         }
-        escribir(stdout, PlanHoja::texto_resumen(plan, destino));
-        const QString d = PlanHoja::detalles(plan);
+        escribir(stdout, PlanHoja::texto_resumen(*plan, destino));
+        const QString d = PlanHoja::detalles(*plan);
         if (!d.isEmpty())
             escribir(stdout, d);
         // All is written and said: the process ends without freeing the sheet and the plan row by row.
