@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
+#include <xlsxwriter.h>
 
 using MapeoHoja::Mapeo;
 Q_DECLARE_METATYPE(CeldaHoja)
@@ -366,6 +367,64 @@ private Q_SLOTS:
             QCOMPARE(Soporte::filas(destino, QStringLiteral("Elemento")), elementos);
         // Nothing else is left in the folder.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), elementos.isEmpty() ? 2 : 3);
+    }
+
+    // The command plans the rows while they are read; what only the end of the file tells (a merged range, a
+    // number formatted as a date outside the date's column, in a workbook whose formats come after its sheet) gives
+    // the same result as reading the whole sheet first.
+    void orden_con_lo_que_dice_el_final_data() {
+        QTest::addColumn<QString>("caso");
+        QTest::addColumn<QStringList>("elementos");
+        QTest::newRow("fechas en su columna")
+            << "nada" << QStringList{"1|1|1|M1|S1|2020-01-02|24.0|uno|0", "2|1|1|M2|S2|2020-01-03|24.0|dos|1"};
+        QTest::newRow("fecha en la descripción")
+            << "fecha" << QStringList{"1|1|1|M1|S1|2020-01-02|24.0|01/01/2021|0", "2|1|1|M2|S2|2020-01-03|24.0|dos|1"};
+        QTest::newRow("tipo combinado") << "combinada"
+                                        << QStringList{"1|1|1|M1|S1|2020-01-02|24.0|uno|0",
+                                                       "2|1|1|M2|S2|2020-01-03|24.0|dos|1"};
+    }
+    void orden_con_lo_que_dice_el_final() {
+        QFETCH(QString, caso);
+        QTemporaryDir dir;
+        const QByteArray ruta = QFile::encodeName(dir.filePath(QStringLiteral("a.xlsx")));
+        lxw_workbook* libro = workbook_new(ruta.constData());
+        lxw_worksheet* hoja = workbook_add_worksheet(libro, "Datos");
+        lxw_format* fecha = workbook_add_format(libro);
+        format_set_num_format(fecha, "dd/mm/yyyy");
+        const char* cabeceras[] = {"Código", "Tipo",     "Marca",       "Modelo", "Nº de serie",
+                                   "Fecha",  "Garantía", "Descripción", "Renting"};
+        for (int c = 0; c < 9; ++c)
+            worksheet_write_string(hoja, 0, lxw_col_t(c), cabeceras[c], nullptr);
+        for (int f = 1; f <= 2; ++f) {
+            lxw_datetime dia = {2020, 1, 1 + f, 0, 0, 0};
+            worksheet_write_number(hoja, lxw_row_t(f), 0, f, nullptr);
+            if (caso != QLatin1String("combinada") || f == 1)
+                worksheet_write_string(hoja, lxw_row_t(f), 1, "PC", nullptr);
+            worksheet_write_string(hoja, lxw_row_t(f), 2, "HP", nullptr);
+            worksheet_write_string(hoja, lxw_row_t(f), 3, f == 1 ? "M1" : "M2", nullptr);
+            worksheet_write_string(hoja, lxw_row_t(f), 4, f == 1 ? "S1" : "S2", nullptr);
+            worksheet_write_datetime(hoja, lxw_row_t(f), 5, &dia, fecha);
+            worksheet_write_number(hoja, lxw_row_t(f), 6, 24, nullptr);
+            if (caso == QLatin1String("fecha") && f == 1)
+                worksheet_write_number(hoja, lxw_row_t(f), 7, 44197, fecha);
+            else
+                worksheet_write_string(hoja, lxw_row_t(f), 7, f == 1 ? "uno" : "dos", nullptr);
+            worksheet_write_string(hoja, lxw_row_t(f), 8, f == 1 ? "No" : "Sí", nullptr);
+        }
+        if (caso == QLatin1String("combinada"))
+            worksheet_merge_range(hoja, 1, 1, 2, 1, "PC", nullptr);
+        QCOMPARE(workbook_close(libro), LXW_NO_ERROR);
+        const QString destino = dir.filePath(QStringLiteral("nuevo.db"));
+        const QString mapa = guardar(dir, "mapa.txt",
+                                     "codigo = A\ntipo = B\nmarca = C\nmodelo = D\nnumero_serie = E\n"
+                                     "fecha = F\ngarantia = G\ndescripcion = H\nrenting = I\n");
+        const Salida s =
+            ejecutar_orden({"--hoja", QFile::decodeName(ruta), "--columnas", mapa, destino, "--crear-nombres"});
+        QCOMPARE(s.error, QString());
+        QCOMPARE(s.codigo, 0);
+        QTEST(Soporte::filas(destino, QStringLiteral("Elemento")), "elementos");
+        QCOMPARE(Soporte::filas(destino, QStringLiteral("Tipo")), QStringList{"1|PC"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void orden_anadir() {

@@ -1,7 +1,9 @@
 // Reading spreadsheets: files written by independent writers (openpyxl, odfpy, xlwt, libxlsxwriter, CSV by hand)
-// read back through the reading child, cell by cell; and the files it must refuse with a clear reason.
+// read back through the reading child, cell by cell; the files it must refuse with a clear reason; and what the
+// runner does with the child's lines that only the end of a file tells.
 #include "data/error_datos.h"
 #include "hojas/lectura_hijo.h"
+#include "hojas/protocolo_hoja.h"
 #include "soporte/soporte.h"
 
 #include <QFile>
@@ -245,6 +247,94 @@ private Q_SLOTS:
     }
 
     // A reader that crashes ends only the child: the caller gets the reason and goes on.
+    // The rows come as the child reads them; what the end of the file tells is laid over them by the runner: a
+    // late cell, a merged range (making the rows it covers), the number formats that show dates.
+    void lineas_del_final_data() {
+        QTest::addColumn<QByteArray>("lineas");
+        QTest::addColumn<QStringList>("filas"); // "number: cells"
+        QTest::addColumn<QString>("error");
+        QTest::newRow("celda tardía") << QByteArray("@fila 1\ttA\ttB\n@fila 2\ttC\n@fila 1\t\t\ttZ\n@fin 2\n")
+                                      << QStringList{"1: A|B|Z", "2: C"} << QString();
+        QTest::newRow("fila tardía") << QByteArray("@fila 3\ttC\n@fila 1\ttA\n@fin 2\n") << QStringList{"1: A", "3: C"}
+                                     << QString();
+        QTest::newRow("combinada") << QByteArray("@fila 1\ttX\n@fila 3\ttY\n@rango 0 0 2 1\n@rango 5 0 6 0\n@fin 2\n")
+                                   << QStringList{"1: X|X", "2: X|X", "3: Y|X"} << QString();
+        QTest::newRow("fechas") << QByteArray("@fila 1\te1:44197\te2:5\tn7\n@fechas 2415019 1\n@fin 1\n")
+                                << QStringList{"1: 01/01/2021|5|7"} << QString();
+        QTest::newRow("demasiado grande") << QByteArray("@fila 1\ttX\n@rango 0 0 1048575 255\n@fin 1\n")
+                                          << QStringList{} << "ERROR: la hoja es demasiado grande";
+    }
+    void lineas_del_final() {
+        QFETCH(QByteArray, lineas);
+        QFETCH(QString, error);
+        ProtocoloHoja::Lectura l;
+        // In pieces cut anywhere, as a pipe gives them.
+        for (qsizetype i = 0; i < lineas.size(); i += 5)
+            l.anadir(lineas.mid(i, 5));
+        QVERIFY(l.terminado);
+        QCOMPARE(l.error.section(u':', 0, 1), error);
+        if (!error.isEmpty())
+            return;
+        QStringList filas;
+        for (const FilaHoja& f : l.datos.filas) {
+            QStringList t;
+            for (const CeldaHoja& c : f.celdas)
+                t << c.como_texto();
+            filas << QStringLiteral("%1: %2").arg(f.numero).arg(t.join(u'|'));
+        }
+        QTEST(filas, "filas");
+        QCOMPARE(l.datos.filas.front().celdas.front().clase == CeldaHoja::Clase::fecha,
+                 QTest::currentDataTag() == QLatin1String("fechas"));
+    }
+
+    // A runner that takes each row as it comes is only told what the end changes.
+    void lineas_del_final_al_recibir_data() {
+        QTest::addColumn<QByteArray>("lineas");
+        QTest::addColumn<bool>("cambiadas");
+        QTest::addColumn<int>("columna_fecha"); // -1: none
+        QTest::newRow("nada") << QByteArray("@fila 1\ttA\n@fila 2\ttB\n@fin 2\n") << false << -1;
+        QTest::newRow("celda tardía") << QByteArray("@fila 1\ttA\n@fila 2\ttB\n@fila 1\t\ttZ\n@fin 2\n") << true << -1;
+        QTest::newRow("combinada") << QByteArray("@fila 1\ttA\n@rango 0 0 1 0\n@fin 1\n") << true << -1;
+        QTest::newRow("fecha de su serie")
+            << QByteArray("@fila 1\ttA\te1:44197\n@fechas 2415019 1\n@fin 1\n") << false << 1;
+        QTest::newRow("formato que no es fecha")
+            << QByteArray("@fila 1\ttA\te1:44197\n@fechas 2415019 2\n@fin 1\n") << false << -1;
+        QTest::newRow("libro de 1904") << QByteArray("@fila 1\ttA\te1:44197\n@fechas 2416481 1\n@fin 1\n") << true
+                                       << -1;
+        QTest::newRow("fuera de la serie")
+            << QByteArray("@fila 1\ttA\te1:0.5\n@fechas 2415019 1\n@fin 1\n") << true << -1;
+    }
+    void lineas_del_final_al_recibir() {
+        QFETCH(QByteArray, lineas);
+        QFETCH(int, columna_fecha);
+        ProtocoloHoja::Lectura l;
+        QStringList recibidas;
+        l.al_recibir = [&](FilaHoja&& f) { recibidas << QString::number(f.numero); };
+        l.anadir(lineas);
+        QVERIFY(l.terminado);
+        QVERIFY(l.datos.filas.empty());
+        QCOMPARE(recibidas.first(), QStringLiteral("1"));
+        QTEST(l.filas_cambiadas, "cambiadas");
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(c < int(l.columnas_fecha.size()) && l.columnas_fecha[std::size_t(c)], c == columna_fecha);
+    }
+
+    // A column's texts, shared while they repeat, read the same after the column stops repeating them.
+    void textos_repetidos() {
+        QByteArray lineas;
+        for (int i = 1; i <= 3000; ++i)
+            lineas += "@fila " + QByteArray::number(i) + "\ttS" + QByteArray::number(i) + "\ttPC\ttM" +
+                      QByteArray::number(i % 7) + "\n";
+        lineas += "@fin 3000\n";
+        ProtocoloHoja::Lectura l;
+        l.anadir(lineas);
+        QCOMPARE(l.datos.filas.size(), std::size_t(3000));
+        for (int i : {1, 1024, 1025, 2999})
+            QCOMPARE(l.datos.filas[std::size_t(i - 1)].celdas[0].texto, QStringLiteral("S%1").arg(i));
+        QCOMPARE(l.datos.filas[2998].celdas[1].texto, QStringLiteral("PC"));
+        QCOMPARE(l.datos.filas[2998].celdas[2].texto, QStringLiteral("M%1").arg(2999 % 7));
+    }
+
     void lector_que_se_estrella() {
         QTemporaryDir dir;
         const QString sustituto = dir.filePath(QStringLiteral("lector.sh"));

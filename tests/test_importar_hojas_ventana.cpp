@@ -1,10 +1,14 @@
 // The sheet import as the user does it: from the main window's "&Herramientas" menu, over files written by
-// openpyxl and CSV written by hand, through the window's columns and check steps, into the inventory in use or a
-// new file; every cancel leaves the folder and the inventory as they were.
+// openpyxl and CSV written by hand, through the window's columns and check steps, into the inventory in use (a file
+// or on the test server the fixture starts, tests/pg_servidor.sh) or a new file; every cancel and every failure
+// leaves the folder and the inventory as they were.
+#include "data/esquema.h"
+#include "data/ubicacion.h"
 #include "importacion/importar_access.h"
 #include "importacion/importar_hoja.h"
 #include "modulo/module1.h"
 #include "principal/principal.h"
+#include "soporte/pg_pruebas.h"
 #include "soporte/soporte.h"
 
 #include <QCheckBox>
@@ -65,6 +69,21 @@ void pulsar(QWidget* v, const char* boton) {
 }
 QString campo(QWidget* v, int i) {
     return de<QComboBox>(v, QByteArray("Campo" + QByteArray::number(i)).constData())->currentText();
+}
+
+// The test server's inventory `nombre`, made anew with one type, one brand and one component.
+QString inventario_servidor(const QString& nombre) {
+    const QString base = PgPruebas::base_vacia(nombre);
+    Esquema::crear_inventario(base);
+    PgPruebas::sql(base, {"INSERT INTO tipo VALUES (1, 'Portátil')", "INSERT INTO marca VALUES (1, 'HP')",
+                          "INSERT INTO elemento VALUES (1, 1, 1, 'Viejo', 'S0', '2019-01-01', 0, '', false)"});
+    return base;
+}
+QStringList contenido_servidor(const QString& base) {
+    QStringList todo;
+    for (const char* tabla : {"tipo", "marca", "elemento"})
+        todo << PgPruebas::sql(base, {QStringLiteral("SELECT * FROM %1 ORDER BY codigo").arg(QLatin1String(tabla))});
+    return todo;
 }
 
 const QStringList base_inicial = {"INSERT INTO Tipo VALUES (1, 'Portátil')", "INSERT INTO Marca VALUES (1, 'HP')",
@@ -131,6 +150,96 @@ private Q_SLOTS:
                               "3|2|2|L300|S2|2020-03-06|12.0||1"}));
         Soporte::buscar(*principal, QStringLiteral("Impresora"));
         QCOMPARE(Soporte::lineas(*principal).size(), 1);
+    }
+
+    // Into the inventory in use on the server: all the rows with their new type and brand, in one transaction; a
+    // failure on the way (the inventory changed after the check, a refusal of the server at the third row, the
+    // connection lost there) leaves the server as it was and says why.
+    void al_inventario_del_servidor_data() {
+        QTest::addColumn<QString>("caso");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("añadidos") << "bien" << QString();
+        QTest::newRow("otro añade antes") << "cambiado"
+                                          << "ERROR: el inventario %1 ha cambiado mientras se preparaba la "
+                                             "importación; no se ha añadido nada. Vuelva a importar la hoja.";
+        QTest::newRow("el servidor rechaza una fila") << "rechazo"
+                                                      << "ERROR: no se han podido añadir los componentes a %1: ya "
+                                                         "existe un registro con ese código. No se ha añadido nada.";
+        QTest::newRow("conexión perdida") << "perdida"
+                                          << "ERROR: no se han podido añadir los componentes a %1: se ha perdido la "
+                                             "conexión con el servidor; se volverá a conectar en la próxima "
+                                             "operación. No se ha añadido nada.";
+    }
+    void al_inventario_del_servidor() {
+        QFETCH(QString, caso);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString base = inventario_servidor(QStringLiteral("hojas_servidor"));
+        const QString origen = escribir_libro(dir);
+        // The server fails while the components go in, at the third one.
+        const QString fallo = caso == QLatin1String("rechazo")
+                                  ? QStringLiteral("RAISE unique_violation USING MESSAGE = 'repetido'")
+                                  : QStringLiteral("PERFORM pg_terminate_backend(pg_backend_pid())");
+        if (caso == QLatin1String("rechazo") || caso == QLatin1String("perdida"))
+            PgPruebas::sql(base,
+                           {QStringLiteral("CREATE FUNCTION fallar() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF "
+                                           "NEW.codigo = 3 THEN %1; END IF; RETURN NEW; END $$")
+                                .arg(fallo),
+                            "CREATE TRIGGER fallar BEFORE INSERT ON elemento FOR EACH ROW EXECUTE FUNCTION fallar()"});
+        QStringList antes = contenido_servidor(base);
+        auto principal = Soporte::abrir_principal(dir, base);
+        DialogosSistema::proximo_archivo(origen);
+        Mensajes::responder(true); // the new type and brand
+        Soporte::cuando_abra_modal([&](QWidget* v) {
+            pulsar(v, "Command1");
+            QVERIFY(de<QRadioButton>(v, "Option1")->isEnabled());
+            QVERIFY(de<QRadioButton>(v, "Option1")->isChecked());
+            QCOMPARE(de<QLabel>(v, "Label7")->text().section(u'\n', 0, 0),
+                     QStringLiteral("Se añadirán 2 componentes."));
+            // Another program adds a component after the check, taking a code the plan gives.
+            if (caso == QLatin1String("cambiado")) {
+                PgPruebas::sql(base,
+                               {"INSERT INTO elemento VALUES (2, 1, 1, 'Otro', 'S9', '2019-01-01', 0, '', false)"});
+                antes = contenido_servidor(base);
+            }
+            pulsar(v, "Command2");
+            if (v->isVisible())
+                pulsar(v, "Command4");
+        });
+        Soporte::accion(principal.get(), QStringLiteral("menuImportarHoja"))->trigger();
+        const QStringList avisos = Soporte::avisos();
+        QCOMPARE(avisos.size(), 2);
+        // The main window lists the new components at once, or none.
+        Soporte::buscar(*principal, QStringLiteral("Impresora"));
+        QCOMPARE(Soporte::lineas(*principal).size(), error.isEmpty() ? 1 : 0);
+        if (!error.isEmpty()) {
+            QCOMPARE(avisos[1], error.arg(Ubicacion::sin_contrasena(base)));
+            QCOMPARE(contenido_servidor(base), antes);
+            return;
+        }
+        QCOMPARE(avisos[1].section(u'\n', 0, 0), QStringLiteral("Se han importado 2 componentes en %1.").arg(base));
+        QCOMPARE(contenido_servidor(base),
+                 (QStringList{"1|Portátil", "2|Impresora", "1|HP", "2|Epson", "1|1|1|Viejo|S0|2019-01-01|0||f",
+                              "2|1|1|Elite|S1|2020-03-05|24|uno|t", "3|2|2|L300|S2|2020-03-06|12||t"}));
+    }
+
+    // The command adds to an inventory on the server the same way.
+    void orden_al_servidor() {
+        QTemporaryDir dir;
+        const QString base = inventario_servidor(QStringLiteral("hojas_orden"));
+        const QString csv = guardar(dir, QStringLiteral("a.csv"), "PC,HP,M1,S1,05/03/2020\n");
+        const QString mapa = guardar(dir, QStringLiteral("mapa.txt"),
+                                     "cabecera = no\ntipo = A\nmarca = B\nmodelo = C\nnumero_serie = D\nfecha = E\n");
+        QProcess orden;
+        orden.start(QStringLiteral(TALVIRENCA_IMPORTAR),
+                    {"--hoja", csv, "--columnas", mapa, "--anadir", base, "--crear-nombres"});
+        QVERIFY(orden.waitForFinished(60000));
+        QCOMPARE(orden.readAllStandardError(), QByteArray());
+        QCOMPARE(orden.exitCode(), 0);
+        QCOMPARE(PgPruebas::sql(base,
+                                {"SELECT e.codigo, t.nombre, e.modelo FROM elemento e JOIN tipo t ON t.codigo = e.tipo "
+                                 "ORDER BY e.codigo"}),
+                 (QStringList{"1|Portátil|Viejo", "2|PC|M1"}));
     }
 
     void csv_a_inventario_nuevo() {

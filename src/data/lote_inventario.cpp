@@ -2,6 +2,7 @@
 
 #include "data/conexion.h"
 #include "data/error_datos.h"
+#include "data/lote_servidor.h"
 #include "data/motor.h"
 
 #include <SQLiteCpp/Statement.h>
@@ -9,12 +10,6 @@
 namespace LoteInventario {
 
 namespace {
-
-void exigir_archivo(const QString& ruta) {
-    if (Motor::es_servidor(ruta))
-        throw ErrorDatos(QStringLiteral("la importación de hojas de cálculo solo añade componentes a un inventario "
-                                        "guardado en un archivo; impórtela en un inventario nuevo."));
-}
 
 Existente leer_en(SQLite::Database& db) {
     Existente e;
@@ -42,7 +37,8 @@ QString fallo(const QString& ruta, const std::exception& e) {
 } // namespace
 
 Existente leer(const QString& ruta) {
-    exigir_archivo(ruta);
+    if (Motor::es_servidor(ruta))
+        return LoteServidor::leer(ruta);
     Conexion c = Conexion::abrir(ruta, Conexion::Modo::lectura);
     try {
         const Conexion::Lectura lectura = c.empezar_lectura();
@@ -56,7 +52,8 @@ Existente leer(const QString& ruta) {
 
 void anadir(const QString& ruta, const Existente& antes, const std::vector<Nombre>& tipos,
             const std::vector<Nombre>& marcas, const std::vector<Componente>& componentes) {
-    exigir_archivo(ruta);
+    if (Motor::es_servidor(ruta))
+        return LoteServidor::anadir(ruta, antes, tipos, marcas, componentes);
     Conexion c = Conexion::abrir(ruta, Conexion::Modo::escritura);
     try {
         c.ejecutar_en_transaccion([&](SQLite::Database& db) {

@@ -4,9 +4,10 @@
 #include <QString>
 #include <vector>
 
-// Many components added at once to an inventory file in use (the import of a sheet), in one transaction: all the
-// rows, with the new types and brands they need, or none. What the rows were decided against (the codes in use,
-// the names) is read again inside that transaction, and a file changed meanwhile is refused untouched.
+// Many components added at once to the inventory in use (the import of a sheet), a file or a server (there through
+// LoteServidor), in one transaction: all the rows, with the new types and brands they need, or none. What the rows
+// were decided against (the codes in use, the names) is read again inside that transaction, and an inventory
+// changed meanwhile is refused untouched.
 namespace LoteInventario {
 
 struct Nombre {
@@ -35,7 +36,7 @@ struct Componente {
     bool renting = false;
 };
 
-// Throws ErrorDatos; an inventory on a server is refused with its reason.
+// Throws ErrorDatos.
 Existente leer(const QString& ruta);
 
 // Adds the new types, brands and components, provided the inventory still is as `antes` tells; throws ErrorDatos

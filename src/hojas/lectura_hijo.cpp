@@ -7,8 +7,11 @@
 
 namespace LecturaHijo {
 
-std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, const Opciones& o,
-                              const std::function<bool(qint64)>& seguir) {
+namespace {
+
+// Runs the child and feeds its lines to `lectura`; `seguir` after each batch, false to stop it (then false).
+bool correr(const QString& programa, const QString& ruta, const Opciones& o, ProtocoloHoja::Lectura& lectura,
+            const std::function<bool()>& seguir) {
     QStringList argumentos{QStringLiteral("--leer-hoja"), ruta};
     if (!o.hoja.isEmpty())
         argumentos << QStringLiteral("--nombre-hoja") << o.hoja;
@@ -22,16 +25,15 @@ std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, cons
     if (!hijo.waitForStarted())
         throw ErrorDatos(QStringLiteral("no se puede ejecutar la lectura de la hoja de cálculo %1: %2")
                              .arg(programa, hijo.errorString()));
-    ProtocoloHoja::Lectura lectura;
-    // Large reads: a sheet's lines come by megabytes.
+    // Large reads: a sheet's lines come by megabytes, and are taken in while the child goes on reading.
     hijo.setReadChannel(QProcess::StandardOutput);
     for (;;) {
         const bool sigue = hijo.waitForReadyRead(100) || hijo.state() != QProcess::NotRunning;
         lectura.anadir(hijo.readAllStandardOutput());
-        if (seguir && !seguir(qint64(lectura.datos.filas.size()))) {
+        if (seguir && !seguir()) {
             hijo.kill();
             hijo.waitForFinished();
-            return std::nullopt;
+            return false;
         }
         if (!sigue)
             break;
@@ -44,7 +46,27 @@ std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, cons
         throw ErrorDatos(QStringLiteral("la lectura de la hoja de cálculo %1 se ha interrumpido; el archivo puede "
                                         "estar dañado. No se ha importado nada.")
                              .arg(ruta));
+    return true;
+}
+
+} // namespace
+
+std::optional<DatosHoja> leer(const QString& programa, const QString& ruta, const Opciones& o,
+                              const std::function<bool(qint64)>& seguir) {
+    ProtocoloHoja::Lectura lectura;
+    if (!correr(programa, ruta, o, lectura,
+                seguir ? std::function<bool()>([&] { return seguir(qint64(lectura.datos.filas.size())); })
+                       : std::function<bool()>()))
+        return std::nullopt;
     return std::move(lectura.datos);
+}
+
+ProtocoloHoja::Lectura leer_por_filas(const QString& programa, const QString& ruta, const Opciones& o,
+                                      std::function<void(FilaHoja&&)> al_recibir) {
+    ProtocoloHoja::Lectura lectura;
+    lectura.al_recibir = std::move(al_recibir);
+    correr(programa, ruta, o, lectura, {});
+    return lectura;
 }
 
 } // namespace LecturaHijo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/inventario_nuevo.h"
 #include "data/lote_inventario.h"
 #include "hojas/celda_hoja.h"
 #include "hojas/mapeo_hoja.h"
@@ -7,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // What importing a sheet will do, decided before anything is written: the components to add with their codes,
@@ -36,6 +38,24 @@ void exigir_columnas(const MapeoHoja::Mapeo& m);
 Plan planear(const DatosHoja& datos, bool cabecera, const MapeoHoja::Mapeo& m,
              const LoteInventario::Existente& existente);
 
+// The same plan made a row at a time, in sheet order (the header row left out), as the rows are read.
+class Planificador {
+public:
+    // Throws ErrorDatos when a field the card requires has no column.
+    Planificador(const MapeoHoja::Mapeo& m, const LoteInventario::Existente& existente);
+    ~Planificador();
+    void reservar(std::size_t filas);
+    void fila(const FilaHoja& f);
+    // The components planned so far; those whose code is given only at the end are not ready yet.
+    const std::vector<LoteInventario::Componente>& componentes() const;
+    bool listo(std::size_t i) const;
+    Plan terminar();
+
+private:
+    struct Estado;
+    std::unique_ptr<Estado> e_;
+};
+
 // The check step's text: what will be added and how many rows need a decision or are left out.
 QString texto_comprobacion(const Plan& p);
 // The full list, for the details: decisions, rows left out, new names.
@@ -47,6 +67,9 @@ QString texto_resumen(const Plan& p, const QString& destino);
 // in use, in one transaction. `progreso` gets the components written so far. Throws ErrorDatos; the destination is
 // then as it was.
 void a_inventario_nuevo(const Plan& p, const QString& destino, const std::function<void(qint64)>& progreso = {});
+// The components `cual` gives (their indices in `lista`, in order), written into `nuevo` by batches.
+void escribir(InventarioNuevo& nuevo, const std::vector<LoteInventario::Componente>& lista,
+              const std::vector<std::size_t>& cuales);
 void a_inventario(const Plan& p, const QString& ruta);
 
 } // namespace PlanHoja

@@ -101,6 +101,13 @@ std::optional<bool> renting(const CeldaHoja& c) {
                                        QStringLiteral("true"), QStringLiteral("verdadero")};
         static const QStringList no = {QString(),           QStringLiteral("no"),    QStringLiteral("n"),
                                        QStringLiteral("0"), QStringLiteral("false"), QStringLiteral("falso")};
+        // The usual spellings are known at once; the rest are folded first.
+        static const QStringList si_tal_cual = {QStringLiteral("Sí"), QStringLiteral("Si"), QStringLiteral("X")};
+        static const QStringList no_tal_cual = {QStringLiteral("No")};
+        if (si.contains(c.texto) || si_tal_cual.contains(c.texto))
+            return true;
+        if (no.contains(c.texto) || no_tal_cual.contains(c.texto))
+            return false;
         const QString p = plegar(c.texto);
         if (si.contains(p))
             return true;

@@ -1,5 +1,6 @@
 #include "importacion/importar_access.h"
 
+#include "importacion/destino_importacion.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
@@ -21,11 +22,7 @@ namespace {
 
 const QString titulo = QStringLiteral("Importar de Access");
 const QString filtro = QStringLiteral("Bases de datos de Access (*.mdb *.accdb);;Todos los archivos (*)");
-const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
-                                   QStringLiteral("Todos los archivos (*)")};
 const QString nombre_orden = QStringLiteral("talvirenca-importar");
-const QString destino_existe = QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
-                                              "Elija otro nombre para el inventario nuevo.");
 
 QString& orden_fijada() {
     static QString ruta;
@@ -99,22 +96,11 @@ std::optional<QString> ImportarAccess::ejecutar() {
             Mensajes::aviso(padre, error_);
         return std::nullopt;
     }
-    const QFileInfo info(*origen);
-    QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
-    // The import never writes over a file: a name that exists is told at once, and the dialog asks for another,
-    // before anything is read.
-    for (;;) {
-        const std::optional<DialogosSistema::Guardado> destino = DialogosSistema::guardar_archivo(
-            padre, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
-        if (!destino)
-            return std::nullopt;
-        if (!QFileInfo::exists(destino->ruta) && !QFileInfo(destino->ruta).isSymLink()) {
-            destino_ = destino->ruta;
-            break;
-        }
-        Mensajes::aviso(padre, destino_existe.arg(QDir::toNativeSeparators(destino->ruta)));
-        propuesto = destino->ruta;
-    }
+    // The new inventory's name, before anything is read.
+    const std::optional<QString> destino = DestinoImportacion::pedir_nuevo(padre, origen_);
+    if (!destino)
+        return std::nullopt;
+    destino_ = *destino;
 
     proceso_.start(orden(), {QStringLiteral("--progreso"), origen_, destino_});
     if (!proceso_.waitForStarted()) {
@@ -129,13 +115,8 @@ std::optional<QString> ImportarAccess::ejecutar() {
         Mensajes::aviso(padre, error_);
         return std::nullopt;
     }
-    const Importacion::Resumen& r = lectura_.resumen;
-    if (r.detalles.isEmpty())
-        Mensajes::aviso(padre, resumen());
-    else
-        Mensajes::aviso_detallado(padre, resumen(), r.detalles.join(u'\n'));
-    if (!Mensajes::pregunta(padre, titulo,
-                            QStringLiteral("¿Desea usar ahora el inventario importado %1?").arg(destino_)))
+    DestinoImportacion::mostrar_resumen(padre, resumen(), lectura_.resumen.detalles.join(u'\n'));
+    if (!DestinoImportacion::usar_ahora(padre, titulo, destino_))
         return std::nullopt;
     return destino_;
 }

@@ -1,8 +1,8 @@
 #include "importacion/importar_hoja.h"
 
 #include "data/error_datos.h"
-#include "data/motor.h"
 #include "hojas/valores_hoja.h"
+#include "importacion/destino_importacion.h"
 #include "importacion/importar_access.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
@@ -29,8 +29,6 @@ namespace {
 
 const QString titulo = QStringLiteral("Importar hoja de cálculo");
 const QString filtro = QStringLiteral("Hojas de cálculo (*.xlsx *.ods *.csv *.txt *.xls);;Todos los archivos (*)");
-const QStringList filtros_nuevo = {QStringLiteral("Inventarios de Talvirenca (*.db)"),
-                                   QStringLiteral("Todos los archivos (*)")};
 const QString ninguna = QStringLiteral("(ninguna)");
 const QStringList separadores = {QStringLiteral(";"), QStringLiteral(","), QStringLiteral("\t")};
 const QStringList nombres_separadores = {QStringLiteral("Punto y coma (;)"), QStringLiteral("Coma (,)"),
@@ -174,9 +172,10 @@ std::optional<QString> ImportarHoja::ejecutar() {
     separador_detectado_ = datos_.separador;
     codificacion_detectada_ = datos_.codificacion;
     mostrar_datos();
-    const bool en_archivo = !Module1::base_datos.isEmpty() && !Motor::es_servidor(Module1::base_datos);
-    Option1->setEnabled(en_archivo);
-    (en_archivo ? Option1 : Option2)->setChecked(true);
+    // The inventory in use takes the rows whether it is a file or on a server.
+    const bool en_uso = !Module1::base_datos.isEmpty();
+    Option1->setEnabled(en_uso);
+    (en_uso ? Option1 : Option2)->setChecked(true);
     exec();
     return nuevo_;
 }
@@ -318,22 +317,10 @@ void ImportarHoja::Command2_Click() {
         return;
     QString destino = Module1::base_datos;
     if (Option2->isChecked()) {
-        const QFileInfo info(origen_);
-        QString propuesto = info.dir().filePath(info.completeBaseName() + QStringLiteral(".db"));
-        for (;;) {
-            const std::optional<DialogosSistema::Guardado> elegido = DialogosSistema::guardar_archivo(
-                this, {QStringLiteral("Inventario nuevo"), filtros_nuevo, propuesto, false});
-            if (!elegido)
-                return;
-            if (!QFileInfo::exists(elegido->ruta) && !QFileInfo(elegido->ruta).isSymLink()) {
-                destino = elegido->ruta;
-                break;
-            }
-            Mensajes::aviso(this, QStringLiteral("ERROR: no se puede crear la base de datos %1: el archivo ya existe. "
-                                                 "Elija otro nombre para el inventario nuevo.")
-                                      .arg(QDir::toNativeSeparators(elegido->ruta)));
-            propuesto = elegido->ruta;
-        }
+        const std::optional<QString> elegido = DestinoImportacion::pedir_nuevo(this, origen_);
+        if (!elegido)
+            return;
+        destino = *elegido;
     }
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -350,14 +337,8 @@ void ImportarHoja::Command2_Click() {
     if (const QStringList c = cabeceras(); !c.isEmpty())
         MapeoHoja::recordar(c, mapeo());
     anadido_en_uso_ = Option1->isChecked();
-    const QString resumen = PlanHoja::texto_resumen(plan_, destino);
-    const QString detalles = PlanHoja::detalles(plan_);
-    if (detalles.isEmpty())
-        Mensajes::aviso(this, resumen);
-    else
-        Mensajes::aviso_detallado(this, resumen, detalles);
-    if (Option2->isChecked() &&
-        Mensajes::pregunta(this, titulo, QStringLiteral("¿Desea usar ahora el inventario importado %1?").arg(destino)))
+    DestinoImportacion::mostrar_resumen(this, PlanHoja::texto_resumen(plan_, destino), PlanHoja::detalles(plan_));
+    if (Option2->isChecked() && DestinoImportacion::usar_ahora(this, titulo, destino))
         nuevo_ = destino;
     accept();
 }

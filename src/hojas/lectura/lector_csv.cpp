@@ -142,6 +142,8 @@ DatosHoja leer_csv(const QByteArray& bytes, const Opciones& opciones) {
     datos.separador = opciones.separador.isEmpty() ? detectar_separador(texto) : opciones.separador;
     datos.hojas << QString();
     Celdas celdas;
+    if (opciones.al_leer)
+        celdas.emitir(opciones.al_leer);
     Receptor receptor{celdas};
     orcus::csv::parser_config config;
     config.delimiters = datos.separador.toStdString();

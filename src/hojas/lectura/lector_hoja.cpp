@@ -26,12 +26,7 @@ bool cifrado(const QByteArray& bytes) {
 
 } // namespace
 
-CeldaHoja* Celdas::en(qint64 fila, int columna) {
-    if (fila < 0 || fila >= filas_maximas || columna < 0 || columna >= columnas_maximas)
-        return nullptr;
-    if (fila >= qint64(filas_.size()))
-        filas_.resize(std::size_t(fila) + 1);
-    std::vector<CeldaHoja>& f = filas_[std::size_t(fila)];
+std::vector<CeldaHoja>& Celdas::crecer(std::vector<CeldaHoja>& f, int columna) {
     if (columna >= int(f.size())) {
         // Rows are about as wide as the widest so far: room for it at once.
         if (f.capacity() == 0)
@@ -43,7 +38,40 @@ CeldaHoja* Celdas::en(qint64 fila, int columna) {
                 QStringLiteral("la hoja es demasiado grande: tiene más de %L1 celdas con datos.").arg(celdas_maximas));
         f.resize(std::size_t(columna) + 1);
     }
-    return &f[std::size_t(columna)];
+    return f;
+}
+
+CeldaHoja* Celdas::en(qint64 fila, int columna, bool fin_de_filas) {
+    if (fila < 0 || fila >= filas_maximas || columna < 0 || columna >= columnas_maximas)
+        return nullptr;
+    if (salida_ && fila < base_)
+        return &crecer(tardias_[fila], columna)[std::size_t(columna)];
+    // The rows come in order: a cell further down ends the rows above it.
+    if (salida_ && fin_de_filas && fila > base_)
+        soltar(fila);
+    const auto i = std::size_t(fila - base_);
+    if (i >= filas_.size())
+        filas_.resize(i + 1);
+    return &crecer(filas_[i], columna)[std::size_t(columna)];
+}
+
+void Celdas::dar(qint64 fila, std::vector<CeldaHoja>& f) {
+    if (al_terminar_fila)
+        al_terminar_fila(fila, f);
+    while (!f.empty() && f.back().vacia())
+        f.pop_back();
+    if (f.empty())
+        return;
+    const FilaHoja lista{fila + 1, std::move(f)};
+    salida_(lista);
+}
+
+void Celdas::soltar(qint64 hasta) {
+    const auto n = std::size_t(std::min<qint64>(hasta - base_, qint64(filas_.size())));
+    for (std::size_t i = 0; i < n; ++i)
+        dar(base_ + qint64(i), filas_[i]);
+    filas_.erase(filas_.begin(), filas_.begin() + qsizetype(n));
+    base_ = hasta;
 }
 
 qint64 Celdas::extender(const std::vector<std::array<qint64, 4>>& rangos) {
@@ -65,9 +93,18 @@ qint64 Celdas::extender(const std::vector<std::array<qint64, 4>>& rangos) {
 }
 
 void Celdas::a(DatosHoja& datos) {
+    if (salida_) {
+        soltar(base_ + qint64(filas_.size()));
+        for (auto& [fila, f] : tardias_)
+            dar(fila, f);
+        tardias_.clear();
+        return;
+    }
     datos.filas.reserve(datos.filas.size() + filas_.size());
     for (std::size_t i = 0; i < filas_.size(); ++i) {
         std::vector<CeldaHoja>& f = filas_[i];
+        if (al_terminar_fila)
+            al_terminar_fila(qint64(i), f);
         while (!f.empty() && f.back().vacia())
             f.pop_back();
         if (f.empty())

@@ -282,6 +282,11 @@ class Hoja final : public iface::import_sheet {
 public:
     Hoja(bool guardar, Cadenas& cadenas, const Estilos& estilos, const Ajustes& ajustes)
         : guardar_(guardar), cadenas_(cadenas), estilos_(estilos), ajustes_(ajustes), formula_(*this) {}
+    // Rows handed to `salida` as they are read, from the sheet's first cell on, instead of kept to the end.
+    void emitir(Celdas::Salida salida, bool ods) {
+        salida_ = std::move(salida);
+        ods_ = ods;
+    }
     Celdas celdas;
     Propiedades propiedades;
     // The cells' formats: the styles part may come after the sheets, so which of them are dates is known only
@@ -293,7 +298,13 @@ public:
     };
     std::vector<Formato> formatos;
 
-    CeldaHoja* celda(ss::row_t fila, ss::col_t columna) { return guardar_ ? celdas.en(fila, columna) : nullptr; }
+    CeldaHoja* celda(ss::row_t fila, ss::col_t columna, bool fin_de_filas = true) {
+        if (!guardar_)
+            return nullptr;
+        if (salida_ && !decidido_)
+            decidir();
+        return celdas.en(fila, columna, fin_de_filas);
+    }
 
     iface::import_sheet_properties* get_sheet_properties() override { return guardar_ ? &propiedades : nullptr; }
     iface::import_formula* get_formula() override { return &formula_; }
@@ -337,12 +348,12 @@ public:
     }
     void set_format(ss::row_t, ss::col_t, ss::row_t, ss::col_t, size_t) override {}
     void fill_down_cells(ss::row_t src_row, ss::col_t src_col, ss::row_t range_size) override {
-        CeldaHoja* origen = celda(src_row, src_col);
+        CeldaHoja* origen = celda(src_row, src_col, false);
         if (!origen)
             return;
         const CeldaHoja valor = *origen;
         for (ss::row_t i = 1; i <= range_size; ++i)
-            if (CeldaHoja* c = celda(src_row + i, src_col))
+            if (CeldaHoja* c = celda(src_row + i, src_col, false))
                 *c = valor;
     }
     ss::range_size_t get_sheet_size() const override {
@@ -354,14 +365,56 @@ public:
 
     // Numbers formatted as dates become dates, counted from the workbook's day zero.
     void terminar() {
+        if (celdas.emitiendo())
+            return;
         for (const auto& [f, c, xf] : formatos)
-            if (CeldaHoja* celda = celdas.en(f, c); celda && xf < estilos_.xf_fecha.size() && estilos_.xf_fecha[xf] &&
-                                                    celda->clase == CeldaHoja::Clase::numero &&
-                                                    std::isfinite(celda->numero) && std::fabs(celda->numero) < 3.0e6) {
-                celda->clase = CeldaHoja::Clase::fecha;
-                celda->numero = double(ajustes_.dia_cero + qint64(std::floor(celda->numero)));
-            }
+            if (CeldaHoja* celda = celdas.en(f, c))
+                dar_formato(*celda, xf);
     }
+
+private:
+    void dar_formato(CeldaHoja& celda, std::size_t xf) const {
+        if (xf < estilos_.xf_fecha.size() && estilos_.xf_fecha[xf] && celda.clase == CeldaHoja::Clase::numero &&
+            std::isfinite(celda.numero) && std::fabs(celda.numero) < 3.0e6) {
+            celda.clase = CeldaHoja::Clase::fecha;
+            celda.numero = double(ajustes_.dia_cero + qint64(std::floor(celda.numero)));
+        }
+    }
+
+    void decidir() {
+        decidido_ = true;
+        celdas.emitir(std::move(salida_));
+        // A row's formats came with its cells, in the same order: they are applied as the row is handed over.
+        // When the styles part has not been read yet (XLSX may keep it after the sheets), a number keeps its
+        // format for the receiver to tell.
+        celdas.al_terminar_fila = [this](qint64 fila, std::vector<CeldaHoja>& f) {
+            for (; hecho_ < formatos.size() && formatos[hecho_].fila <= fila; ++hecho_) {
+                const Formato& formato = formatos[hecho_];
+                if (formato.fila != fila || formato.columna >= int(f.size()))
+                    continue;
+                CeldaHoja& c = f[std::size_t(formato.columna)];
+                if (!estilos_.xf_fecha.empty() || ods_) {
+                    dar_formato(c, formato.xf);
+                } else if (c.clase == CeldaHoja::Clase::numero && formato.xf <= UINT32_MAX) {
+                    c.formato = std::uint32_t(formato.xf);
+                    formatos_pendientes = true;
+                }
+            }
+            if (hecho_ == formatos.size()) {
+                formatos.clear();
+                hecho_ = 0;
+            }
+        };
+    }
+
+    Celdas::Salida salida_;
+    bool ods_ = false;
+    bool decidido_ = false;
+    std::size_t hecho_ = 0;
+
+public:
+    // Numbers were handed over with their formats, to be told dates once the styles are known.
+    bool formatos_pendientes = false;
 
 private:
     bool guardar_;
@@ -384,7 +437,8 @@ void Formula::commit() {
 
 class Fabrica final : public iface::import_factory {
 public:
-    explicit Fabrica(QString buscada) : buscada_(std::move(buscada)) {}
+    Fabrica(QString buscada, Celdas::Salida al_leer, bool ods)
+        : buscada_(std::move(buscada)), al_leer_(std::move(al_leer)), ods_(ods) {}
     QStringList nombres;
     int elegida = -1;
     std::unique_ptr<Hoja> guardada;
@@ -402,6 +456,8 @@ public:
         if (esta) {
             elegida = int(nombres.size()) - 1;
             guardada = std::make_unique<Hoja>(true, cadenas_, estilos_, ajustes_);
+            if (al_leer_)
+                guardada->emitir(al_leer_, ods_);
             hojas_.emplace_back();
             indices_[indice] = guardada.get();
             return guardada.get();
@@ -419,9 +475,13 @@ public:
         return it == indices_.end() ? nullptr : it->second;
     }
     void finalize() override {}
+    const std::vector<bool>& xf_fecha() const { return estilos_.xf_fecha; }
+    qint64 dia_cero() const { return ajustes_.dia_cero; }
 
 private:
     QString buscada_;
+    Celdas::Salida al_leer_;
+    bool ods_;
     Cadenas cadenas_;
     Estilos estilos_;
     Ajustes ajustes_;
@@ -433,7 +493,7 @@ private:
 } // namespace
 
 DatosHoja leer_orcus(const QString& ruta, const QByteArray& bytes, bool ods, const Opciones& opciones) {
-    Fabrica fabrica(opciones.hoja);
+    Fabrica fabrica(opciones.hoja, opciones.al_leer, ods);
     const std::string_view flujo(bytes.constData(), std::size_t(bytes.size()));
     if (ods) {
         orcus::orcus_ods lector(&fabrica);
@@ -451,8 +511,17 @@ DatosHoja leer_orcus(const QString& ruta, const QByteArray& bytes, bool ods, con
     datos.elegida = fabrica.elegida;
     Hoja& hoja = *fabrica.guardada;
     hoja.terminar();
-    datos.combinadas = hoja.celdas.extender(hoja.propiedades.combinadas);
+    if (hoja.celdas.emitiendo())
+        datos.rangos = std::move(hoja.propiedades.combinadas);
+    else
+        datos.combinadas = hoja.celdas.extender(hoja.propiedades.combinadas);
     hoja.celdas.a(datos);
+    if (hoja.formatos_pendientes) {
+        datos.dia_cero = fabrica.dia_cero();
+        for (std::size_t xf = 0; xf < fabrica.xf_fecha().size(); ++xf)
+            if (fabrica.xf_fecha()[xf])
+                datos.formatos_fecha.push_back(std::uint32_t(xf));
+    }
     return datos;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace LectorHoja {
 
@@ -36,12 +38,20 @@ int orden_leer(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--codificacion") == 0)
             valor(opciones.codificacion);
     }
+    // The rows go out as they are read: a large pipe lets the reading go on while the runner is busy.
+    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     if (ruta.isEmpty()) {
         escribir(ProtocoloHoja::linea_error(QStringLiteral("ERROR: falta el archivo que leer.")));
         return 2;
     }
+    // Each row is written as soon as it is read, so the runner works on it while the rest is read.
+    qint64 filas = 0;
+    opciones.al_leer = [&filas](const FilaHoja& f) {
+        escribir(ProtocoloHoja::linea_fila(f));
+        ++filas;
+    };
     DatosHoja datos;
     try {
         datos = leer(ruta, opciones);
@@ -57,10 +67,15 @@ int orden_leer(int argc, char** argv) {
         escribir(ProtocoloHoja::linea_csv(datos.separador, datos.codificacion));
     if (datos.combinadas > 0)
         escribir(ProtocoloHoja::linea_combinadas(datos.combinadas));
-    escribir(ProtocoloHoja::linea_filas(qint64(datos.filas.size())));
+    if (!datos.filas.empty())
+        escribir(ProtocoloHoja::linea_filas(qint64(datos.filas.size())));
     for (const FilaHoja& f : datos.filas)
         escribir(ProtocoloHoja::linea_fila(f));
-    escribir(ProtocoloHoja::linea_fin(qint64(datos.filas.size())));
+    if (!datos.formatos_fecha.empty())
+        escribir(ProtocoloHoja::linea_fechas(datos.dia_cero, datos.formatos_fecha));
+    for (const auto& r : datos.rangos)
+        escribir(ProtocoloHoja::linea_rango(r));
+    escribir(ProtocoloHoja::linea_fin(filas + qint64(datos.filas.size())));
     // Everything is said: the process ends without freeing the sheet's cells one by one, which for a large sheet
     // takes a good part of the reading's time.
     std::_Exit(std::fflush(stdout) == 0 ? 0 : 1);
