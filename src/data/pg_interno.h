@@ -51,6 +51,18 @@ void preparar_anotacion(PGconn* c);
 // Runs `cuerpo` on this thread's connection, opened again once when a kept one turned out lost before anything
 // was done through it (`empezado` says otherwise). Failures are thrown as ErrorDatos.
 void con_conexion(const QString& uri, bool escritura, const std::function<void(PGconn*, bool& empezado)>& cuerpo);
+// What the user is told when the connection was lost while a COMMIT was on its way: the server says it did not
+// store the changes, or cannot say (%1: the database as shown).
+struct TextosConfirmacion {
+    QString no_guardados;
+    QString no_se_sabe;
+};
+// Sends the COMMIT of transaction `id`; false when the connection was lost before its answer came, and the server
+// may then have stored the changes or not.
+bool confirmar(PGconn* c, const QByteArray& id);
+// What became of transaction `id`, whose COMMIT's answer was lost: asked on a new connection. Returns when the
+// server stored it; otherwise throws ErrorDatos with the text that fits.
+void averiguar_confirmacion(const QString& uri, const QByteArray& id, const TextosConfirmacion& textos);
 // BEGIN, `cuerpo`, COMMIT on `c`; rolled back when anything in it throws, which is thrown on.
 void en_transaccion(PGconn* c, const std::function<void()>& cuerpo);
 // One write transaction around `cambios`.

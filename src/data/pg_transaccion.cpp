@@ -67,9 +67,7 @@ namespace PgInterno {
 
 using MotorPg::olvidar;
 
-// What became of transaction `id`, whose COMMIT was sent when the connection was lost: asked on a new connection.
-// Returns normally when the server stored it; otherwise says what the user needs to know.
-void averiguar_confirmacion(const QString& uri, const QByteArray& id) {
+void averiguar_confirmacion(const QString& uri, const QByteArray& id, const TextosConfirmacion& textos) {
     const QString visible = Ubicacion::sin_contrasena(uri);
     QByteArray estado;
     try {
@@ -86,19 +84,9 @@ void averiguar_confirmacion(const QString& uri, const QByteArray& id) {
     }
     if (estado == "committed")
         return;
-    if (estado == "aborted")
-        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión con "
-                                        "el servidor mientras los guardaba, y el servidor confirma que no los ha "
-                                        "guardado.")
-                             .arg(visible));
-    throw ErrorDatos(QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la conexión con "
-                                    "el servidor mientras los guardaba, y no se ha podido averiguar si llegó a "
-                                    "guardarlos. Busque el registro en la lista antes de repetir los cambios.")
-                         .arg(visible));
+    throw ErrorDatos((estado == "aborted" ? textos.no_guardados : textos.no_se_sabe).arg(visible));
 }
 
-// Sends the COMMIT; false when the connection was lost before its answer came. The server may then have stored
-// the changes or not.
 bool confirmar(PGconn* c, const QByteArray& id) {
     const bool enviado = PQsendQuery(c, "COMMIT") == 1;
     if (enviado && accion_al_confirmar)
@@ -137,7 +125,14 @@ void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios
             throw;
         }
         olvidar(uri);
-        averiguar_confirmacion(uri, id);
+        averiguar_confirmacion(uri, id,
+                               {QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión "
+                                               "con el servidor mientras los guardaba, y el servidor confirma que no "
+                                               "los ha guardado."),
+                                QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la "
+                                               "conexión con el servidor mientras los guardaba, y no se ha podido "
+                                               "averiguar si llegó a guardarlos. Busque el registro en la lista antes "
+                                               "de repetir los cambios.")});
     });
 }
 

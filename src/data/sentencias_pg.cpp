@@ -122,4 +122,16 @@ QString en_uso(const Tabla& uso, int columna) {
         .arg(nombre(uso.nombre), nombre(uso.columnas[columna].nombre));
 }
 
+QString insertar_filas(const Tabla& t, std::size_t filas) {
+    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(nombre(t.nombre), columnas(t));
+    int n = 0;
+    for (std::size_t f = 0; f < filas; ++f) {
+        sql += f == 0 ? QStringLiteral("(") : QStringLiteral(", (");
+        for (int i = 0; i < t.numero_columnas(); ++i)
+            sql += (i == 0 ? QStringLiteral("$") : QStringLiteral(", $")) + QString::number(++n);
+        sql += u')';
+    }
+    return sql;
+}
+
 } // namespace SentenciasPg

@@ -6,6 +6,7 @@
 #include "data/esquema.h"
 
 #include <QString>
+#include <cstddef>
 #include <vector>
 
 namespace SentenciasPg {
@@ -70,6 +71,14 @@ inline constexpr const char* bloquear_inventario = "LOCK TABLE elemento, tipo, m
 inline constexpr const char* filas_inventario =
     "SELECT (SELECT count(*) FROM elemento), (SELECT count(*) FROM tipo) + (SELECT count(*) FROM marca)";
 inline constexpr const char* copiar_a_tabla = "COPY %1 (%2) FROM STDIN";
+
+// The import into an inventory in use: the types, the brands and the codes it holds; other writers wait until the
+// transaction ends; `filas` rows of `por_fila` values ($1...) into table %1's columns.
+inline constexpr const char* tipos_existentes = "SELECT codigo, nombre FROM tipo ORDER BY codigo";
+inline constexpr const char* marcas_existentes = "SELECT codigo, nombre FROM marca ORDER BY codigo";
+inline constexpr const char* codigos_existentes = "SELECT codigo FROM elemento ORDER BY codigo";
+inline constexpr const char* turno_importacion = "LOCK TABLE tipo, marca, elemento IN SHARE ROW EXCLUSIVE MODE";
+QString insertar_filas(const Tabla& t, std::size_t filas);
 
 // The name of a table or column on a server, and its columns in order.
 QString nombre(const char* nombre);
