@@ -68,16 +68,10 @@ const TextosConfirmacion textos_confirmacion{
 Existente leer(const QString& uri) {
     try {
         PGconn* c = conexion(uri);
-        ejecutar(c, QString::fromLatin1(SentenciasPg::empezar_lectura), {}, PGRES_COMMAND_OK);
-        try {
-            Existente e = leer_en(c);
-            ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
-            return e;
-        } catch (...) {
-            if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                Resultado(PQexec(c, "ROLLBACK"));
-            throw;
-        }
+        Existente e;
+        en_transaccion(
+            c, [&] { e = leer_en(c); }, SentenciasPg::empezar_lectura);
+        return e;
     } catch (const Fallo& f) {
         if (f.perdida)
             MotorPg::olvidar(uri);
@@ -89,52 +83,44 @@ Existente leer(const QString& uri) {
 void anadir(const QString& uri, const Existente& antes, const std::vector<Nombre>& tipos,
             const std::vector<Nombre>& marcas, const std::vector<Componente>& componentes) {
     const QString visible = Ubicacion::sin_contrasena(uri);
-    QByteArray id;
     try {
         PGconn* c = conexion(uri);
-        ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
-        try {
-            // Other writers wait from here to the end, so the check below still holds when the rows go in;
-            // readers go on.
-            ejecutar(c, QString::fromLatin1(SentenciasPg::turno_importacion), {}, PGRES_COMMAND_OK);
-            if (!(leer_en(c) == antes))
-                throw ErrorDatos(QStringLiteral("el inventario %1 ha cambiado mientras se preparaba la importación; "
-                                                "no se ha añadido nada. Vuelva a importar la hoja.")
-                                     .arg(visible));
-            for (auto [tabla, lista] : {std::pair{&Esquema::tipo, &tipos}, std::pair{&Esquema::marca, &marcas}})
-                insertar(c, *tabla, *lista, [](const Nombre& n, Parametros& p) {
-                    p.push_back(QByteArray::number(n.codigo));
-                    p.push_back(n.nombre.toUtf8());
+        bool empezado = false;
+        confirmada(
+            c, uri, empezado,
+            [&] {
+                // Other writers wait from here to the end, so the check below still holds when the rows go in;
+                // readers go on.
+                ejecutar(c, QString::fromLatin1(SentenciasPg::turno_importacion), {}, PGRES_COMMAND_OK);
+                if (!(leer_en(c) == antes))
+                    throw ErrorDatos(
+                        QStringLiteral("el inventario %1 ha cambiado mientras se preparaba la importación; "
+                                       "no se ha añadido nada. Vuelva a importar la hoja.")
+                            .arg(visible));
+                for (auto [tabla, lista] : {std::pair{&Esquema::tipo, &tipos}, std::pair{&Esquema::marca, &marcas}})
+                    insertar(c, *tabla, *lista, [](const Nombre& n, Parametros& p) {
+                        p.push_back(QByteArray::number(n.codigo));
+                        p.push_back(n.nombre.toUtf8());
+                    });
+                insertar(c, Esquema::elemento, componentes, [](const Componente& k, Parametros& p) {
+                    p.push_back(QByteArray::number(k.codigo));
+                    p.push_back(QByteArray::number(k.tipo));
+                    p.push_back(QByteArray::number(k.marca));
+                    p.push_back(k.modelo.toUtf8());
+                    p.push_back(k.num_serie.toUtf8());
+                    p.push_back(MotorPg::parametro(Clase::fecha, k.fecha));
+                    p.push_back(MotorPg::parametro(Clase::real, k.garantia));
+                    p.push_back(k.descripcion.toUtf8());
+                    p.push_back(MotorPg::parametro(Clase::logico, k.renting));
                 });
-            insertar(c, Esquema::elemento, componentes, [](const Componente& k, Parametros& p) {
-                p.push_back(QByteArray::number(k.codigo));
-                p.push_back(QByteArray::number(k.tipo));
-                p.push_back(QByteArray::number(k.marca));
-                p.push_back(k.modelo.toUtf8());
-                p.push_back(k.num_serie.toUtf8());
-                p.push_back(MotorPg::parametro(Clase::fecha, k.fecha));
-                p.push_back(MotorPg::parametro(Clase::real, k.garantia));
-                p.push_back(k.descripcion.toUtf8());
-                p.push_back(MotorPg::parametro(Clase::logico, k.renting));
-            });
-            Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::id_transaccion), {}, PGRES_TUPLES_OK);
-            id = PQgetvalue(r.get(), 0, 0);
-            if (confirmar(c, id))
-                return;
-        } catch (...) {
-            if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                Resultado(PQexec(c, "ROLLBACK"));
-            throw;
-        }
+            },
+            textos_confirmacion);
     } catch (const Fallo& f) {
         if (f.perdida)
             MotorPg::olvidar(uri);
         throw ErrorDatos(QStringLiteral("no se han podido añadir los componentes a %1: %2 No se ha añadido nada.")
                              .arg(visible, MotorPg::explicar(f, true)));
     }
-    // The connection was lost while the COMMIT was on its way.
-    MotorPg::olvidar(uri);
-    averiguar_confirmacion(uri, id, textos_confirmacion);
 }
 
 } // namespace LoteServidor

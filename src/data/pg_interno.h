@@ -63,8 +63,13 @@ bool confirmar(PGconn* c, const QByteArray& id);
 // What became of transaction `id`, whose COMMIT's answer was lost: asked on a new connection. Returns when the
 // server stored it; otherwise throws ErrorDatos with the text that fits.
 void averiguar_confirmacion(const QString& uri, const QByteArray& id, const TextosConfirmacion& textos);
-// BEGIN, `cuerpo`, COMMIT on `c`; rolled back when anything in it throws, which is thrown on.
-void en_transaccion(PGconn* c, const std::function<void()>& cuerpo);
+// `empezar` (BEGIN), `cuerpo`, COMMIT on `c`; rolled back when anything in it throws, which is thrown on.
+void en_transaccion(PGconn* c, const std::function<void()>& cuerpo, const char* empezar = "BEGIN");
+// One write transaction on `c` around `cambios` (`empezado` set once it began). When the connection is lost while
+// its COMMIT is on its way, the server is asked what became of it: it returns when the changes are stored, and
+// otherwise throws ErrorDatos with the text of `textos` that fits.
+void confirmada(PGconn* c, const QString& uri, bool& empezado, const std::function<void()>& cambios,
+                const TextosConfirmacion& textos);
 // One write transaction around `cambios`.
 void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios);
 // A read of the server: one transaction that sees one state of the database.

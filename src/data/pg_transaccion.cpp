@@ -110,34 +110,37 @@ bool confirmar(PGconn* c, const QByteArray& id) {
 // changes that are there.
 void transaccion(const QString& uri, const std::function<void(PGconn*)>& cambios) {
     con_conexion(uri, true, [&](PGconn* c, bool& empezado) {
-        ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
-        empezado = true;
-        QByteArray id;
-        try {
-            cambios(c);
-            Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::id_transaccion), {}, PGRES_TUPLES_OK);
-            id = PQgetvalue(r.get(), 0, 0);
-            if (confirmar(c, id))
-                return;
-        } catch (...) {
-            if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
-                Resultado(PQexec(c, "ROLLBACK"));
-            throw;
-        }
-        olvidar(uri);
-        averiguar_confirmacion(uri, id,
-                               {QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión "
-                                               "con el servidor mientras los guardaba, y el servidor confirma que no "
-                                               "los ha guardado."),
-                                QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la "
-                                               "conexión con el servidor mientras los guardaba, y no se ha podido "
-                                               "averiguar si llegó a guardarlos. Busque el registro en la lista antes "
-                                               "de repetir los cambios.")});
+        confirmada(c, uri, empezado, [&] { cambios(c); },
+                   {QStringLiteral("no se han podido guardar los cambios en %1: se ha perdido la conexión con el "
+                                   "servidor mientras los guardaba, y el servidor confirma que no los ha guardado."),
+                    QStringLiteral("no se sabe si se han guardado los cambios en %1: se ha perdido la conexión con "
+                                   "el servidor mientras los guardaba, y no se ha podido averiguar si llegó a "
+                                   "guardarlos. Busque el registro en la lista antes de repetir los cambios.")});
     });
 }
 
-void en_transaccion(PGconn* c, const std::function<void()>& cuerpo) {
+void confirmada(PGconn* c, const QString& uri, bool& empezado, const std::function<void()>& cambios,
+                const TextosConfirmacion& textos) {
     ejecutar(c, QStringLiteral("BEGIN"), {}, PGRES_COMMAND_OK);
+    empezado = true;
+    QByteArray id;
+    try {
+        cambios();
+        Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::id_transaccion), {}, PGRES_TUPLES_OK);
+        id = PQgetvalue(r.get(), 0, 0);
+        if (confirmar(c, id))
+            return;
+    } catch (...) {
+        if (PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) != PQTRANS_IDLE)
+            Resultado(PQexec(c, "ROLLBACK"));
+        throw;
+    }
+    olvidar(uri);
+    averiguar_confirmacion(uri, id, textos);
+}
+
+void en_transaccion(PGconn* c, const std::function<void()>& cuerpo, const char* empezar) {
+    ejecutar(c, QString::fromLatin1(empezar), {}, PGRES_COMMAND_OK);
     try {
         cuerpo();
         ejecutar(c, QStringLiteral("COMMIT"), {}, PGRES_COMMAND_OK);
