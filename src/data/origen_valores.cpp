@@ -9,15 +9,22 @@
 
 namespace {
 
-QString texto_fecha_rapido(qint64 dia) {
+// The day as "dd/mm/yyyy" in `texto`, for the years of four digits; false for any other, which goes the long way.
+template <class Caracter> bool fecha_rapida(qint64 dia, Caracter (&texto)[10]) {
     int a = 0, m = 0, d = 0;
     QDate::fromJulianDay(dia).getDate(&a, &m, &d);
     if (a < 1000 || a > 9999)
+        return false;
+    const int cifras[10] = {d / 10, d % 10, -1, m / 10, m % 10, -1, a / 1000, a / 100 % 10, a / 10 % 10, a % 10};
+    for (int i = 0; i < 10; ++i)
+        texto[i] = Caracter(cifras[i] < 0 ? '/' : '0' + cifras[i]);
+    return true;
+}
+
+QString texto_fecha_rapido(qint64 dia) {
+    char16_t texto[10];
+    if (!fecha_rapida(dia, texto))
         return Valores::texto_fecha(QDate::fromJulianDay(dia));
-    const char16_t texto[10] = {char16_t(u'0' + d / 10),   char16_t(u'0' + d % 10),       u'/',
-                                char16_t(u'0' + m / 10),   char16_t(u'0' + m % 10),       u'/',
-                                char16_t(u'0' + a / 1000), char16_t(u'0' + a / 100 % 10), char16_t(u'0' + a / 10 % 10),
-                                char16_t(u'0' + a % 10)};
     return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
@@ -101,14 +108,9 @@ void OrigenDatos::anadir_utf8(int fila, int ordinal, std::string& destino) const
         break;
     }
     case Clase::fecha: {
-        int a = 0, m = 0, d = 0;
-        QDate::fromJulianDay(c.entero).getDate(&a, &m, &d);
-        if (a < 1000 || a > 9999)
+        char texto[10];
+        if (!fecha_rapida(c.entero, texto))
             break;
-        const char texto[10] = {char('0' + d / 10),   char('0' + d % 10),       '/',
-                                char('0' + m / 10),   char('0' + m % 10),       '/',
-                                char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10),
-                                char('0' + a % 10)};
         destino.append(texto, sizeof texto);
         return;
     }
