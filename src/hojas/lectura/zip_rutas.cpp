@@ -56,6 +56,35 @@ void poner16(QByteArray& b, quint16 v) {
     b += char(v >> 8);
 }
 
+// One entry of a zip package as its two headers name it.
+struct Entrada {
+    quint16 metodo, hora, fecha;
+    quint32 crc, comprimido, tamano;
+    const QByteArray& nombre;
+    quint32 desplazamiento;
+};
+
+// The entry's local header (before its data) or its header in the central directory.
+void poner_cabecera(QByteArray& b, const Entrada& e, bool central) {
+    poner32(b, central ? 0x02014b50u : 0x04034b50u);
+    if (central)
+        poner16(b, 20);
+    for (quint16 v : {quint16(20), quint16(0), e.metodo, e.hora, e.fecha})
+        poner16(b, v);
+    poner32(b, e.crc);
+    poner32(b, e.comprimido);
+    poner32(b, e.tamano);
+    poner16(b, quint16(e.nombre.size()));
+    poner16(b, 0);
+    if (central) {
+        for (int i = 0; i < 3; ++i)
+            poner16(b, 0);
+        poner32(b, 0);
+        poner32(b, e.desplazamiento);
+    }
+    b += e.nombre;
+}
+
 QByteArray relativas(const QByteArray& rels, const QString& entrada) {
     // "xl/_rels/workbook.xml.rels" speaks of paths under "xl/".
     QString base = entrada.section(QStringLiteral("_rels/"), 0, 0);
@@ -234,60 +263,20 @@ QByteArray preparar_xlsx(const QByteArray& zip) {
             contenido = zip.mid(datos, comprimido);
         }
         const quint32 desplazamiento = quint32(salida.size());
-        const auto cabecera = [&](QByteArray& b, bool central) {
-            poner32(b, central ? 0x02014b50u : 0x04034b50u);
-            if (central)
-                poner16(b, 20);
-            poner16(b, 20);
-            poner16(b, 0);
-            poner16(b, metodo_nuevo);
-            poner16(b, hora);
-            poner16(b, fecha);
-            poner32(b, crc);
-            poner32(b, comprimido);
-            poner32(b, tamano);
-            poner16(b, largo_nombre);
-            poner16(b, 0);
-            if (central) {
-                poner16(b, 0);
-                poner16(b, 0);
-                poner16(b, 0);
-                poner32(b, 0);
-                poner32(b, desplazamiento);
-            }
-            b += nombre;
-        };
-        cabecera(salida, false);
+        const Entrada entrada{metodo_nuevo, hora, fecha, crc, comprimido, tamano, nombre, desplazamiento};
+        poner_cabecera(salida, entrada, false);
         salida += contenido;
-        cabecera(directorio, true);
+        poner_cabecera(directorio, entrada, true);
         cd += 46 + largo_nombre + largo_extra + largo_comentario;
     }
     for (const auto& [nombre, contenido] : anadidas) {
         const quint32 desplazamiento = quint32(salida.size());
-        const quint32 crc = crc32(contenido);
-        const auto cabecera = [&](QByteArray& b, bool central) {
-            poner32(b, central ? 0x02014b50u : 0x04034b50u);
-            if (central)
-                poner16(b, 20);
-            for (quint16 v : {quint16(20), quint16(0), quint16(0), quint16(0), quint16(0x21)})
-                poner16(b, v);
-            poner32(b, crc);
-            poner32(b, quint32(contenido.size()));
-            poner32(b, quint32(contenido.size()));
-            poner16(b, quint16(nombre.size()));
-            poner16(b, 0);
-            if (central) {
-                poner16(b, 0);
-                poner16(b, 0);
-                poner16(b, 0);
-                poner32(b, 0);
-                poner32(b, desplazamiento);
-            }
-            b += nombre;
-        };
-        cabecera(salida, false);
+        const quint32 tamano = quint32(contenido.size());
+        // Stored as it is, dated 1 January 1980.
+        const Entrada entrada{0, 0, 0x21, crc32(contenido), tamano, tamano, nombre, desplazamiento};
+        poner_cabecera(salida, entrada, false);
         salida += contenido;
-        cabecera(directorio, true);
+        poner_cabecera(directorio, entrada, true);
     }
     const quint32 inicio_directorio = quint32(salida.size());
     salida += directorio;
