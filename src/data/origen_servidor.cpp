@@ -4,6 +4,7 @@
 // refresh.
 #include "data/origen_datos.h"
 
+#include "data/error_datos.h"
 #include "data/origen_receptor.h"
 
 #include <algorithm>
@@ -80,7 +81,17 @@ void OrigenDatos::refrescar_servidor(Motor::Lectura& lectura, const Tabla& t, co
         const quint32 primera = propias.numero();
         Receptor receptor(propias, t);
         std::vector<qint64> claves;
-        if (lectura.leer_cambios(t, *base->servidor, claves, receptor)) {
+        bool leidos = false;
+        try {
+            leidos = lectura.leer_cambios(t, *base->servidor, claves, receptor);
+        } catch (const ErrorDatos&) {
+            // The next refresh reads the table whole rather than fail the same way again.
+            AlmacenInstantaneas::olvidar(uri, t);
+            fresca_ = {};
+            estado_.reset();
+            throw;
+        }
+        if (leidos) {
             base->servidor = estado;
             if (claves.empty()) {
                 // Other tables changed, or nothing did: the rows stay the very same, for the windows too.
