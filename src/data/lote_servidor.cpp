@@ -20,10 +20,10 @@ using Fallo = MotorPg::Fallo;
 // Rows sent by one statement: few statements for many rows, well below the server's limit of parameters.
 constexpr std::size_t filas_por_orden = 1000;
 
+// This thread's connection to the inventory, checked once per connection as every operation's is.
 PGconn* conexion(const QString& uri) {
-    PGconn* c = MotorPg::conexion_sin_comprobar(uri);
-    MotorPg::comprobar_inventario(c, uri);
-    return c;
+    bool reutilizada = false;
+    return PgInterno::conexion(uri, true, reutilizada);
 }
 
 Existente leer_en(PGconn* c) {

@@ -70,22 +70,19 @@ public:
                 // A component is pointed only at a type and a brand that exist, as when it is added; a change checks
                 // only what it changes, so an older row with a missing type can still be corrected.
                 std::vector<int> ordinales;
-                std::vector<std::pair<const char*, int>> comprobadas;
                 if (&t == &Esquema::elemento)
-                    for (const auto& [ordinal, tabla] : {std::pair{1, "tipo"}, std::pair{2, "marca"}})
-                        if (Valores::texto(antes[ordinal]) != Valores::texto(despues[ordinal])) {
+                    for (int ordinal : {1, 2})
+                        if (Valores::texto(antes[ordinal]) != Valores::texto(despues[ordinal]))
                             ordinales.push_back(ordinal);
-                            comprobadas.emplace_back(tabla, ordinal);
-                        }
                 Resultado r = ejecutar(c, SentenciasPg::modificar(t, ordinales), valores, PGRES_TUPLES_OK);
                 if (PQntuples(r.get()) == 1) {
                     codigo = std::atoll(PQgetvalue(r.get(), 0, 0));
                     return;
                 }
                 // Not changed: the row is not as it was read, or the type or brand it would point at is gone.
-                for (const auto& [tabla, ordinal] : comprobadas) {
-                    Resultado hay =
-                        ejecutar(c, SentenciasPg::existe_codigo(tabla), {valores[size_t(ordinal)]}, PGRES_TUPLES_OK);
+                for (int ordinal : ordinales) {
+                    Resultado hay = ejecutar(c, SentenciasPg::existe_codigo(t, ordinal), {valores[size_t(ordinal)]},
+                                             PGRES_TUPLES_OK);
                     if (PQntuples(hay.get()) == 0)
                         throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: el tipo o la "
                                                         "marca del componente ya no está en la base de datos.")

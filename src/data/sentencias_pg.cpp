@@ -105,8 +105,8 @@ QString modificar(const Tabla& t, const std::vector<int>& comprobar) {
         .arg(nombre(t.nombre), asignaciones.join(u", "), donde);
 }
 
-QString existe_codigo(const char* tabla) {
-    return QStringLiteral("SELECT 1 FROM %1 WHERE codigo = $1::bigint").arg(QLatin1String(tabla));
+QString existe_codigo(const Tabla& t, int ordinal) {
+    return QStringLiteral("SELECT 1 FROM %1 WHERE codigo = $1::bigint").arg(nombre(t.columnas[ordinal].nombre));
 }
 
 QString borrar(const Tabla& t) {

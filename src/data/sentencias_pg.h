@@ -104,8 +104,8 @@ QString condicion_igual(const Tabla& t, int primero);
 // The row as read (parameters from n+1, n the columns) set to $1...$n, and, for each ordinal in `comprobar`, only
 // while the type or brand its parameter names exists. Gives the code.
 QString modificar(const Tabla& t, const std::vector<int>& comprobar);
-// Whether a row of `tabla` ("tipo", "marca") has code $1.
-QString existe_codigo(const char* tabla);
+// Whether the type or brand that column `ordinal` of `t` names (the table of the column's name) has code $1.
+QString existe_codigo(const Tabla& t, int ordinal);
 // The row as read, from $1.
 QString borrar(const Tabla& t);
 // Writes to `uso` wait until the transaction ends; whether a row of `uso` holds $1 in column `columna`.

@@ -123,12 +123,10 @@ private:
 
 // Copies one table of the file, as read in `lectura`, into the server's table of the same name.
 qint64 copiar_tabla(PGconn* c, Motor::Lectura& lectura, const Tabla& t) {
-    QStringList columnas;
-    for (const Columna& col : t.columnas)
-        columnas << QString::fromLatin1(col.nombre).toLower();
-    MotorPg::ejecutar(
-        c, QString::fromLatin1(SentenciasPg::copiar_a_tabla).arg(SentenciasPg::nombre(t.nombre), columnas.join(u", ")),
-        {}, PGRES_COPY_IN);
+    MotorPg::ejecutar(c,
+                      QString::fromLatin1(SentenciasPg::copiar_a_tabla)
+                          .arg(SentenciasPg::nombre(t.nombre), SentenciasPg::columnas(t)),
+                      {}, PGRES_COPY_IN);
     ReceptorTraslado receptor(c, t);
     try {
         lectura.leer_tabla(t, receptor);
