@@ -16,7 +16,7 @@ void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>&) {
     for (int i = 0; i < n; ++i)
         lista.push_back({QString::number(100000 + i * 7), QStringLiteral("Monitor"), QStringLiteral("Dell"),
                          QStringLiteral("P2422H rev. %1").arg(i % 13),
-                         QStringLiteral("CN0X%1").arg(i * 31, 6, 10, QChar(u'0'))});
+                         QStringLiteral("CN0X%1").arg(i * 31, 6, 10, QChar(u'0')), QString()});
     const QString pdf = dir.filePath(QStringLiteral("etiquetas.pdf"));
     const Formato& f = formato(QStringLiteral("a4_3x8"));
     bool bien = true;

@@ -80,8 +80,9 @@ int paginas_pdf(const QString& pdf) {
 }
 
 DatosEtiqueta datos(const QString& codigo) {
-    return {codigo, QStringLiteral("Monitor"), QStringLiteral("Dell"), QStringLiteral("P2422H"),
-            QStringLiteral("CN0X12")};
+    return {
+        codigo,   QStringLiteral("Monitor"), QStringLiteral("Dell"), QStringLiteral("P2422H"), QStringLiteral("CN0X12"),
+        QString()};
 }
 
 } // namespace
@@ -371,11 +372,11 @@ private Q_SLOTS:
             QCOMPARE(Soporte::control(w, "txtLinea")->accessibleName(), "Línea propia:");
             // Tab goes down the window as it is laid out.
             QStringList orden;
-            for (QWidget* c = Soporte::control(w, "optTodos"); orden.size() < 7; c = c->nextInFocusChain())
+            for (QWidget* c = Soporte::control(w, "optTodos"); orden.size() < 8; c = c->nextInFocusChain())
                 if (c->parentWidget() == w && c->focusPolicy() & Qt::TabFocus)
                     orden << c->objectName();
             QCOMPARE(orden, QStringList({"optTodos", "optSeleccionado", "cboFormato", "spnInicio", "txtLinea",
-                                         "cmdImprimir", "cmdCancelar"}));
+                                         "chkTitular", "cmdImprimir", "cmdCancelar"}));
             QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdCancelar"), Qt::LeftButton);
         });
         Soporte::accion(principal.get(), QStringLiteral("menuEtiquetas"))->trigger();

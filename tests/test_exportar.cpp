@@ -32,8 +32,9 @@ const QStringList inventario = {
     "INSERT INTO Elemento VALUES (9, 1, 1, 'E24', 'S9', NULL, 0, '', 0)",
 };
 
-const QStringList cabeceras = {"Codigo", "Tipo",     "Marca",       "Modelo", "Nº Serie",
-                               "Fecha",  "Garantia", "Descripcion", "Renting"};
+// The list's nine columns, then who has each component, where it is and since when.
+const QStringList cabeceras = {"Codigo",   "Tipo",        "Marca",   "Modelo",   "Nº Serie", "Fecha",
+                               "Garantia", "Descripcion", "Renting", "Lo tiene", "Lugar",    "Desde"};
 
 // The rows of a CSV file as Python's csv module reads them (";" separator, the byte-order mark skipped).
 QList<QStringList> leer_csv(const QString& ruta) {
@@ -210,10 +211,10 @@ private Q_SLOTS:
         QCOMPARE(filas.size(), 4);
         QCOMPARE(filas[0], cabeceras);
         QCOMPARE(filas[1], QStringList({"3", "Monitor", "Dell \"Ultra\"", "P2422H", "CN3", "05/03/2000", "36",
-                                        "Recepción, planta 1", "Si"}));
+                                        "Recepción, planta 1", "Si", "", "", ""}));
         QCOMPARE(filas[2], QStringList({"7", "Cámara; web", "HP", "Línea \"A\"", "S;1", "01/02/1999", "1.5",
-                                        "dos\nlíneas", "No"}));
-        QCOMPARE(filas[3], QStringList({"9", "Monitor", "HP", "E24", "S9", "", "0", "", "No"}));
+                                        "dos\nlíneas", "No", "", "", ""}));
+        QCOMPARE(filas[3], QStringList({"9", "Monitor", "HP", "E24", "S9", "", "0", "", "No", "", "", ""}));
         // Exactly what the list shows: only one type after a search for it.
         Soporte::buscar(*p, "Monitor");
         const QString solo = dir.filePath("monitores.csv");
@@ -269,9 +270,9 @@ private Q_SLOTS:
                 QFileInfo(dir.filePath("i.db")).permissions() == QFileInfo(ruta).permissions());
         const QString hoja = QString::fromUtf8(unzip(ruta, "xl/worksheets/sheet1.xml"));
         QVERIFY(hoja.contains("state=\"frozen\""));
-        QVERIFY(hoja.contains("<autoFilter ref=\"A1:I4\"/>"));
-        // A width for each of the nine columns, the description's from its longest text.
-        QCOMPARE(hoja.count("<col "), 9);
+        QVERIFY(hoja.contains("<autoFilter ref=\"A1:L4\"/>"));
+        // A width for each of the twelve columns, the description's from its longest text.
+        QCOMPARE(hoja.count("<col "), 12);
         QVERIFY2(!hoja.contains(QRegularExpression(QStringLiteral("=\"-?[0-9]+,[0-9]+\""))), qPrintable(hoja));
         const QString estilos = QString::fromUtf8(unzip(ruta, "xl/styles.xml"));
         QVERIFY(estilos.contains("formatCode=\"dd/mm/yyyy\""));
@@ -380,7 +381,7 @@ private Q_SLOTS:
         exportar(*p, csv);
         QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(csv).arg(1)});
         QCOMPARE(leer_csv(csv).value(1),
-                 QStringList({"-3", "Monitor", "HP", campo, "S1", "02/01/2020", "-5", campo, "No"}));
+                 QStringList({"-3", "Monitor", "HP", campo, "S1", "02/01/2020", "-5", campo, "No", "", "", ""}));
         const QString xlsx = dir.filePath("lista.xlsx");
         exportar(*p, xlsx);
         QCOMPARE(avisos(), QStringList{Exportar::exportada_una.arg(xlsx).arg(1)});

@@ -2,6 +2,7 @@
 // reads are in sqlite_lectura.cpp, its statements in sentencias_sqlite.cpp.
 #include "data/sqlite_interno.h"
 
+#include "data/custodia_interno.h"
 #include "data/error_datos.h"
 #include "data/esquema.h"
 #include "data/sentencias_sqlite.h"
@@ -136,6 +137,9 @@ public:
                 ++cambiadas;
             }
             ausente = cambiadas != 1;
+            // The component's hand-outs follow a new code in the same transaction.
+            if (!ausente && &t == &Esquema::elemento && antes[0].toLongLong() != despues[0].toLongLong())
+                Custodia::Archivo::cambiar_codigo(db, antes[0].toLongLong(), despues[0].toLongLong());
         });
         if (!esta)
             return std::nullopt;
@@ -155,6 +159,10 @@ public:
                 }
                 st.reset();
             }
+            // A deleted component's hand-outs go with it, in the same transaction.
+            if (&t == &Esquema::elemento)
+                for (const auto& fila : filas)
+                    Custodia::Archivo::borrar_elemento(db, fila.second[0].toLongLong());
         });
     }
 

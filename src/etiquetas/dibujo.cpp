@@ -16,6 +16,7 @@ namespace {
 // The parts of a label, in millimetres from its top left corner.
 struct Partes {
     QRectF linea;
+    QRectF titular;
     QRectF qr;
     QRectF codigo;
     QRectF detalles[3];
@@ -24,7 +25,7 @@ struct Partes {
 
 constexpr double separacion_mm = 1.5;
 
-Partes repartir(const QSizeF& etiqueta, int modulos_barras, bool con_linea) {
+Partes repartir(const QSizeF& etiqueta, int modulos_barras, bool con_linea, bool con_titular = false) {
     Partes p;
     const double margen = std::min(2.5, etiqueta.height() * 0.08);
     QRectF dentro(margen, margen, etiqueta.width() - 2 * margen, etiqueta.height() - 2 * margen);
@@ -32,6 +33,11 @@ Partes repartir(const QSizeF& etiqueta, int modulos_barras, bool con_linea) {
         const double alto = dentro.height() * 0.14;
         p.linea = QRectF(dentro.topLeft(), QSizeF(dentro.width(), alto));
         dentro.setTop(dentro.top() + alto + separacion_mm / 2);
+    }
+    if (con_titular) {
+        const double alto = dentro.height() * 0.14;
+        p.titular = QRectF(QPointF(dentro.left(), dentro.bottom() - alto), QSizeF(dentro.width(), alto));
+        dentro.setBottom(dentro.bottom() - alto - separacion_mm / 2);
     }
     const double lado = std::min(dentro.height(), dentro.width() * 0.4);
     p.qr = QRectF(dentro.left(), dentro.top() + (dentro.height() - lado) / 2, lado, lado);
@@ -87,7 +93,8 @@ bool lleva_barras(const QSizeF& etiqueta_mm, const QString& codigo, bool con_lin
 
 void pintar(QPainter& pintor, const QRectF& sitio, double px_mm, const DatosEtiqueta& datos, const QString& linea) {
     const std::optional<Simbolo> barras = Simbolo::crear(Simbolo::Clase::code128, datos.codigo);
-    const Partes p = repartir(sitio.size() / px_mm, barras ? int(barras->ancho()) : 0, !linea.isEmpty());
+    const Partes p =
+        repartir(sitio.size() / px_mm, barras ? int(barras->ancho()) : 0, !linea.isEmpty(), !datos.titular.isEmpty());
     const QPointF origen = sitio.topLeft();
     pintor.save();
     pintor.setPen(Qt::black);
@@ -111,6 +118,11 @@ void pintar(QPainter& pintor, const QRectF& sitio, double px_mm, const DatosEtiq
         texto(pintor, escalar(p.detalles[i], origen, px_mm), detalles[i], Qt::AlignLeft);
     if (barras && !p.barras.isEmpty())
         barras->pintar(pintor, escalar(p.barras, origen, px_mm));
+    if (!datos.titular.isEmpty()) {
+        const QRectF r = escalar(p.titular, origen, px_mm);
+        pintor.setFont(letra(pintor, r.height(), false));
+        texto(pintor, r, datos.titular, Qt::AlignHCenter);
+    }
     pintor.restore();
 }
 

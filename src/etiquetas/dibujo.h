@@ -17,6 +17,8 @@ struct DatosEtiqueta {
     QString marca;
     QString modelo;
     QString serie;
+    // Who has it, or where it is, printed as a line of its own at the foot when not empty.
+    QString titular;
 };
 
 // The labels of a print: how many, and the one at each place, read only when it is drawn, so a long list is never
@@ -39,7 +41,8 @@ constexpr double barra_minima_mm = 0.25;
 
 // Paints one label into `sitio` (device units), the device having `px_mm` units to a millimetre: the user's line
 // on top when there is one, the QR code on the left, the code in large digits, type and brand, model, serial
-// number, and the Code 128 bar code when its bars can be wide enough to be read (otherwise the QR alone).
+// number, and the Code 128 bar code when its bars can be wide enough to be read (otherwise the QR alone); the
+// holder's line at the foot when the label has one.
 void pintar(QPainter& pintor, const QRectF& sitio, double px_mm, const DatosEtiqueta& datos, const QString& linea);
 
 // Whether the label of this size and this code carries the bar code besides the QR code.

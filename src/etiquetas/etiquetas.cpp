@@ -5,6 +5,7 @@
 #include "plataforma/impresora_lineas.h"
 #include "plataforma/mensajes.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFormLayout>
@@ -23,6 +24,7 @@
 namespace {
 const QString clave_formato = QStringLiteral("etiquetas/formato");
 const QString clave_linea = QStringLiteral("etiquetas/linea");
+const QString clave_titular = QStringLiteral("etiquetas/titular");
 const QString cancelado = QStringLiteral("Impresión de etiquetas cancelada: no se ha impreso nada.");
 const QString fallo = QStringLiteral("ERROR: no se pueden imprimir las etiquetas en %1.");
 const QString impresas = QStringLiteral("Se han impreso %1 etiquetas en %2.");
@@ -76,6 +78,12 @@ void Etiquetas::disenar() {
     campo(txtLinea, "txtLinea", QStringLiteral("&Línea propia:"),
           QStringLiteral("Texto que encabeza cada etiqueta, por ejemplo el nombre de la empresa"));
 
+    chkTitular = new QCheckBox(QStringLiteral("&Quién lo tiene o dónde está, en una línea al pie"), this);
+    chkTitular->setObjectName(QStringLiteral("chkTitular"));
+    chkTitular->setToolTip(QStringLiteral("Cada etiqueta lleva el nombre de quien tiene el componente o, si no lo "
+                                          "tiene nadie, el lugar donde está"));
+    formulario->addRow(QString(), chkTitular);
+
     optTodos = new QRadioButton(
         QStringLiteral("&Todos los componentes de la lista (%1)").arg(QString::number(lista_.cuantas)), this);
     optTodos->setObjectName(QStringLiteral("optTodos"));
@@ -109,7 +117,8 @@ void Etiquetas::disenar() {
     todo->addLayout(botones);
     todo->setSizeConstraint(QLayout::SetFixedSize);
     // Tab goes down the window as it is laid out: which components, then the fields, then the buttons.
-    QWidget* const orden[] = {optTodos, optSeleccionado, cboFormato, spnInicio, txtLinea, cmdImprimir, cmdCancelar};
+    QWidget* const orden[] = {optTodos, optSeleccionado, cboFormato,  spnInicio,
+                              txtLinea, chkTitular,      cmdImprimir, cmdCancelar};
     for (std::size_t i = 1; i < std::size(orden); ++i)
         QWidget::setTabOrder(orden[i - 1], orden[i]);
     cmdImprimir->setFocus();
@@ -124,6 +133,7 @@ void Etiquetas::leer_ajustes() {
     const int indice = cboFormato->findData(s.value(clave_formato).toString());
     cboFormato->setCurrentIndex(indice >= 0 ? indice : 0);
     txtLinea->setText(s.value(clave_linea).toString());
+    chkTitular->setChecked(s.value(clave_titular, false).toBool());
     formato_cambiado();
 }
 
@@ -131,6 +141,7 @@ void Etiquetas::guardar_ajustes() const {
     QSettings s = ajustes();
     s.setValue(clave_formato, formato_elegido().clave);
     s.setValue(clave_linea, linea());
+    s.setValue(clave_titular, chkTitular->isChecked());
 }
 
 void Etiquetas::formato_cambiado() {
@@ -153,9 +164,16 @@ QString Etiquetas::linea() const {
 }
 
 Tanda Etiquetas::elegidas() const {
+    Tanda tanda = lista_;
     if (optSeleccionado->isChecked() && seleccionada_ >= 0)
-        return {1, [this](int) { return lista_.etiqueta(seleccionada_); }};
-    return lista_;
+        tanda = {1, [this](int) { return lista_.etiqueta(seleccionada_); }};
+    if (!chkTitular->isChecked())
+        tanda.etiqueta = [leer = tanda.etiqueta](int n) {
+            DatosEtiqueta d = leer(n);
+            d.titular.clear();
+            return d;
+        };
+    return tanda;
 }
 
 void Etiquetas::cmdImprimir_Click() {

@@ -4,6 +4,7 @@
 #include "etiquetas/formato.h"
 #include "plataforma/ventana_fija.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPrinter;
@@ -52,6 +53,8 @@ private:
     QRadioButton* optTodos = nullptr;
     QRadioButton* optSeleccionado = nullptr;
     QLineEdit* txtLinea = nullptr;
+    // Each label carries who has its component, or where it is, as a line of its own.
+    QCheckBox* chkTitular = nullptr;
     QPushButton* cmdImprimir = nullptr;
     QPushButton* cmdCancelar = nullptr;
 };

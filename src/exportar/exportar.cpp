@@ -1,5 +1,8 @@
 #include "exportar/exportar.h"
 
+#include "data/custodia.h"
+#include "data/valores.h"
+
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/mensajes.h"
 #include "principal/modelo_lista.h"
@@ -59,16 +62,19 @@ QStringList TablaLista::cabeceras_exportar() const {
     QStringList cabeceras;
     for (int c = 0; c < lista_.columnCount(); ++c)
         cabeceras << lista_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    if (custodia_ && !cabeceras.isEmpty())
+        cabeceras << QStringLiteral("Lo tiene") << QStringLiteral("Lugar") << QStringLiteral("Desde");
     return cabeceras;
 }
 
 ClaseExportar TablaLista::clase_exportar(int columna) const {
-    // Codigo and Garantia are numbers, Fecha a date.
+    // Codigo and Garantia are numbers, Fecha and the date since a date.
     switch (columna) {
     case 0:
     case 6:
         return ClaseExportar::numero;
     case 5:
+    case 11:
         return ClaseExportar::fecha;
     default:
         return ClaseExportar::texto;
@@ -80,7 +86,21 @@ int TablaLista::filas_exportar() const {
 }
 
 QString TablaLista::texto_exportar(int fila, int columna) const {
-    return lista_.texto(fila, columna);
+    if (columna < lista_.columnCount())
+        return lista_.texto(fila, columna);
+    const std::optional<qint64> codigo = Valores::entero_de_texto(lista_.texto(fila, 0));
+    if (!custodia_ || !codigo)
+        return QString();
+    switch (columna - lista_.columnCount()) {
+    case 0:
+        return custodia_->titular(*codigo);
+    case 1:
+        return custodia_->ubicacion(*codigo);
+    default: {
+        const Custodia::Abierta* a = custodia_->abierta(*codigo);
+        return a ? Valores::texto_fecha(QDate::fromJulianDay(a->desde)) : QString();
+    }
+    }
 }
 
 } // namespace Exportar

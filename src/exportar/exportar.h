@@ -7,6 +7,9 @@
 
 class ModeloLista;
 class QWidget;
+namespace Custodia {
+class Estado;
+}
 
 // Export of what a window shows to a CSV or XLSX file: the save dialog (the format by its filter), a progress dialog
 // with cancel for large lists, and the failures as "ERROR: " messages.
@@ -26,11 +29,13 @@ constexpr int filas_con_progreso = 5000;
 // Asks where to save, proposing `propuesta`, and writes `tabla` there. True when a file was written.
 bool exportar(QWidget* padre, const TablaExportar& tabla, const QString& propuesta);
 
-// The main window's list as the export reads it: its nine columns with its headers; the code and the warranty are
-// numbers and the purchase date a date.
+// The main window's list as the export reads it: its nine columns with its headers, then, when `custodia` is
+// given, who has each component, where it is and since when; the code and the warranty are numbers and the
+// purchase date and the date since a date.
 class TablaLista : public TablaExportar {
 public:
-    explicit TablaLista(const ModeloLista& lista) : lista_(lista) {}
+    explicit TablaLista(const ModeloLista& lista, const Custodia::Estado* custodia = nullptr)
+        : lista_(lista), custodia_(custodia) {}
     QStringList cabeceras_exportar() const override;
     ClaseExportar clase_exportar(int columna) const override;
     int filas_exportar() const override;
@@ -38,6 +43,7 @@ public:
 
 private:
     const ModeloLista& lista_;
+    const Custodia::Estado* custodia_;
 };
 
 } // namespace Exportar

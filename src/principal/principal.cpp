@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -119,7 +120,13 @@ void Principal::disenar() {
     lblBusqueda->setTextFormat(Qt::PlainText);
     lblBusqueda->setToolTip(QStringLiteral("Qué muestra la lista cuando es el resultado de una búsqueda de texto"));
     lblBusqueda->setAccessibleDescription(lblBusqueda->toolTip());
-    StatusBar2->addWidget(lblBusqueda, 1);
+    StatusBar2->addWidget(lblBusqueda);
+    lblTitular = new QLabel(StatusBar2);
+    lblTitular->setObjectName(QStringLiteral("lblTitular"));
+    lblTitular->setTextFormat(Qt::PlainText);
+    lblTitular->setToolTip(QStringLiteral("Quién tiene el componente elegido y dónde está"));
+    lblTitular->setAccessibleDescription(lblTitular->toolTip());
+    StatusBar2->addWidget(lblTitular, 1);
     StatusBar1 = new QStatusBar(cliente);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, Aspecto::px(3900), Aspecto::px(6810), 2);
@@ -133,6 +140,11 @@ void Principal::disenar() {
     // Enter in the type picker searches, as the button beside it does.
     connect(DBCombo1->lineEdit(), &QLineEdit::returnPressed, this, &Principal::Command1_Click);
     connect(modelo_, &ModeloLista::modelReset, this, &Principal::senalar_busqueda);
+    // The status line follows the selected line; the line's own menu hands its component out and back.
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Principal::mostrar_titular);
+    connect(modelo_, &ModeloLista::modelReset, this, &Principal::mostrar_titular);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QTreeView::customContextMenuRequested, this, &Principal::menu_linea);
     connect(modelo_, &ModeloLista::rowsInserted, this, &Principal::senalar_busqueda);
     connect(modelo_, &ModeloLista::rowsRemoved, this, &Principal::senalar_busqueda);
 }

@@ -11,6 +11,9 @@
 #include <optional>
 
 class DBCombo;
+namespace Custodia {
+class Estado;
+}
 class ImpresoraLineas;
 class IndiceTexto;
 class ModeloLista;
@@ -51,6 +54,7 @@ public:
     void Command1_Click();
     void buscar();
     void actualizar_lista();
+    void actualizar_lista_sin_custodia();
     void buscar_tipo(const QString& componente);
     qint64 comprobar_codigo_componente(const QString& componente);
     // The line of the list for Data1's row `fila`: its texts, with the names of its type and brand in this window's
@@ -72,6 +76,17 @@ public:
     // show a search.
     bool repetir_busqueda_texto(const QString& codigo_seleccionado);
     void copia_seguridad();
+
+    // Who has each component and where: the people and places window, handing the selected component out and
+    // taking it back, and what a person or a place holds.
+    void personas_lugares();
+    void entregar();
+    void devolver();
+    void tenencias();
+    // Reads again who has each component (nothing when the file has not changed) and shows the selected line's.
+    void refrescar_custodia();
+    // Who has each component, as last read with the list; never null.
+    const Custodia::Estado& custodia() const;
 
     // Printing.
     void imprimir();
@@ -168,6 +183,16 @@ private:
     void importar_hoja();
     // Makes `nuevo` the inventory in use, as accepting the settings dialog does.
     void usar_inventario(const QString& nuevo);
+    // Adds to the rows a text search found (Data1's, in table order) those of the components held by a person or
+    // kept in a place whose name contains `texto`, case and accents aside.
+    void anadir_por_titular(const QString& texto, std::vector<int>& filas);
+    // The status line of the selected component: who has it and where.
+    void mostrar_titular();
+    // The context menu of the list's lines.
+    void menu_linea(const QPoint& donde);
+    // The selected line's component code and a short description of it, when a line is selected and its code is a
+    // whole number; otherwise says why.
+    std::optional<std::pair<qint64, QString>> componente_seleccionado();
 
     QToolBar* Toolbar1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -181,6 +206,8 @@ private:
     QStatusBar* StatusBar1 = nullptr;
     QStatusBar* StatusBar2 = nullptr;
     QLabel* lblBusqueda = nullptr;
+    QLabel* lblTitular = nullptr;
+    std::shared_ptr<const Custodia::Estado> custodia_;
 
     // The open-file dialog's file name (CommonDialog1): it keeps the last choice between openings.
     QString nombre_archivo_dialogo_;

@@ -1,8 +1,10 @@
 // Deleting the selected component.
 #include "principal/principal.h"
 
+#include "data/custodia.h"
 #include "data/recorridos.h"
 #include "data/valores.h"
+#include "modulo/module1.h"
 #include "plataforma/mensajes.h"
 #include "principal/modelo_lista.h"
 
@@ -10,8 +12,23 @@
 #include <QTreeView>
 
 void Principal::borrar() {
-    if (cuadro_sino(QStringLiteral("          ¿Seguro que desea eliminar el registro? ")) == QMessageBox::Yes)
-        eliminar_registro();
+    if (cuadro_sino(QStringLiteral("          ¿Seguro que desea eliminar el registro? ")) != QMessageBox::Yes)
+        return;
+    // A component handed out takes its hand-outs with it: the user is told whose it is and asked again, on what
+    // the database holds now.
+    const std::optional<qint64> codigo = Valores::entero_de_texto(modelo_->texto(fila_seleccionada(), 0));
+    if (codigo) {
+        if (!Mensajes::proteger(this, [this] { custodia_ = Custodia::leer(Module1::base_datos); }))
+            return;
+        const QString linea = custodia_->linea(*codigo);
+        if (!linea.isEmpty() &&
+            cuadro_sino(QStringLiteral("          El componente está entregado (%1); se borrarán también sus "
+                                       "entregas. ")
+                            .arg(linea)) != QMessageBox::Yes)
+            return;
+    }
+    eliminar_registro();
+    refrescar_custodia();
 }
 
 void Principal::eliminar_registro() {

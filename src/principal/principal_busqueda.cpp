@@ -21,8 +21,11 @@ const QString estado_busqueda_uno = QStringLiteral("Búsqueda: «%1» — 1 comp
 
 void Principal::buscar_texto() {
     BuscarTexto dialogo(this);
-    if (dialogo.exec() == QDialog::Accepted)
-        mostrar_con_texto(dialogo.texto());
+    if (dialogo.exec() != QDialog::Accepted)
+        return;
+    // The holders searched are those of the file as it is now (read again only when it changed).
+    refrescar_custodia();
+    mostrar_con_texto(dialogo.texto());
 }
 
 void Principal::mostrar_con_texto(const QString& texto, bool avisar) {
@@ -37,7 +40,8 @@ void Principal::mostrar_con_texto(const QString& texto, bool avisar) {
             if (!origen->abierto())
                 origen->mover_primero();
         crear_columnas_lista();
-        const std::vector<int> filas = indice_texto_->buscar(texto, Data2, Data3);
+        std::vector<int> filas = indice_texto_->buscar(texto, Data2, Data3);
+        anadir_por_titular(texto, filas);
         // A code that this window's Tipo or Marca rows do not hold leaves its cell empty, as in the type filter.
         const auto nombre = [](OrigenDatos& origen, std::optional<qint64> codigo) {
             if (!codigo)

@@ -31,13 +31,19 @@ void Principal::crear_menu_herramientas(QMenu* menu) {
     });
     connect(accion_menu(menu, "menuExportarLista", QStringLiteral("&Exportar lista..."), nullptr), &QAction::triggered,
             this, [this] {
-                const Exportar::TablaLista tabla(*modelo_);
+                refrescar_custodia();
+                const Exportar::TablaLista tabla(*modelo_, &custodia());
                 Exportar::exportar(
                     this, tabla,
                     Ubicacion::nombre_junto_al_inventario(Module1::base_datos, QStringLiteral("-lista.xlsx")));
             });
     accion_menu(menu, "menuEtiquetas", QStringLiteral("Etiq&uetas..."), &Principal::etiquetas);
     accion_menu(menu, "menuIrCodigo", QStringLiteral("Ir al &código..."), &Principal::ir_al_codigo);
+    menu->addSeparator();
+    accion_menu(menu, "menuPersonasLugares", QStringLiteral("&Personas y lugares..."), &Principal::personas_lugares);
+    accion_menu(menu, "menuEntregar", QStringLiteral("E&ntregar..."), &Principal::entregar);
+    accion_menu(menu, "menuDevolver", QStringLiteral("&Devolver..."), &Principal::devolver);
+    accion_menu(menu, "menuTenencias", QStringLiteral("&Qué tiene cada persona y lugar..."), &Principal::tenencias);
     menu->addSeparator();
     accion_menu(menu, "menuCopiaSeguridad", QStringLiteral("Copia de &seguridad..."), &Principal::copia_seguridad);
     vigilar_lector();

@@ -40,8 +40,10 @@ void Principal::Command1_Click() {
         Data2.refrescar();
         Data3.refrescar();
     });
-    if (refrescadas)
+    if (refrescadas) {
         buscar();
+        refrescar_custodia();
+    }
 }
 
 void Principal::buscar() {
@@ -61,6 +63,11 @@ void Principal::buscar() {
 }
 
 void Principal::actualizar_lista() {
+    actualizar_lista_sin_custodia();
+    refrescar_custodia();
+}
+
+void Principal::actualizar_lista_sin_custodia() {
     if (lista_al_dia() && lista_hecha_->componente == DBCombo1->currentText()) {
         Mensajes::proteger(this, [this] {
             try {

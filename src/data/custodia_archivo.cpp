@@ -1,0 +1,261 @@
+// People, places and hand-outs in an inventory file: their tables, made by the first write that needs them, and
+// the sessions the rules run their statements in.
+#include "data/custodia_interno.h"
+
+#include "data/error_datos.h"
+
+#include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
+
+namespace Custodia {
+
+namespace {
+
+// The tables beside the inventory's three, and their version. The history and the archive of retired components
+// share the version, so an inventory gains all of them in one step.
+constexpr const char* crear_ampliacion = R"(
+CREATE TABLE Ampliacion (
+    Version INTEGER NOT NULL
+) STRICT;
+CREATE TABLE Persona (
+    Codigo INTEGER PRIMARY KEY,
+    Nombre TEXT NOT NULL CHECK (trim(Nombre) <> ''),
+    Departamento TEXT NOT NULL DEFAULT '',
+    Contacto TEXT NOT NULL DEFAULT ''
+) STRICT;
+CREATE TABLE Lugar (
+    Codigo INTEGER PRIMARY KEY,
+    Nombre TEXT NOT NULL CHECK (trim(Nombre) <> ''),
+    Padre INTEGER
+) STRICT;
+CREATE TABLE Entrega (
+    Codigo INTEGER PRIMARY KEY,
+    Elemento INTEGER NOT NULL,
+    Persona INTEGER,
+    Lugar INTEGER,
+    Desde TEXT NOT NULL,
+    Hasta TEXT,
+    Nota TEXT NOT NULL DEFAULT '',
+    EstadoDevolucion TEXT NOT NULL DEFAULT '',
+    NotaDevolucion TEXT NOT NULL DEFAULT '',
+    CHECK (Persona IS NOT NULL OR Lugar IS NOT NULL),
+    CHECK (Hasta IS NULL OR Hasta >= Desde)
+) STRICT;
+CREATE UNIQUE INDEX Entrega_abierta ON Entrega (Elemento) WHERE Hasta IS NULL;
+CREATE INDEX Entrega_elemento ON Entrega (Elemento, Desde);
+CREATE INDEX Entrega_persona ON Entrega (Persona) WHERE Persona IS NOT NULL;
+CREATE INDEX Entrega_lugar ON Entrega (Lugar) WHERE Lugar IS NOT NULL;
+CREATE TABLE Baja (
+    Codigo INTEGER PRIMARY KEY,
+    Tipo INTEGER NOT NULL DEFAULT 0,
+    Marca INTEGER NOT NULL DEFAULT 0,
+    Modelo TEXT NOT NULL DEFAULT '',
+    NumSerie TEXT NOT NULL DEFAULT '',
+    Fecha TEXT,
+    Garantia REAL NOT NULL DEFAULT 0,
+    Descripcion TEXT NOT NULL DEFAULT '',
+    Renting INTEGER NOT NULL DEFAULT 0,
+    FechaBaja TEXT NOT NULL,
+    Motivo TEXT NOT NULL,
+    Nota TEXT NOT NULL DEFAULT ''
+) STRICT;
+CREATE TABLE Historial (
+    Codigo INTEGER PRIMARY KEY,
+    Momento TEXT NOT NULL,
+    Usuario TEXT NOT NULL,
+    Tabla TEXT NOT NULL,
+    Registro INTEGER NOT NULL,
+    Cambio TEXT NOT NULL
+) STRICT;
+CREATE INDEX Historial_registro ON Historial (Tabla, Registro, Codigo);
+CREATE TABLE HistorialColumna (
+    Historial INTEGER NOT NULL,
+    Columna INTEGER NOT NULL,
+    Antes TEXT,
+    Despues TEXT,
+    PRIMARY KEY (Historial, Columna)
+) STRICT;
+)";
+
+bool con_tablas_en(sqlite3* db) {
+    sqlite3_stmt* crudo = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN ('Ampliacion', "
+                           "'Persona', 'Lugar', 'Entrega') COLLATE NOCASE",
+                           -1, &crudo, nullptr) != SQLITE_OK)
+        throw SQLite::Exception(db, sqlite3_errcode(db));
+    const int n = sqlite3_step(crudo) == SQLITE_ROW ? sqlite3_column_int(crudo, 0) : 0;
+    sqlite3_finalize(crudo);
+    return n == 4;
+}
+
+class SesionArchivo : public Sesion {
+public:
+    SesionArchivo(sqlite3* db, const QString& ruta) : db_(db), ruta_(ruta) {}
+
+    bool servidor() const override { return false; }
+    bool con_tablas() override {
+        if (!con_tablas_)
+            con_tablas_ = con_tablas_en(db_);
+        return *con_tablas_;
+    }
+
+    std::vector<FilaTexto> filas(const QString& sql, const Parametros& p) override {
+        std::vector<FilaTexto> resultado;
+        Preparada st(*this, sql, p);
+        const int n = sqlite3_column_count(st.crudo);
+        int rc;
+        while ((rc = sqlite3_step(st.crudo)) == SQLITE_ROW) {
+            FilaTexto fila;
+            fila.reserve(size_t(n));
+            for (int i = 0; i < n; ++i) {
+                if (sqlite3_column_type(st.crudo, i) == SQLITE_NULL) {
+                    fila.emplace_back();
+                    continue;
+                }
+                const auto* texto = reinterpret_cast<const char*>(sqlite3_column_text(st.crudo, i));
+                fila.emplace_back(QString::fromUtf8(texto, sqlite3_column_bytes(st.crudo, i)));
+            }
+            resultado.push_back(std::move(fila));
+        }
+        comprobar(rc);
+        return resultado;
+    }
+
+    void enteros(const QString& sql, int n, const std::function<void(const qint64*)>& fila,
+                 const Parametros& p) override {
+        Preparada st(*this, sql, p);
+        std::vector<qint64> valores(static_cast<size_t>(n));
+        int rc;
+        while ((rc = sqlite3_step(st.crudo)) == SQLITE_ROW) {
+            for (int i = 0; i < n; ++i)
+                valores[size_t(i)] = sqlite3_column_int64(st.crudo, i);
+            fila(valores.data());
+        }
+        comprobar(rc);
+    }
+
+    qint64 orden(const QString& sql, const Parametros& p) override {
+        Preparada st(*this, sql, p);
+        const int rc = sqlite3_step(st.crudo);
+        if (sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_UNIQUE && rc != SQLITE_DONE)
+            throw Duplicado{};
+        comprobar(rc);
+        return sqlite3_changes64(db_);
+    }
+
+    // The whole file is held for writing from the transaction's start.
+    void turno(const char*) override {}
+    QString juliano(const char* columna) const override {
+        // julianday() counts from noon; the calendar day is the one that noon falls on.
+        return QStringLiteral("CAST(julianday(%1) + 0.5 AS INTEGER)").arg(QLatin1String(columna));
+    }
+
+private:
+    struct Preparada {
+        Preparada(SesionArchivo& s, const QString& sql, const Parametros& p) {
+            // The statements name their parameters $1, $2...; SQLite numbers them ?1, ?2...
+            QByteArray texto = sql.toUtf8();
+            texto.replace('$', '?');
+            if (sqlite3_prepare_v2(s.db_, texto.constData(), int(texto.size()), &crudo, nullptr) != SQLITE_OK)
+                throw SQLite::Exception(s.db_, sqlite3_errcode(s.db_));
+            for (int i = 0; i < int(p.size()); ++i) {
+                const QVariant& v = p[size_t(i)];
+                if (v.isNull())
+                    sqlite3_bind_null(crudo, i + 1);
+                else if (v.typeId() == QMetaType::LongLong)
+                    sqlite3_bind_int64(crudo, i + 1, v.toLongLong());
+                else {
+                    const QByteArray utf8 = v.toString().toUtf8();
+                    sqlite3_bind_text(crudo, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                }
+            }
+        }
+        ~Preparada() { sqlite3_finalize(crudo); }
+        Preparada(const Preparada&) = delete;
+        Preparada& operator=(const Preparada&) = delete;
+        sqlite3_stmt* crudo = nullptr;
+    };
+
+    void comprobar(int rc) const {
+        if (rc != SQLITE_DONE)
+            throw SQLite::Exception(db_, rc);
+    }
+
+    sqlite3* db_;
+    QString ruta_;
+    std::optional<bool> con_tablas_;
+};
+
+// A newer program may have raised the tables' version: this one reads them but does not write them.
+void exigir_version(SQLite::Database& db, const QString& ruta) {
+    SQLite::Statement version(db, "SELECT max(Version) FROM Ampliacion");
+    if (version.executeStep() && !version.getColumn(0).isNull() && version.getColumn(0).getInt() > version_ampliacion)
+        throw ErrorDatos(QStringLiteral("no se han podido guardar los cambios en %1: las personas, los lugares y las "
+                                        "entregas los ha creado una versión más reciente del programa.")
+                             .arg(ruta));
+}
+
+void quitar_o_mover(SQLite::Database& db, const char* sql, qint64 viejo, std::optional<qint64> nuevo) {
+    if (!con_tablas_en(db.getHandle()))
+        return;
+    // Another row may keep the code (a file made by hand can repeat codes): its hand-outs stay.
+    SQLite::Statement otro(db, "SELECT 1 FROM Elemento WHERE Codigo = ? LIMIT 1");
+    otro.bind(1, static_cast<int64_t>(viejo));
+    if (otro.executeStep())
+        return;
+    SQLite::Statement st(db, sql);
+    int i = 1;
+    if (nuevo)
+        st.bind(i++, static_cast<int64_t>(*nuevo));
+    st.bind(i, static_cast<int64_t>(viejo));
+    st.exec();
+}
+
+} // namespace
+
+namespace Archivo {
+
+void con_sesion(const QString& ruta, bool escritura, const std::function<void(Sesion&)>& cuerpo,
+                std::optional<Huella>* huella) {
+    if (!escritura) {
+        Conexion c = Conexion::abrir(ruta, Conexion::Modo::lectura);
+        const Conexion::Lectura lectura = c.empezar_lectura();
+        try {
+            if (huella)
+                *huella = c.huella();
+            SesionArchivo s(c.db().getHandle(), ruta);
+            cuerpo(s);
+        } catch (const ErrorDatos&) {
+            throw;
+        } catch (const std::exception& e) {
+            c.fallo_lectura(e);
+        }
+        return;
+    }
+    Conexion c = Conexion::abrir(ruta, Conexion::Modo::escritura);
+    c.ejecutar_en_transaccion([&](SQLite::Database& db) {
+        if (!con_tablas_en(db.getHandle())) {
+            db.exec(crear_ampliacion);
+            SQLite::Statement marca(db, "INSERT INTO Ampliacion (Version) VALUES (?)");
+            marca.bind(1, version_ampliacion);
+            marca.exec();
+        }
+        exigir_version(db, ruta);
+        SesionArchivo s(db.getHandle(), ruta);
+        cuerpo(s);
+    });
+}
+
+void cambiar_codigo(SQLite::Database& db, qint64 viejo, qint64 nuevo) {
+    if (viejo != nuevo)
+        quitar_o_mover(db, "UPDATE Entrega SET Elemento = ? WHERE Elemento = ?", viejo, nuevo);
+}
+
+void borrar_elemento(SQLite::Database& db, qint64 codigo) {
+    quitar_o_mover(db, "DELETE FROM Entrega WHERE Elemento = ?", codigo, std::nullopt);
+}
+
+} // namespace Archivo
+
+} // namespace Custodia

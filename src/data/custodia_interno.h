@@ -1,0 +1,72 @@
+#pragma once
+
+// What the people, places and hand-outs share between their rules and the two engines below them: one session
+// (transaction) on a file or a server, through which the rules send the same statements to both. Nothing outside
+// the data layer includes it.
+#include "data/conexion.h"
+#include "data/custodia.h"
+
+#include <QByteArray>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace SQLite {
+class Database;
+}
+
+namespace Custodia {
+
+// A value sent as a parameter ($1, $2...): a whole number, a text, or null (a null QVariant).
+using Parametros = std::vector<QVariant>;
+// A value read, in text form; no value for null.
+using Valor = std::optional<QString>;
+using FilaTexto = std::vector<Valor>;
+
+// The one-open-hand-out rule refused a row: another user handed the component out first.
+struct Duplicado {};
+
+// One transaction on an inventory that holds the tables of people, places and hand-outs (or, for a read, may
+// hold them). Statements are written once for both engines: unquoted names, parameters $1, $2... in the order they
+// first appear.
+class Sesion {
+public:
+    virtual ~Sesion() = default;
+    virtual bool servidor() const = 0;
+    // Whether the tables exist (a read of an older inventory finds none).
+    virtual bool con_tablas() = 0;
+    // Every row of a query, as texts.
+    virtual std::vector<FilaTexto> filas(const QString& sql, const Parametros& p = {}) = 0;
+    // The rows of a query of whole numbers only (null read as 0), `n` per row, without a text per value.
+    virtual void enteros(const QString& sql, int n, const std::function<void(const qint64*)>& fila,
+                         const Parametros& p = {}) = 0;
+    // Runs a statement; how many rows it changed. A row the one-open-hand-out rule refuses throws Duplicado.
+    virtual qint64 orden(const QString& sql, const Parametros& p = {}) = 0;
+    // Other writers of `tabla` wait until this transaction ends (a file is held whole for the whole write).
+    virtual void turno(const char* tabla) = 0;
+    // An expression giving the Julian day of the date column `columna`.
+    virtual QString juliano(const char* columna) const = 0;
+};
+
+// Runs `cuerpo` in one read (`escritura` false) or write transaction on `base`; a write makes the tables first
+// when they are missing, in the same transaction. A read of a file gives its fingerprint in `huella` when known.
+void con_sesion(const QString& base, bool escritura, const std::function<void(Sesion&)>& cuerpo,
+                std::optional<Huella>* huella = nullptr);
+
+// The file engine's side: the sessions on a file, and what a write of its components does to their hand-outs in
+// the same transaction.
+namespace Archivo {
+void con_sesion(const QString& ruta, bool escritura, const std::function<void(Sesion&)>& cuerpo,
+                std::optional<Huella>* huella);
+// The hand-outs of component `viejo` follow it to its new code `nuevo`, unless another row keeps the old code.
+void cambiar_codigo(SQLite::Database& db, qint64 viejo, qint64 nuevo);
+// The hand-outs of a deleted component go with it, unless another row keeps its code.
+void borrar_elemento(SQLite::Database& db, qint64 codigo);
+} // namespace Archivo
+
+namespace Servidor {
+void con_sesion(const QString& uri, bool escritura, const std::function<void(Sesion&)>& cuerpo);
+}
+
+} // namespace Custodia
