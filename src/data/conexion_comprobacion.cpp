@@ -59,21 +59,28 @@ void Conexion::comprobar_inventario() {
         throw ErrorApertura{texto_apertura(ruta_, motivo), codigo};
     };
     try {
-        SQLite::Statement objetos(*db_, "SELECT type FROM sqlite_schema WHERE type IN ('trigger', 'view')");
-        if (objetos.executeStep())
+        // Every opening runs these checks, so they take as few statements as they can: the objects and the marks
+        // in one, then one statement for the shape and one for the columns, each run for the three tables.
+        SQLite::Statement marcas(*db_, "SELECT EXISTS (SELECT 1 FROM sqlite_schema WHERE type IN ('trigger', "
+                                       "'view')), (SELECT application_id FROM pragma_application_id), (SELECT "
+                                       "user_version FROM pragma_user_version)");
+        marcas.executeStep();
+        if (marcas.getColumn(0).getInt() != 0)
             rechazar(QStringLiteral("contiene disparadores o vistas, que el programa no admite."));
-        const int id = db_->execAndGet("PRAGMA application_id").getInt();
-        const int version = db_->execAndGet("PRAGMA user_version").getInt();
+        const int id = marcas.getColumn(1).getInt();
+        const int version = marcas.getColumn(2).getInt();
         if (id != 0 && id != Esquema::application_id)
             rechazar(QStringLiteral("pertenece a otro programa."));
         if (id == Esquema::application_id && version > Esquema::user_version)
             rechazar(QStringLiteral("la ha creado una versión más reciente del programa."));
+        SQLite::Statement forma(
+            *db_, "SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE");
+        SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
         for (const Tabla* tabla : {&Esquema::elemento, &Esquema::tipo, &Esquema::marca}) {
             // Looked at before its columns are: a virtual table (full-text search, another module) keeps its rows
             // its own way, with neither the keys nor the checks of the designed table. Table names match whatever
             // their case, as SQLite finds them.
-            SQLite::Statement forma(
-                *db_, "SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE");
+            forma.reset();
             forma.bind(1, tabla->nombre);
             if (forma.executeStep()) {
                 if (forma.getColumn(0).getString() != "table")
@@ -85,7 +92,7 @@ void Conexion::comprobar_inventario() {
                                             "programa no admite.")
                                  .arg(QLatin1String(tabla->nombre)));
             }
-            SQLite::Statement columnas(*db_, "SELECT name FROM pragma_table_info(?)");
+            columnas.reset();
             columnas.bind(1, tabla->nombre);
             int n = 0;
             bool iguales = true;

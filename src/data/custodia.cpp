@@ -84,6 +84,26 @@ void leer_en(Sesion& s, Estado& e) {
     e.indexar();
 }
 
+// The state of the file `base` in the session's read: the one kept when the file has not changed since it was read
+// (its fingerprint `huella` is the same), otherwise read now and kept.
+std::shared_ptr<const Estado> estado_en(Sesion& s, const QString& base, const std::optional<Huella>& huella) {
+    if (huella) {
+        const std::lock_guard<std::mutex> cierre(cerrojo);
+        if (guardado && guardado->ruta == base && guardado->huella == *huella)
+            return guardado->estado;
+    }
+    auto estado = std::make_shared<Estado>();
+    if (s.con_tablas())
+        leer_en(s, *estado);
+    else
+        estado->indexar();
+    if (huella) {
+        const std::lock_guard<std::mutex> cierre(cerrojo);
+        guardado = Guardado{base, *huella, estado};
+    }
+    return estado;
+}
+
 // The open hand-out of a component, read inside the write: its code and date.
 struct AbiertaLeida {
     qint64 codigo;
@@ -165,28 +185,39 @@ std::array<QString, 9> linea_de(const FilaTexto& f) {
             Valores::si_no(QVariant(alquilado))};
 }
 
-std::vector<Tenencia> tenencias(const QString& base, const char* columna, const std::vector<qint64>& codigos) {
+// What the person holds now, or what is now in the place and in the places inside it (known from the state read
+// in the same session). The list's texts are made from the rows as the query gives them.
+std::vector<Tenencia> tenencias(const QString& base, bool lugar, qint64 codigo) {
     std::vector<Tenencia> resultado;
-    const std::shared_ptr<const Estado> estado = leer(base);
-    con_sesion(base, false, [&](Sesion& s) {
-        if (!s.con_tablas())
-            return;
-        const QString sql =
-            QStringLiteral("SELECT e.Codigo, e.Tipo, e.Marca, e.Modelo, e.NumSerie, e.Fecha, e.Garantia, "
-                           "e.Descripcion, e.Renting, (SELECT t.Nombre FROM Tipo t WHERE t.Codigo = e.Tipo LIMIT 1), "
-                           "(SELECT m.Nombre FROM Marca m WHERE m.Codigo = e.Marca LIMIT 1), en.Desde, en.Persona, "
-                           "en.Lugar FROM Entrega en JOIN Elemento e ON e.Codigo = en.Elemento WHERE en.Hasta IS "
-                           "NULL AND en.%1 = $1")
-                .arg(QLatin1String(columna));
-        for (qint64 codigo : codigos)
-            for (const FilaTexto& f : s.filas(sql, {num(codigo)}))
-                resultado.push_back({linea_de(f), fecha_de_iso(f[11]),
-                                     f[12] ? estado->nombre_persona(f[12]->toLongLong()) : QString(),
-                                     f[13] ? estado->ruta_lugar(f[13]->toLongLong()) : QString()});
-    });
-    std::stable_sort(resultado.begin(), resultado.end(), [](const Tenencia& a, const Tenencia& b) {
-        return a.linea[0].toLongLong() < b.linea[0].toLongLong();
-    });
+    std::optional<Huella> huella;
+    con_sesion(
+        base, false,
+        [&](Sesion& s) {
+            if (!s.con_tablas())
+                return;
+            std::shared_ptr<const Estado> estado;
+            std::vector<qint64> codigos{codigo};
+            if (lugar) {
+                estado = estado_en(s, base, huella);
+                codigos = estado->lugar_y_dentro(codigo);
+            }
+            const QString sql =
+                QStringLiteral("SELECT e.Codigo, NULL, NULL, e.Modelo, e.NumSerie, e.Fecha, e.Garantia, "
+                               "e.Descripcion, e.Renting, (SELECT t.Nombre FROM Tipo t WHERE t.Codigo = e.Tipo "
+                               "LIMIT 1), (SELECT m.Nombre FROM Marca m WHERE m.Codigo = e.Marca LIMIT 1), "
+                               "en.Desde, en.Lugar FROM Entrega en JOIN Elemento e ON e.Codigo = en.Elemento "
+                               "WHERE en.Hasta IS NULL AND en.%1 = $1 ORDER BY en.Elemento")
+                    .arg(lugar ? QLatin1String("Lugar") : QLatin1String("Persona"));
+            for (qint64 c : codigos)
+                for (const FilaTexto& f : s.filas(sql, {num(c)}))
+                    resultado.push_back({linea_de(f), fecha_de_iso(f[11]),
+                                         estado && f[12] ? estado->ruta_lugar(f[12]->toLongLong()) : QString()});
+        },
+        lugar ? &huella : nullptr);
+    if (lugar)
+        std::stable_sort(resultado.begin(), resultado.end(), [](const Tenencia& a, const Tenencia& b) {
+            return a.linea[0].toLongLong() < b.linea[0].toLongLong();
+        });
     return resultado;
 }
 
@@ -285,30 +316,10 @@ std::vector<qint64> Estado::lugar_y_dentro(qint64 codigo) const {
 }
 
 std::shared_ptr<const Estado> leer(const QString& base) {
-    auto estado = std::make_shared<Estado>();
-    std::shared_ptr<const Estado> mismo;
+    std::shared_ptr<const Estado> estado;
     std::optional<Huella> huella;
     con_sesion(
-        base, false,
-        [&](Sesion& s) {
-            if (huella) {
-                const std::lock_guard<std::mutex> cierre(cerrojo);
-                if (guardado && guardado->ruta == base && guardado->huella == *huella) {
-                    mismo = guardado->estado;
-                    return;
-                }
-            }
-            if (s.con_tablas())
-                leer_en(s, *estado);
-            else
-                estado->indexar();
-        },
-        &huella);
-    if (mismo)
-        return mismo;
-    const std::lock_guard<std::mutex> cierre(cerrojo);
-    if (huella)
-        guardado = Guardado{base, *huella, estado};
+        base, false, [&](Sesion& s) { estado = estado_en(s, base, huella); }, &huella);
     return estado;
 }
 
@@ -318,11 +329,11 @@ void olvidar() {
 }
 
 std::vector<Tenencia> de_persona(const QString& base, qint64 persona) {
-    return tenencias(base, "Persona", {persona});
+    return tenencias(base, false, persona);
 }
 
 std::vector<Tenencia> en_lugar(const QString& base, qint64 lugar) {
-    return tenencias(base, "Lugar", leer(base)->lugar_y_dentro(lugar));
+    return tenencias(base, true, lugar);
 }
 
 qint64 anadir_persona(const QString& base, const Persona& p) {

@@ -77,14 +77,14 @@ private:
 // changed since the last read gives the same state without reading it again.
 std::shared_ptr<const Estado> leer(const QString& base);
 
-// A component held now, with the nine values as its list line shows them and since when.
+// A component held now, with the nine values as its list line shows them, since when, and, in a place's list, the
+// place it is in.
 struct Tenencia {
     std::array<QString, 9> linea;
     QDate desde;
-    QString persona;
     QString lugar;
 };
-// What a person holds now.
+// What a person holds now, by component code.
 std::vector<Tenencia> de_persona(const QString& base, qint64 persona);
 // What is now in the place or in any place inside it.
 std::vector<Tenencia> en_lugar(const QString& base, qint64 lugar);
