@@ -8,6 +8,7 @@
 #include "data/custodia.h"
 #include "data/esquema.h"
 #include "data/motor.h"
+#include "etiquetas/etiquetas.h"
 #include "plataforma/dialogos_sistema.h"
 #include "plataforma/reloj.h"
 #include "principal/principal.h"
@@ -314,6 +315,16 @@ private Q_SLOTS:
             QCOMPARE(hallados, codigos);
         }
 
+        // The labels carry who has each component, or where it is, when the user asks for that line.
+        Soporte::buscar(*inv.principal, "Todos");
+        Soporte::en_ventana<Etiquetas>(inv.principal.get(), "menuEtiquetas", [&](Etiquetas* w) {
+            QCOMPARE(w->elegidas().etiqueta(0).titular, QString());
+            QTest::mouseClick(Soporte::control<QCheckBox>(w, "chkTitular"), Qt::LeftButton, {}, QPoint(4, 4));
+            QCOMPARE(w->elegidas().etiqueta(0).titular, "Ana García (Sistemas)");
+            QCOMPARE(w->elegidas().etiqueta(1).titular, sala);
+            QTest::mouseClick(Soporte::control<QPushButton>(w, "cmdCancelar"), Qt::LeftButton);
+        });
+
         // The export adds who has it, where and since when after the nine columns.
         Soporte::buscar(*inv.principal, "Todos");
         const QString csv = inv.dir.filePath("lista.csv");
@@ -419,6 +430,26 @@ private Q_SLOTS:
         QCOMPARE(Soporte::avisos(), QStringList({"ERROR: el componente 11 ya no está entregado como se leyó: otro "
                                                  "usuario lo ha devuelto o traspasado."}));
         QCOMPARE(inv.entregas(), QStringList({"11|2||2026-03-01|2026-03-02|||"}));
+
+        // An older program deleted a component that was out, leaving its hand-out behind: a new component that
+        // takes the code does not inherit it.
+        Soporte::ejecutar(inv.base, {"INSERT INTO Entrega (Elemento, Persona, Desde) VALUES (12, 1, '2026-03-01')",
+                                     "DELETE FROM Elemento WHERE Codigo = 12"});
+        Soporte::buscar(*inv.principal, "Todos");
+        Soporte::cuando_abra_modal([](QWidget* ficha) {
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text1"), "12");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text4"), "Nuevo");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text5"), "N12");
+            Soporte::reemplazar(Soporte::control<QLineEdit>(ficha, "Text6"), "01/03/2026");
+            Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo2"), "1");
+            Soporte::reemplazar(Soporte::control<QComboBox>(ficha, "Combo1"), "No");
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "DBCombo1"), "Monitor");
+            Soporte::elegir(Soporte::control<QComboBox>(ficha, "DBCombo2"), "Lenovo");
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+        });
+        QVERIFY(Soporte::pulsar_barra(inv.principal.get(), "BotonAnadir"));
+        QCOMPARE(Soporte::avisos(), QStringList());
+        QCOMPARE(inv.sql("SELECT count(*) FROM Entrega WHERE Elemento = 12"), QStringList({"0"}));
     }
 
     // Two users hand out the same laptop at once on a server: one gets it, the other a clear message.

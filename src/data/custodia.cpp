@@ -75,12 +75,11 @@ void leer_en(Sesion& s, Estado& e) {
             l.padre = f[2]->toLongLong();
         e.lugares.push_back(std::move(l));
     }
-    s.enteros(QStringLiteral("SELECT Elemento, COALESCE(Persona, 0), COALESCE(Lugar, 0), Codigo, %1 FROM Entrega "
-                             "WHERE Hasta IS NULL ORDER BY Elemento")
-                  .arg(s.juliano("Desde")),
-              5, [&](const qint64* v) {
-                  e.abiertas.push_back({v[0], v[1], v[2], v[3], qint32(v[4])});
-              });
+    s.abiertas(e.abiertas);
+    // Hand-outs are mostly stored in the order of their components; they are sorted only when they are not.
+    const auto por_elemento = [](const Abierta& a, const Abierta& b) { return a.elemento < b.elemento; };
+    if (!std::is_sorted(e.abiertas.begin(), e.abiertas.end(), por_elemento))
+        std::sort(e.abiertas.begin(), e.abiertas.end(), por_elemento);
     e.indexar();
 }
 

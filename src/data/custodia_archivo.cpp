@@ -4,6 +4,7 @@
 
 #include "data/error_datos.h"
 
+#include <QDate>
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
 
@@ -77,6 +78,26 @@ CREATE TABLE HistorialColumna (
 ) STRICT;
 )";
 
+// The Julian day of a date stored as "yyyy-mm-dd" (0 for anything else), read without building a text.
+qint32 juliano(const unsigned char* t, int n) {
+    const auto cifras = [t](int desde, int cuantas) {
+        int v = 0;
+        for (int i = desde; i < desde + cuantas; ++i) {
+            if (t[i] < '0' || t[i] > '9')
+                return -1;
+            v = v * 10 + (t[i] - '0');
+        }
+        return v;
+    };
+    if (!t || n < 10 || t[4] != '-' || t[7] != '-')
+        return 0;
+    const int y = cifras(0, 4), m = cifras(5, 2), d = cifras(8, 2);
+    if (y < 0 || m < 0 || d < 0)
+        return 0;
+    const QDate fecha(y, m, d);
+    return fecha.isValid() ? qint32(fecha.toJulianDay()) : 0;
+}
+
 bool con_tablas_en(sqlite3* db) {
     sqlite3_stmt* crudo = nullptr;
     if (sqlite3_prepare_v2(db,
@@ -146,9 +167,20 @@ public:
 
     // The whole file is held for writing from the transaction's start.
     void turno(const char*) override {}
-    QString juliano(const char* columna) const override {
-        // julianday() counts from noon; the calendar day is the one that noon falls on.
-        return QStringLiteral("CAST(julianday(%1) + 0.5 AS INTEGER)").arg(QLatin1String(columna));
+    void abiertas(std::vector<Abierta>& destino) override {
+        // The table is walked in its own order rather than through the index of open hand-outs: nearly every row
+        // is read, and a walk of the index would visit the table's pages out of order.
+        Preparada st(*this,
+                     QStringLiteral("SELECT Elemento, Persona, Lugar, Codigo, Desde FROM Entrega NOT INDEXED WHERE "
+                                    "Hasta IS NULL"),
+                     {});
+        int rc;
+        while ((rc = sqlite3_step(st.crudo)) == SQLITE_ROW) {
+            destino.push_back({sqlite3_column_int64(st.crudo, 0), sqlite3_column_int64(st.crudo, 1),
+                               sqlite3_column_int64(st.crudo, 2), sqlite3_column_int64(st.crudo, 3),
+                               juliano(sqlite3_column_text(st.crudo, 4), sqlite3_column_bytes(st.crudo, 4))});
+        }
+        comprobar(rc);
     }
 
 private:

@@ -45,8 +45,9 @@ public:
     virtual qint64 orden(const QString& sql, const Parametros& p = {}) = 0;
     // Other writers of `tabla` wait until this transaction ends (a file is held whole for the whole write).
     virtual void turno(const char* tabla) = 0;
-    // An expression giving the Julian day of the date column `columna`.
-    virtual QString juliano(const char* columna) const = 0;
+    // Every open hand-out, in no particular order, read the fastest way the engine has: the read every refresh
+    // makes.
+    virtual void abiertas(std::vector<Abierta>& destino) = 0;
 };
 
 // Runs `cuerpo` in one read (`escritura` false) or write transaction on `base`; a write makes the tables first

@@ -149,8 +149,17 @@ public:
                  PGRES_COMMAND_OK);
     }
 
-    QString juliano(const char* columna) const override {
-        return QStringLiteral("to_char(%1, 'J')::bigint").arg(QLatin1String(columna));
+    void abiertas(std::vector<Abierta>& destino) override {
+        Resultado r = ejecutar(c_,
+                               QStringLiteral("SELECT elemento, coalesce(persona, 0), coalesce(lugar, 0), codigo, "
+                                              "to_char(desde, 'J')::bigint FROM entrega WHERE hasta IS NULL"),
+                               {}, PGRES_TUPLES_OK);
+        const int filas = PQntuples(r.get());
+        destino.reserve(size_t(filas));
+        for (int f = 0; f < filas; ++f)
+            destino.push_back({std::atoll(PQgetvalue(r.get(), f, 0)), std::atoll(PQgetvalue(r.get(), f, 1)),
+                               std::atoll(PQgetvalue(r.get(), f, 2)), std::atoll(PQgetvalue(r.get(), f, 3)),
+                               qint32(std::atoll(PQgetvalue(r.get(), f, 4)))});
     }
 
 private:

@@ -230,6 +230,10 @@ private:
 
     qint64 insertar_en(SQLite::Database& db, const Tabla& t, const ValoresFila& valores) const {
         exigir_tipo_y_marca(db, t, valores);
+        // A new component starts with no hand-outs: those an older program left behind when it deleted a component
+        // of the same code, or moved it to another code, go.
+        if (&t == &Esquema::elemento)
+            Custodia::Archivo::borrar_elemento(db, valores[0].toLongLong());
         SQLite::Statement st(db, SentenciasSqlite::insertar(t).toStdString());
         for (int i = 0; i < t.numero_columnas(); ++i)
             enlazar_valor(st, i + 1, t.columnas[i].clase, valores[i]);
