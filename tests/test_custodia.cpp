@@ -480,6 +480,11 @@ private Q_SLOTS:
             inv.base, {"SELECT count(*) FROM pg_indexes WHERE indexname = 'entrega_abierta' AND indexdef LIKE "
                        "'%UNIQUE%WHERE (hasta IS NULL)%'"});
         QCOMPARE(r, QStringList({"1"}));
+        // What the program keeps of the hand-outs is read again after a change made with psql, and only then.
+        const std::shared_ptr<const Custodia::Estado> antes = Custodia::leer(inv.base);
+        QCOMPARE(Custodia::leer(inv.base), antes);
+        PgPruebas::sql(inv.base, {"UPDATE entrega SET persona = 2 WHERE elemento = 12"});
+        QCOMPARE(Custodia::leer(inv.base)->abierta(12)->persona, 2);
     }
 };
 

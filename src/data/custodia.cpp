@@ -59,7 +59,8 @@ QDate exigir_fecha(const QDate& d) {
 std::mutex cerrojo;
 struct Guardado {
     QString ruta;
-    Huella huella;
+    std::optional<Huella> huella;  // of a file
+    std::optional<qint64> cambios; // of a server
     std::shared_ptr<const Estado> estado;
 };
 std::optional<Guardado> guardado;
@@ -86,19 +87,30 @@ void leer_en(Sesion& s, Estado& e) {
 // The state of the file `base` in the session's read: the one kept when the file has not changed since it was read
 // (its fingerprint `huella` is the same), otherwise read now and kept.
 std::shared_ptr<const Estado> estado_en(Sesion& s, const QString& base, const std::optional<Huella>& huella) {
-    if (huella) {
+    const auto guardado_igual = [&](const std::optional<qint64>& cambios) -> std::shared_ptr<const Estado> {
         const std::lock_guard<std::mutex> cierre(cerrojo);
-        if (guardado && guardado->ruta == base && guardado->huella == *huella)
+        if (guardado && guardado->ruta == base &&
+            ((huella && guardado->huella == huella) || (cambios && guardado->cambios == cambios)))
             return guardado->estado;
-    }
+        return nullptr;
+    };
+    if (huella)
+        if (auto mismo = guardado_igual(std::nullopt))
+            return mismo;
     auto estado = std::make_shared<Estado>();
-    if (s.con_tablas())
+    std::optional<qint64> cambios;
+    if (s.con_tablas()) {
+        cambios = s.cambios();
+        if (cambios)
+            if (auto mismo = guardado_igual(cambios))
+                return mismo;
         leer_en(s, *estado);
-    else
+    } else {
         estado->indexar();
-    if (huella) {
+    }
+    if (huella || cambios) {
         const std::lock_guard<std::mutex> cierre(cerrojo);
-        guardado = Guardado{base, *huella, estado};
+        guardado = Guardado{base, huella, cambios, estado};
     }
     return estado;
 }

@@ -165,6 +165,9 @@ public:
         return sqlite3_changes64(db_);
     }
 
+    // A file's changes are told by its fingerprint instead.
+    std::optional<qint64> cambios() override { return std::nullopt; }
+
     // The whole file is held for writing from the transaction's start.
     void turno(const char*) override {}
     void abiertas(std::vector<Abierta>& destino) override {

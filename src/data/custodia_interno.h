@@ -45,6 +45,8 @@ public:
     virtual qint64 orden(const QString& sql, const Parametros& p = {}) = 0;
     // Other writers of `tabla` wait until this transaction ends (a file is held whole for the whole write).
     virtual void turno(const char* tabla) = 0;
+    // On a server, how many changes the people, places and hand-outs have had (none where it is not kept).
+    virtual std::optional<qint64> cambios() = 0;
     // Every open hand-out, in no particular order, read the fastest way the engine has: the read every refresh
     // makes.
     virtual void abiertas(std::vector<Abierta>& destino) = 0;

@@ -15,9 +15,12 @@ namespace {
 using namespace PgInterno;
 
 // A component's hand-outs follow its code when it changes and go with it when it is deleted, through the keys.
+// Every statement that changes the people, the places or the hand-outs, whoever runs it, counts one change in
+// `ampliacion.cambios`: a refresh reads them again only when that count moved.
 constexpr const char* crear_ampliacion = R"(
 CREATE TABLE ampliacion (
-    version integer NOT NULL
+    version integer NOT NULL,
+    cambios bigint NOT NULL DEFAULT 0
 );
 CREATE TABLE persona (
     codigo bigint PRIMARY KEY,
@@ -47,6 +50,18 @@ CREATE UNIQUE INDEX entrega_abierta ON entrega (elemento) WHERE hasta IS NULL;
 CREATE INDEX entrega_elemento ON entrega (elemento, desde);
 CREATE INDEX entrega_persona ON entrega (persona) WHERE persona IS NOT NULL;
 CREATE INDEX entrega_lugar ON entrega (lugar) WHERE lugar IS NOT NULL;
+CREATE FUNCTION talvirenca_custodia_cambio() RETURNS trigger LANGUAGE plpgsql AS $f$
+BEGIN
+    UPDATE ampliacion SET cambios = cambios + 1;
+    RETURN NULL;
+END
+$f$;
+CREATE TRIGGER talvirenca_custodia AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON persona
+    FOR EACH STATEMENT EXECUTE FUNCTION talvirenca_custodia_cambio();
+CREATE TRIGGER talvirenca_custodia AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON lugar
+    FOR EACH STATEMENT EXECUTE FUNCTION talvirenca_custodia_cambio();
+CREATE TRIGGER talvirenca_custodia AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON entrega
+    FOR EACH STATEMENT EXECUTE FUNCTION talvirenca_custodia_cambio();
 CREATE TABLE baja (
     codigo bigint PRIMARY KEY,
     tipo bigint NOT NULL DEFAULT 0,
@@ -147,6 +162,13 @@ public:
         // Writers of the table take turns until the end of the transaction; readers go on.
         ejecutar(c_, QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(QString::fromLatin1(tabla)), {},
                  PGRES_COMMAND_OK);
+    }
+
+    std::optional<qint64> cambios() override {
+        Resultado r = ejecutar(c_, QStringLiteral("SELECT max(cambios) FROM ampliacion"), {}, PGRES_TUPLES_OK);
+        if (PQgetisnull(r.get(), 0, 0))
+            return std::nullopt;
+        return std::atoll(PQgetvalue(r.get(), 0, 0));
     }
 
     void abiertas(std::vector<Abierta>& destino) override {
