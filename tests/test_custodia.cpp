@@ -10,6 +10,7 @@
 #include "data/motor.h"
 #include "etiquetas/etiquetas.h"
 #include "plataforma/dialogos_sistema.h"
+#include "plataforma/impresora_lineas.h"
 #include "plataforma/reloj.h"
 #include "principal/principal.h"
 #include "soporte/pg_pruebas.h"
@@ -335,6 +336,157 @@ private Q_SLOTS:
         QVERIFY(texto.contains("Renting;Lo tiene;Lugar;Desde"));
         QVERIFY2(texto.contains("Con funda;No;Ana García (Sistemas);;02/03/2026"), qPrintable(texto));
         QVERIFY(texto.contains(";Si;;" + sala + ";02/03/2026"));
+    }
+
+    // Each bad input or stale read is one "ERROR: " message and leaves every table as it was.
+    void negativas_data() { filas_de_motor(); }
+    void negativas() {
+        QFETCH(bool, servidor);
+        Inventario inv(servidor);
+        anadir_personas_y_lugares(inv);
+        inv.entregar("10", "Ana García (Sistemas)", {}, "05/03/2026");
+        QCOMPARE(Soporte::avisos(), QStringList());
+        const QString fuera = inv.base;
+        struct Caso {
+            const char* nombre;
+            std::function<void()> accion;
+            QString mensaje;
+        };
+        const std::vector<Caso> casos = {
+            {"ni persona ni lugar",
+             [&] {
+                 Custodia::entregar(fuera, {11, {}, {}, QDate(2026, 3, 2), {}});
+             },
+             "indique a quién se entrega el componente, dónde queda, o las dos cosas."},
+            {"componente que no existe",
+             [&] {
+                 Custodia::entregar(fuera, {99, 1, {}, QDate(2026, 3, 2), {}});
+             },
+             "el componente 99 ya no está en la base de datos."},
+            {"persona borrada",
+             [&] {
+                 Custodia::entregar(fuera, {11, 7, {}, QDate(2026, 3, 2), {}});
+             },
+             "la persona ya no está en la base de datos: otro usuario la ha borrado."},
+            {"lugar borrado",
+             [&] {
+                 Custodia::entregar(fuera, {11, {}, 9, QDate(2026, 3, 2), {}});
+             },
+             "el lugar ya no está en la base de datos: otro usuario lo ha borrado."},
+            {"traspaso de una entrega que ya no es la abierta",
+             [&] {
+                 Custodia::entregar(fuera, {10, 2, {}, QDate(2026, 3, 6), {}}, 999);
+             },
+             "la entrega del componente 10 ha cambiado desde que se leyó: otro usuario lo ha devuelto o traspasado."},
+            {"traspaso con fecha anterior",
+             [&] {
+                 Custodia::entregar(fuera, {10, 2, {}, QDate(2026, 3, 4), {}},
+                                    Custodia::leer(fuera)->abierta(10)->entrega);
+             },
+             "la fecha del traspaso no puede ser anterior a la de la entrega que cierra (05/03/2026)."},
+            {"devolución de lo que no está fuera",
+             [&] {
+                 Custodia::devolver(fuera, {11, 1, QDate(2026, 3, 6), {}, {}});
+             },
+             "el componente 11 ya no está entregado como se leyó: otro usuario lo ha devuelto o traspasado."},
+            {"lugar propio padre",
+             [&] {
+                 Custodia::modificar_lugar(fuera, {2, "Planta 2", 2});
+             },
+             "un lugar no puede estar dentro de sí mismo ni de un lugar que está dentro de él."},
+            {"persona que no existe",
+             [&] {
+                 Custodia::modificar_persona(fuera, {8, "Otro", {}, {}});
+             },
+             "la persona ya no está en la base de datos: otro usuario la ha borrado."},
+            {"lugar repetido",
+             [&] {
+                 Custodia::anadir_lugar(fuera, {0, "Planta 2", 1});
+             },
+             "ya existe un lugar llamado «Planta 2» en ese sitio."},
+        };
+        const QStringList antes = inv.entregas();
+        const QStringList lugares = inv.sql("SELECT codigo, nombre, padre FROM lugar ORDER BY codigo");
+        for (const Caso& c : casos)
+            QVERIFY2(Soporte::mensaje_de(c.accion) == c.mensaje, c.nombre);
+        QCOMPARE(inv.entregas(), antes);
+        QCOMPARE(inv.sql("SELECT codigo, nombre, padre FROM lugar ORDER BY codigo"), lugares);
+
+        // Through the windows: a date that is not one, in the hand-out and in the return.
+        inv.en<Entregar>("menuEntregar", "11", [](Entregar* w) {
+            Soporte::elegir(w->ComboPersona, "Luis");
+            Soporte::reemplazar(w->TextFecha, "31/02/2026");
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            QVERIFY(w->isVisible());
+        });
+        inv.devolver("10", "mañana", "Bien");
+        QCOMPARE(Soporte::avisos(),
+                 QStringList({"ERROR: la fecha «31/02/2026» no es válida; escríbala como dd/mm/aaaa.",
+                              "ERROR: la fecha «mañana» no es válida; escríbala como dd/mm/aaaa."}));
+        QCOMPARE(inv.entregas(), antes);
+    }
+
+    // What a place holds, printed and exported from its window.
+    void tenencias_impresas_y_exportadas() {
+        Inventario inv(false);
+        anadir_personas_y_lugares(inv);
+        inv.entregar("11", {}, sala, "03/03/2026");
+        auto impresora = std::make_unique<ImpresoraMemoria>();
+        ImpresoraMemoria* memoria = impresora.get();
+        inv.principal->fijar_impresora_lineas(std::move(impresora));
+        const QString csv = inv.dir.filePath("sala.csv");
+        Soporte::en_ventana<Tenencias>(inv.principal.get(), "menuTenencias", [&](Tenencias* w) {
+            QTest::mouseClick(w->OptLugar, Qt::LeftButton);
+            Soporte::elegir(w->Combo1, "Edificio A > Planta 2");
+            QCOMPARE(w->Label1->text(), "Edificio A > Planta 2: 1 componente");
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            DialogosSistema::proximo_guardado(csv);
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+        });
+        const QString s = "      ";
+        QCOMPARE(memoria->documentos.size(), 1);
+        QCOMPARE(memoria->documentos[0].value(0), "Edificio A > Planta 2: 1 componente");
+        QCOMPARE(memoria->documentos[0].value(5), "11" + s + "Portátil" + s + "Lenovo" + s + "X1" + s + "S11" + s +
+                                                      "02/05/2023" + s + "2" + s + s + "Si" + s + "03/03/2026");
+        QCOMPARE(Soporte::avisos().size(), 1);
+        QVERIFY(QString::fromUtf8(Soporte::contenido(csv))
+                    .contains("11;Portátil;Lenovo;X1;S11;02/05/2023;2;;Si;03/03/2026"));
+    }
+
+    // A file whose people and hand-outs a newer version made is read, not written; a role that may only read a
+    // server sees who has each component and is told why it cannot hand one out.
+    void version_mas_reciente_y_solo_lectura() {
+        QTemporaryDir dir;
+        const QString ruta = Soporte::crear_base(dir, "i.db", filas_archivo);
+        const qint64 ana = Custodia::anadir_persona(ruta, {0, "Ana", {}, {}});
+        Custodia::entregar(ruta, {10, ana, {}, QDate(2026, 3, 2), {}});
+        Soporte::ejecutar(ruta, {"UPDATE Ampliacion SET Version = 3"});
+        Custodia::olvidar();
+        QCOMPARE(Custodia::leer(ruta)->titular(10), "Ana");
+        const QByteArray antes = Soporte::contenido(ruta);
+        QVERIFY(Soporte::mensaje_de([&] {
+                    Custodia::anadir_persona(ruta, {0, "Luis", {}, {}});
+                })
+                    .endsWith("las personas, los lugares y las entregas los ha creado una versión más reciente del "
+                              "programa."));
+        QCOMPARE(Soporte::contenido(ruta), antes);
+
+        Inventario inv(true);
+        anadir_personas_y_lugares(inv);
+        inv.entregar("10", "Luis", {});
+        PgPruebas::sql(inv.base, {"DO $$ BEGIN CREATE ROLE lector_custodia LOGIN; EXCEPTION WHEN duplicate_object "
+                                  "THEN NULL; END $$",
+                                  "GRANT SELECT ON ALL TABLES IN SCHEMA public TO lector_custodia"});
+        QString lector = inv.base;
+        lector.replace("postgres@", "lector_custodia@");
+        Custodia::olvidar();
+        QCOMPARE(Custodia::leer(lector)->titular(10), "Luis");
+        const QString error = Soporte::mensaje_de([&] {
+            Custodia::devolver(lector, {10, 1, QDate(2026, 3, 3), {}, {}});
+        });
+        QVERIFY2(error.startsWith("no se han podido guardar los cambios en "), qPrintable(error));
+        QCOMPARE(inv.entregas(), QStringList({"10|2||2026-03-02||||"}));
+        Servidor::cerrar_conexiones();
     }
 
     // A code changed in the card takes its hand-outs along; a deletion asks, and takes them too.
