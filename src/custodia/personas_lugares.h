@@ -52,7 +52,7 @@ private:
     std::optional<qint64> dentro_elegido() const;
     void persona_a_campos();
     void lugar_a_campos();
-    // Runs a write; on success the lists are read again and `seleccionar` names what to select.
+    // Runs a write; on success the lists are read again, keeping the selection.
     template <class F> void escribir(F&& escritura);
 
     std::shared_ptr<const Custodia::Estado> estado_;

@@ -53,6 +53,7 @@ public:
     // The component list.
     void Command1_Click();
     void buscar();
+    // The list made again on the file as it now is, and who has each component read again with it.
     void actualizar_lista();
     void actualizar_lista_sin_custodia();
     void buscar_tipo(const QString& componente);
