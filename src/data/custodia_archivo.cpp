@@ -98,16 +98,13 @@ qint32 juliano(const unsigned char* t, int n) {
     return fecha.isValid() ? qint32(fecha.toJulianDay()) : 0;
 }
 
+// Whether the file holds the tables, asked of the schema SQLite already loaded, without a statement.
 bool con_tablas_en(sqlite3* db) {
-    sqlite3_stmt* crudo = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN ('Ampliacion', "
-                           "'Persona', 'Lugar', 'Entrega') COLLATE NOCASE",
-                           -1, &crudo, nullptr) != SQLITE_OK)
-        throw SQLite::Exception(db, sqlite3_errcode(db));
-    const int n = sqlite3_step(crudo) == SQLITE_ROW ? sqlite3_column_int(crudo, 0) : 0;
-    sqlite3_finalize(crudo);
-    return n == 4;
+    for (const char* tabla : {"Ampliacion", "Persona", "Lugar", "Entrega"})
+        if (sqlite3_table_column_metadata(db, "main", tabla, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) !=
+            SQLITE_OK)
+            return false;
+    return true;
 }
 
 class SesionArchivo : public Sesion {
