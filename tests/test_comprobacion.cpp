@@ -78,6 +78,38 @@ private Q_SLOTS:
         QCOMPARE(en_disco.replace(ruta, QStringLiteral("memoria")), resultado);
     }
 
+    // A file that passed the check once is checked again when another program changes it, or puts another file in
+    // its place, before the program opens it again.
+    void cambiado_despues_de_abrirlo_data() { en_memoria_como_en_disco_data(); }
+    void cambiado_despues_de_abrirlo() {
+        QFETCH(QStringList, sentencias);
+        QFETCH(QString, resultado);
+        QTemporaryDir dir;
+        const auto abrir = [](const QString& ruta) {
+            QString texto = QStringLiteral("aceptado");
+            try {
+                Conexion::abrir(ruta, Conexion::Modo::lectura);
+            } catch (const ErrorDatos& e) {
+                texto = QString(e.texto()).replace(ruta, QStringLiteral("memoria"));
+            }
+            return texto;
+        };
+        const QString ruta = Soporte::crear_base(dir, QStringLiteral("i.db"));
+        QCOMPARE(abrir(ruta), QStringLiteral("aceptado"));
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(ruta.toUtf8().constData(), &db), SQLITE_OK);
+        for (const QString& sentencia : sentencias)
+            QCOMPARE(sqlite3_exec(db, sentencia.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        QCOMPARE(abrir(ruta), resultado);
+
+        const QString otra = Soporte::crear_base(dir, QStringLiteral("otra.db"));
+        QCOMPARE(abrir(otra), QStringLiteral("aceptado"));
+        QVERIFY(QFile::remove(otra));
+        QVERIFY(QFile::rename(Soporte::crear_base(dir, QStringLiteral("nueva.db"), sentencias), otra));
+        QCOMPARE(abrir(otra), resultado);
+    }
+
     void bytes_que_no_son_inventario() {
         QCOMPARE(comprobar("esto no es una base de datos, aunque sea bastante largo para parecerlo a primera vista "
                            "y ocupe más de cien bytes, que es lo que SQLite lee de su cabecera"),

@@ -93,7 +93,7 @@ Conexion Conexion::abrir_conexion(const QString& ruta, bool leer) {
     }
     configurar_defensa(db->getHandle());
     Conexion conexion(ruta, std::move(db));
-    conexion.comprobar_inventario();
+    conexion.comprobar_forma();
     agrandar_cache(conexion.db().getHandle());
     conexion.comprobar_una_vez();
     return conexion;

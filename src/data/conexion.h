@@ -67,6 +67,15 @@ public:
     // painting meanwhile. It runs on whichever thread waits.
     static void al_esperar_paso(std::function<void(int)> paso);
     static void fijar_espera_bloqueo(int ms);
+    // While one lives, the connections of its thread do not wait for another program holding the file: they fail
+    // at once, and no wait is told.
+    class SinEspera {
+    public:
+        SinEspera();
+        ~SinEspera();
+        SinEspera(const SinEspera&) = delete;
+        SinEspera& operator=(const SinEspera&) = delete;
+    };
     static int espera_bloqueo();
 
     // Checks that the pages of the three tables are whole (SQLite's quick check); throws ErrorDatos telling the file
@@ -83,6 +92,8 @@ private:
     static bool hay_escritura_interrumpida(const QString& ruta);
     static void deshacer_escritura_interrumpida(const QString& ruta);
     void comprobar_inventario();
+    // The same check, skipped for a file in the state it had when it last passed it.
+    void comprobar_forma();
     void comprobar_integridad();
     void comprobar_una_vez();
 

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <cstring>
 #include <SQLiteCpp/Statement.h>
 #include <mutex>
 #include <set>
@@ -39,6 +40,35 @@ Identidad identidad_de(const Estado& e) {
     return {std::get<0>(e), std::get<1>(e), std::get<2>(e)};
 }
 
+// A file's state on disk with the fields of its header that a change of its tables or of its marks moves (SQLite's
+// change counter, schema counter and format, text encoding, user version, application id): a file in the state of
+// its last successful shape check has the same tables, columns and marks.
+using Forma = std::pair<Estado, QByteArray>;
+std::mutex cerrojo_formas;
+std::set<Forma> formas_comprobadas;
+
+std::optional<Forma> forma_de(sqlite3* db, const QString& ruta) {
+    sqlite3_file* archivo = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &archivo) != SQLITE_OK || !archivo ||
+        !archivo->pMethods)
+        return std::nullopt;
+    const std::optional<Estado> estado = estado_de(ruta);
+    if (!estado)
+        return std::nullopt;
+    unsigned char cabecera[72] = {};
+    if (archivo->pMethods->xRead(archivo, cabecera, sizeof cabecera, 0) != SQLITE_OK ||
+        std::memcmp(cabecera, "SQLite format 3", 16) != 0)
+        return std::nullopt;
+    // The path and the open file must be the same file for the two halves to describe one state.
+    int movido = 1;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &movido) != SQLITE_OK || movido)
+        return std::nullopt;
+    QByteArray campos;
+    for (const auto& [desde, hasta] : {std::pair{24, 28}, std::pair{40, 48}, std::pair{56, 64}, std::pair{68, 72}})
+        campos.append(reinterpret_cast<const char*>(cabecera) + desde, hasta - desde);
+    return Forma{*estado, campos};
+}
+
 } // namespace
 
 bool ConexionInterna::es_dano(int codigo) {
@@ -50,6 +80,31 @@ void ConexionInterna::marcar_danado(const QString& ruta) {
         const std::lock_guard<std::mutex> cierre(cerrojo_integridad);
         danados.insert(*e);
         comprobados.erase(identidad_de(*e));
+    }
+}
+
+// A file read again unchanged (the holdings window asked of person after person) is not checked again.
+void Conexion::comprobar_forma() {
+    const std::optional<Forma> forma = forma_de(db_->getHandle(), ruta_);
+    bool conocida = false;
+    if (forma) {
+        const std::lock_guard<std::mutex> cierre(cerrojo_formas);
+        conocida = formas_comprobadas.count(*forma) != 0;
+    }
+    if (conocida) {
+        // The file must still be readable now, as the check would have found: a file another program holds is
+        // told as a failure to open it.
+        try {
+            db_->execAndGet("SELECT 1 FROM sqlite_schema LIMIT 1");
+        } catch (const std::exception& e) {
+            throw ErrorApertura{texto_apertura(ruta_, motivo_de(e)), codigo_de(e)};
+        }
+        return;
+    }
+    comprobar_inventario();
+    if (forma) {
+        const std::lock_guard<std::mutex> cierre(cerrojo_formas);
+        formas_comprobadas.insert(*forma);
     }
 }
 

@@ -11,6 +11,7 @@ namespace {
 int espera_bloqueo_ms = 4000;
 std::function<void()> al_esperar;
 std::function<void(int)> esperar_paso;
+thread_local int sin_espera = 0;
 
 } // namespace
 
@@ -19,6 +20,8 @@ std::function<void(int)> esperar_paso;
 // keep painting meanwhile); otherwise the thread sleeps.
 int ConexionInterna::esperar_bloqueo(void*, int intentos) {
     constexpr int paso_ms = 20;
+    if (sin_espera)
+        return 0;
     if (intentos == 0 && al_esperar)
         al_esperar();
     if (intentos * paso_ms >= espera_bloqueo_ms)
@@ -28,6 +31,14 @@ int ConexionInterna::esperar_bloqueo(void*, int intentos) {
     else
         sqlite3_sleep(paso_ms);
     return 1;
+}
+
+Conexion::SinEspera::SinEspera() {
+    ++sin_espera;
+}
+
+Conexion::SinEspera::~SinEspera() {
+    --sin_espera;
 }
 
 void Conexion::al_esperar_bloqueo(std::function<void()> aviso) {

@@ -334,6 +334,25 @@ std::shared_ptr<const Estado> leer(const QString& base) {
     return estado;
 }
 
+std::future<std::shared_ptr<const Estado>> leer_aparte(const QString& base) {
+    if (Motor::es_servidor(base))
+        return std::async(std::launch::deferred, [base] { return leer(base); });
+    // The thread never waits for another program holding the file: the list's read waits, once, and tells the
+    // user; a read that could not be made here is made again by `get`, when the list's read is over.
+    std::future<std::shared_ptr<const Estado>> aparte = std::async(std::launch::async, [base] {
+        const Conexion::SinEspera sin_espera;
+        try {
+            return leer(base);
+        } catch (const ErrorDatos&) {
+            return std::shared_ptr<const Estado>();
+        }
+    });
+    return std::async(std::launch::deferred, [base, aparte = std::move(aparte)]() mutable {
+        std::shared_ptr<const Estado> estado = aparte.get();
+        return estado ? estado : leer(base);
+    });
+}
+
 void olvidar() {
     const std::lock_guard<std::mutex> cierre(cerrojo);
     guardado.reset();

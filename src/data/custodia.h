@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -76,6 +77,10 @@ private:
 // The people, places and open hand-outs of the inventory `base` (a file path or a server URI). A file that has not
 // changed since the last read gives the same state without reading it again.
 std::shared_ptr<const Estado> leer(const QString& base);
+// The same read, started now: on a file it runs on a thread of its own, beside the list's read of the components on
+// the thread that asked, and `get` waits for it (and throws what `leer` throws, read again on the asking thread).
+// On a server, whose read only looks at a change count when nothing changed, it runs when asked.
+std::future<std::shared_ptr<const Estado>> leer_aparte(const QString& base);
 
 // A component held now, with the nine values as its list line shows them, since when, and, in a place's list, the
 // place it is in.

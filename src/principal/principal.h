@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <array>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -85,7 +86,8 @@ public:
     void devolver();
     void tenencias();
     // Reads again who has each component (nothing when the file has not changed) and shows the selected line's.
-    void refrescar_custodia();
+    // The holders read again, or taken from a read started earlier with Custodia::leer_aparte.
+    void refrescar_custodia(std::future<std::shared_ptr<const Custodia::Estado>>* empezada = nullptr);
     // Who has each component, as last read with the list; never null.
     const Custodia::Estado& custodia() const;
 

@@ -26,10 +26,10 @@ const Custodia::Estado& Principal::custodia() const {
     return custodia_ ? *custodia_ : *sin_custodia;
 }
 
-void Principal::refrescar_custodia() {
+void Principal::refrescar_custodia(std::future<std::shared_ptr<const Custodia::Estado>>* empezada) {
     // What the list shows does not depend on it: a failure to read it leaves the status line saying so.
     try {
-        custodia_ = Custodia::leer(Module1::base_datos);
+        custodia_ = empezada ? empezada->get() : Custodia::leer(Module1::base_datos);
     } catch (const ErrorDatos& e) {
         custodia_.reset();
         Aspecto::mostrar_dato(lblTitular, QStringLiteral("No se sabe quién tiene los componentes: %1").arg(e.texto()));

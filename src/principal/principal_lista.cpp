@@ -1,6 +1,7 @@
 // The component list and its type filter.
 #include "principal/principal.h"
 
+#include "data/custodia.h"
 #include "data/error_datos.h"
 #include "data/recorridos.h"
 #include "data/valores.h"
@@ -34,6 +35,8 @@ const QString todos = QStringLiteral("Todos");
 } // namespace
 
 void Principal::Command1_Click() {
+    // Who has each component is read beside the components, not after them.
+    auto custodia = Custodia::leer_aparte(Module1::base_datos);
     // A read that fails (another program holds the file) leaves the list as it was.
     const bool refrescadas = Mensajes::proteger(this, [this] {
         Data1.refrescar();
@@ -42,7 +45,7 @@ void Principal::Command1_Click() {
     });
     if (refrescadas) {
         buscar();
-        refrescar_custodia();
+        refrescar_custodia(&custodia);
     }
 }
 
@@ -63,8 +66,9 @@ void Principal::buscar() {
 }
 
 void Principal::actualizar_lista() {
+    auto custodia = Custodia::leer_aparte(Module1::base_datos);
     actualizar_lista_sin_custodia();
-    refrescar_custodia();
+    refrescar_custodia(&custodia);
 }
 
 void Principal::actualizar_lista_sin_custodia() {
