@@ -4,6 +4,7 @@
 #include "data/custodia_interno.h"
 
 #include "data/error_datos.h"
+#include "data/historial.h"
 #include "data/motor.h"
 #include "data/valores.h"
 
@@ -54,6 +55,27 @@ QDate exigir_fecha(const QDate& d) {
         throw ErrorDatos(QStringLiteral("la fecha no es válida."));
     return d;
 }
+
+// What a write does to one row, recorded in the history on a file: the row is read before and after it. A server's
+// triggers record it themselves.
+class Anotada {
+public:
+    Anotada(Sesion& s, const char* tabla, qint64 codigo) : s_(s), tabla_(tabla), codigo_(codigo) {
+        if (!s.servidor())
+            antes_ = s.fila(tabla, codigo);
+    }
+    // `codigo` names the row afterwards when the write gave it its code.
+    void anotar(const char* cambio, qint64 registro, std::optional<qint64> codigo = std::nullopt) {
+        if (!s_.servidor())
+            s_.anotar(tabla_, registro, cambio, antes_, s_.fila(tabla_, codigo.value_or(codigo_)));
+    }
+
+private:
+    Sesion& s_;
+    const char* tabla_;
+    qint64 codigo_;
+    std::optional<FilaTexto> antes_;
+};
 
 // The state kept of the last file read, by its fingerprint: a refresh of an unchanged file reads nothing.
 std::mutex cerrojo;
@@ -373,8 +395,10 @@ qint64 anadir_persona(const QString& base, const Persona& p) {
         s.turno("Persona");
         sin_persona_igual(s, p, nombre);
         codigo = entero(s, QStringLiteral("SELECT COALESCE(MAX(Codigo), 0) FROM Persona")) + 1;
+        Anotada anotada(s, "Persona", codigo);
         s.orden(QStringLiteral("INSERT INTO Persona (Codigo, Nombre, Departamento, Contacto) VALUES ($1, $2, $3, $4)"),
                 {num(codigo), nombre, p.departamento.trimmed(), p.contacto.trimmed()});
+        anotada.anotar(Historial::Cambio::alta, codigo);
     });
     return codigo;
 }
@@ -385,8 +409,10 @@ void modificar_persona(const QString& base, const Persona& p) {
         s.turno("Persona");
         exigir_persona(s, p.codigo);
         sin_persona_igual(s, p, nombre);
+        Anotada anotada(s, "Persona", p.codigo);
         s.orden(QStringLiteral("UPDATE Persona SET Nombre = $1, Departamento = $2, Contacto = $3 WHERE Codigo = $4"),
                 {nombre, p.departamento.trimmed(), p.contacto.trimmed(), num(p.codigo)});
+        anotada.anotar(Historial::Cambio::modificacion, p.codigo);
     });
 }
 
@@ -398,7 +424,9 @@ void borrar_persona(const QString& base, qint64 codigo) {
         if (hay(s, QStringLiteral("SELECT 1 FROM Entrega WHERE Persona = $1 LIMIT 1"), {num(codigo)}))
             throw ErrorDatos(QStringLiteral("no se puede borrar la persona: tiene componentes entregados o entregas "
                                             "anteriores que la nombran."));
+        Anotada anotada(s, "Persona", codigo);
         s.orden(QStringLiteral("DELETE FROM Persona WHERE Codigo = $1"), {num(codigo)});
+        anotada.anotar(Historial::Cambio::borrado, codigo);
     });
 }
 
@@ -411,8 +439,10 @@ qint64 anadir_lugar(const QString& base, const Lugar& l) {
             exigir_lugar(s, *l.padre);
         sin_lugar_igual(s, l, nombre);
         codigo = entero(s, QStringLiteral("SELECT COALESCE(MAX(Codigo), 0) FROM Lugar")) + 1;
+        Anotada anotada(s, "Lugar", codigo);
         s.orden(QStringLiteral("INSERT INTO Lugar (Codigo, Nombre, Padre) VALUES ($1, $2, $3)"),
                 {num(codigo), nombre, codigo_o_nulo(l.padre)});
+        anotada.anotar(Historial::Cambio::alta, codigo);
     });
     return codigo;
 }
@@ -427,8 +457,10 @@ void modificar_lugar(const QString& base, const Lugar& l) {
             exigir_lugar(s, *l.padre);
         }
         sin_lugar_igual(s, l, nombre);
+        Anotada anotada(s, "Lugar", l.codigo);
         s.orden(QStringLiteral("UPDATE Lugar SET Nombre = $1, Padre = $2 WHERE Codigo = $3"),
                 {nombre, codigo_o_nulo(l.padre), num(l.codigo)});
+        anotada.anotar(Historial::Cambio::modificacion, l.codigo);
     });
 }
 
@@ -442,7 +474,9 @@ void borrar_lugar(const QString& base, qint64 codigo) {
         if (hay(s, QStringLiteral("SELECT 1 FROM Entrega WHERE Lugar = $1 LIMIT 1"), {num(codigo)}))
             throw ErrorDatos(QStringLiteral("no se puede borrar el lugar: tiene componentes entregados o entregas "
                                             "anteriores que lo nombran."));
+        Anotada anotada(s, "Lugar", codigo);
         s.orden(QStringLiteral("DELETE FROM Lugar WHERE Codigo = $1"), {num(codigo)});
+        anotada.anotar(Historial::Cambio::borrado, codigo);
     });
 }
 
@@ -474,9 +508,11 @@ void entregar(const QString& base, const DatosEntrega& d, std::optional<qint64> 
                 throw ErrorDatos(QStringLiteral("la fecha del traspaso no puede ser anterior a la de la entrega que "
                                                 "cierra (%1).")
                                      .arg(Valores::texto_fecha(abierta->desde)));
+            Anotada cierre(s, "Entrega", abierta->codigo);
             s.orden(QStringLiteral("UPDATE Entrega SET Hasta = $1, NotaDevolucion = $2 WHERE Codigo = $3 AND Hasta "
                                    "IS NULL"),
                     {fecha_iso(fecha), QStringLiteral("Traspaso"), num(abierta->codigo)});
+            cierre.anotar(Historial::Cambio::devolucion, d.elemento);
         }
         try {
             s.orden(QStringLiteral("INSERT INTO Entrega (Elemento, Persona, Lugar, Desde, Nota) VALUES ($1, $2, $3, "
@@ -487,6 +523,9 @@ void entregar(const QString& base, const DatosEntrega& d, std::optional<qint64> 
             throw ErrorDatos(
                 QStringLiteral("el componente %1 ya está entregado: otro usuario acaba de entregarlo.").arg(elemento));
         }
+        if (!s.servidor())
+            if (const std::optional<AbiertaLeida> nueva = abierta_en(s, d.elemento))
+                Anotada(s, "Entrega", 0).anotar(Historial::Cambio::entrega, d.elemento, nueva->codigo);
     });
 }
 
@@ -503,9 +542,11 @@ void devolver(const QString& base, const DatosDevolucion& d) {
         if (fecha < abierta->desde)
             throw ErrorDatos(QStringLiteral("la fecha de devolución no puede ser anterior a la de la entrega (%1).")
                                  .arg(Valores::texto_fecha(abierta->desde)));
+        Anotada anotada(s, "Entrega", abierta->codigo);
         s.orden(QStringLiteral("UPDATE Entrega SET Hasta = $1, EstadoDevolucion = $2, NotaDevolucion = $3 WHERE "
                                "Codigo = $4 AND Hasta IS NULL"),
                 {fecha_iso(fecha), d.estado.trimmed(), d.nota.trimmed(), num(abierta->codigo)});
+        anotada.anotar(Historial::Cambio::devolucion, d.elemento);
     });
 }
 

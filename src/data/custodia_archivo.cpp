@@ -3,8 +3,12 @@
 #include "data/custodia_interno.h"
 
 #include "data/error_datos.h"
+#include "data/historial.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <algorithm>
+#include <memory>
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
 
@@ -107,6 +111,51 @@ bool con_tablas_en(sqlite3* db) {
     return true;
 }
 
+// The entry and its changed columns; the tables are there.
+void anotar_en(sqlite3* db, const char* tabla, qint64 registro, const char* cambio,
+               const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues) {
+    const auto preparar = [db](const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+            throw SQLite::Exception(db, sqlite3_errcode(db));
+        return std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>(st, sqlite3_finalize);
+    };
+    const auto paso = [db](sqlite3_stmt* st) {
+        if (const int rc = sqlite3_step(st); rc != SQLITE_DONE)
+            throw SQLite::Exception(db, rc);
+        sqlite3_reset(st);
+    };
+    const auto texto = [](sqlite3_stmt* st, int i, const QString& v) {
+        const QByteArray utf8 = v.toUtf8();
+        sqlite3_bind_text(st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    };
+    auto entrada = preparar("INSERT INTO Historial (Momento, Usuario, Tabla, Registro, Cambio) VALUES (?, ?, ?, ?, ?)");
+    texto(entrada.get(), 1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+    texto(entrada.get(), 2, Historial::usuario_del_sistema());
+    sqlite3_bind_text(entrada.get(), 3, tabla, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(entrada.get(), 4, registro);
+    sqlite3_bind_text(entrada.get(), 5, cambio, -1, SQLITE_STATIC);
+    paso(entrada.get());
+    const qint64 codigo = sqlite3_last_insert_rowid(db);
+    auto columna = preparar("INSERT INTO HistorialColumna (Historial, Columna, Antes, Despues) VALUES (?, ?, ?, ?)");
+    const size_t n = std::max(antes ? antes->size() : 0, despues ? despues->size() : 0);
+    for (size_t i = 0; i < n; ++i) {
+        const Valor a = antes && i < antes->size() ? (*antes)[i] : Valor();
+        const Valor d = despues && i < despues->size() ? (*despues)[i] : Valor();
+        if (a == d)
+            continue;
+        sqlite3_bind_int64(columna.get(), 1, codigo);
+        sqlite3_bind_int(columna.get(), 2, int(i));
+        for (const auto& [indice, v] : {std::pair{3, &a}, std::pair{4, &d}}) {
+            if (*v)
+                texto(columna.get(), indice, **v);
+            else
+                sqlite3_bind_null(columna.get(), indice);
+        }
+        paso(columna.get());
+    }
+}
+
 class SesionArchivo : public Sesion {
 public:
     SesionArchivo(sqlite3* db, const QString& ruta) : db_(db), ruta_(ruta) {}
@@ -181,6 +230,13 @@ public:
                                juliano(sqlite3_column_text(st.crudo, 4), sqlite3_column_bytes(st.crudo, 4))});
         }
         comprobar(rc);
+    }
+
+    std::optional<FilaTexto> fila(const char* tabla, qint64 codigo) override { return Archivo::fila(db_, tabla, codigo); }
+
+    void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
+                const std::optional<FilaTexto>& despues) override {
+        anotar_en(db_, tabla, registro, cambio, antes, despues);
     }
 
 private:
@@ -267,16 +323,47 @@ void con_sesion(const QString& ruta, bool escritura, const std::function<void(Se
     }
     Conexion c = Conexion::abrir(ruta, Conexion::Modo::escritura);
     c.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        if (!con_tablas_en(db.getHandle())) {
-            db.exec(crear_ampliacion);
-            SQLite::Statement marca(db, "INSERT INTO Ampliacion (Version) VALUES (?)");
-            marca.bind(1, version_ampliacion);
-            marca.exec();
-        }
-        exigir_version(db, ruta);
+        asegurar_tablas(db, ruta);
         SesionArchivo s(db.getHandle(), ruta);
         cuerpo(s);
     });
+}
+
+void asegurar_tablas(SQLite::Database& db, const QString& ruta) {
+    if (!con_tablas_en(db.getHandle())) {
+        db.exec(crear_ampliacion);
+        SQLite::Statement marca(db, "INSERT INTO Ampliacion (Version) VALUES (?)");
+        marca.bind(1, version_ampliacion);
+        marca.exec();
+    }
+    exigir_version(db, ruta);
+}
+
+std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila) {
+    sqlite3_stmt* crudo = nullptr;
+    const QByteArray sql = QByteArrayLiteral("SELECT * FROM ") + tabla + " WHERE rowid = ?";
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &crudo, nullptr) != SQLITE_OK)
+        throw SQLite::Exception(db, sqlite3_errcode(db));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(crudo, sqlite3_finalize);
+    sqlite3_bind_int64(crudo, 1, numero_fila);
+    const int rc = sqlite3_step(crudo);
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        throw SQLite::Exception(db, rc);
+    FilaTexto resultado;
+    for (int i = 0; i < sqlite3_column_count(crudo); ++i)
+        resultado.push_back(sqlite3_column_type(crudo, i) == SQLITE_NULL
+                                ? Valor()
+                                : Valor(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(crudo, i)),
+                                                          sqlite3_column_bytes(crudo, i))));
+    return resultado;
+}
+
+void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
+            const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues) {
+    asegurar_tablas(db, ruta);
+    anotar_en(db.getHandle(), tabla, registro, cambio, antes, despues);
 }
 
 void cambiar_codigo(SQLite::Database& db, qint64 viejo, qint64 nuevo) {

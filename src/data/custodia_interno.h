@@ -15,6 +15,8 @@
 namespace SQLite {
 class Database;
 }
+typedef struct pg_conn PGconn;
+struct sqlite3;
 
 namespace Custodia {
 
@@ -50,6 +52,12 @@ public:
     // Every open hand-out, in no particular order, read the fastest way the engine has: the read every refresh
     // makes.
     virtual void abiertas(std::vector<Abierta>& destino) = 0;
+    // The row of `tabla` whose code is `codigo`, every column as text, to record in the history what a write did
+    // to it; no value when there is none, or where the engine records the history itself (a server).
+    virtual std::optional<FilaTexto> fila(const char* tabla, qint64 codigo) = 0;
+    // Records a change in the history on a file: the columns that differ between the row before and after.
+    virtual void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
+                        const std::optional<FilaTexto>& despues) = 0;
 };
 
 // Runs `cuerpo` in one read (`escritura` false) or write transaction on `base`; a write makes the tables first
@@ -62,6 +70,15 @@ void con_sesion(const QString& base, bool escritura, const std::function<void(Se
 namespace Archivo {
 void con_sesion(const QString& ruta, bool escritura, const std::function<void(Sesion&)>& cuerpo,
                 std::optional<Huella>* huella);
+// The tables beside the inventory's three, made in the write's transaction when missing; a newer version's are
+// refused.
+void asegurar_tablas(SQLite::Database& db, const QString& ruta);
+// A row of `tabla` by its row number, every column as text; no value when there is none.
+std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila);
+// Records in the history what a write did to a row of `tabla` (`registro` is the code the history files it under),
+// with the system's clock and user; the tables are made first when missing.
+void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
+            const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues);
 // The hand-outs of component `viejo` follow it to its new code `nuevo`, unless another row keeps the old code.
 void cambiar_codigo(SQLite::Database& db, qint64 viejo, qint64 nuevo);
 // The hand-outs of a deleted component go with it, unless another row keeps its code.
@@ -70,6 +87,10 @@ void borrar_elemento(SQLite::Database& db, qint64 codigo);
 
 namespace Servidor {
 void con_sesion(const QString& uri, bool escritura, const std::function<void(Sesion&)>& cuerpo);
-}
+// The tables of people, places, hand-outs, the archive and the history, with the history's triggers, made in the
+// write's transaction when missing: every write of the inventory is recorded from then on. A user who may not make
+// them writes without them.
+void asegurar_tablas(PGconn* c, const QString& uri);
+} // namespace Servidor
 
 } // namespace Custodia

@@ -94,13 +94,90 @@ CREATE TABLE historialcolumna (
 );
 )";
 
+// The history, written by the server: one trigger per row changed in any of the six tables, owned by the schema's
+// owner, so every user who may change a table records the change without any right on the history, and a change
+// made with another tool is recorded too. The entry's user is the role the client logged in as, which the client
+// cannot choose. Each trigger is given its table's name as the history shows it and its columns in ordinal order.
+// A component leaving for the archive of retired components (its row is already there) is a retirement, and one
+// coming back from it a restoring; a hand-out only following its component to a new code is not a change of its own.
+constexpr const char* crear_historial = R"(
+SET LOCAL client_min_messages = warning;
+CREATE OR REPLACE FUNCTION talvirenca_historial() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path FROM CURRENT AS $f$
+DECLARE
+    viejo jsonb;
+    nuevo jsonb;
+    fila jsonb;
+    cambio text;
+    registro bigint;
+    entrada bigint;
+BEGIN
+    IF TG_OP <> 'INSERT' THEN viejo := to_jsonb(OLD); END IF;
+    IF TG_OP <> 'DELETE' THEN nuevo := to_jsonb(NEW); END IF;
+    IF TG_OP = 'UPDATE' AND viejo = nuevo THEN RETURN NULL; END IF;
+    fila := coalesce(nuevo, viejo);
+    IF TG_TABLE_NAME = 'entrega' THEN
+        IF TG_OP = 'UPDATE' AND viejo - 'elemento' = nuevo - 'elemento' THEN RETURN NULL; END IF;
+        registro := (fila->>'elemento')::bigint;
+        cambio := CASE WHEN TG_OP = 'INSERT' THEN 'entrega'
+                       WHEN TG_OP = 'DELETE' THEN 'borrado'
+                       WHEN viejo->>'hasta' IS NULL AND nuevo->>'hasta' IS NOT NULL THEN 'devolucion'
+                       ELSE 'modificacion' END;
+    ELSE
+        registro := (fila->>'codigo')::bigint;
+        cambio := CASE TG_OP WHEN 'INSERT' THEN 'alta' WHEN 'DELETE' THEN 'borrado' ELSE 'modificacion' END;
+        IF TG_OP = 'UPDATE' AND viejo->>'codigo' IS DISTINCT FROM nuevo->>'codigo' THEN cambio := 'codigo'; END IF;
+        IF TG_TABLE_NAME = 'elemento' AND TG_OP <> 'UPDATE'
+           AND EXISTS (SELECT 1 FROM baja b WHERE b.codigo = registro) THEN
+            cambio := CASE TG_OP WHEN 'DELETE' THEN 'baja' ELSE 'recuperacion' END;
+        END IF;
+    END IF;
+    INSERT INTO historial (usuario, tabla, registro, cambio) VALUES (session_user, TG_ARGV[0], registro, cambio)
+        RETURNING codigo INTO entrada;
+    INSERT INTO historialcolumna (historial, columna, antes, despues)
+        SELECT entrada, c.n - 2, viejo->>c.nombre, nuevo->>c.nombre
+        FROM unnest(TG_ARGV) WITH ORDINALITY AS c(nombre, n)
+        WHERE c.n > 1 AND (viejo->>c.nombre) IS DISTINCT FROM (nuevo->>c.nombre);
+    RETURN NULL;
+END
+$f$;
+REVOKE ALL ON FUNCTION talvirenca_historial() FROM PUBLIC;
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON elemento FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Elemento', 'codigo', 'tipo', 'marca', 'modelo', 'numserie', 'fecha',
+                                          'garantia', 'descripcion', 'renting');
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON tipo FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Tipo', 'codigo', 'nombre');
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON marca FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Marca', 'codigo', 'nombre');
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON persona FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Persona', 'codigo', 'nombre', 'departamento', 'contacto');
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON lugar FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Lugar', 'codigo', 'nombre', 'padre');
+CREATE OR REPLACE TRIGGER talvirenca_historial AFTER INSERT OR UPDATE OR DELETE ON entrega FOR EACH ROW
+    EXECUTE FUNCTION talvirenca_historial('Entrega', 'codigo', 'elemento', 'persona', 'lugar', 'desde', 'hasta',
+                                          'nota', 'estadodevolucion', 'notadevolucion');
+)";
+
+// How many of the four tables of people, places and hand-outs there are, and how many of the six history
+// triggers.
 constexpr const char* tablas_ampliacion =
-    "SELECT count(*) FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND "
-    "relname IN ('ampliacion', 'persona', 'lugar', 'entrega')";
+    "SELECT count(*), (SELECT count(*) FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid WHERE "
+    "t.relnamespace = current_schema()::regnamespace AND g.tgname = 'talvirenca_historial') FROM pg_class WHERE "
+    "relnamespace = current_schema()::regnamespace AND relkind = 'r' AND relname IN ('ampliacion', 'persona', "
+    "'lugar', 'entrega')";
+
+struct Instaladas {
+    bool tablas;
+    bool historial;
+};
+
+Instaladas instaladas_en(PGconn* c) {
+    Resultado r = ejecutar(c, QString::fromLatin1(tablas_ampliacion), {}, PGRES_TUPLES_OK);
+    return {std::atoi(PQgetvalue(r.get(), 0, 0)) == 4, std::atoi(PQgetvalue(r.get(), 0, 1)) == 6};
+}
 
 bool con_tablas_en(PGconn* c) {
-    Resultado r = ejecutar(c, QString::fromLatin1(tablas_ampliacion), {}, PGRES_TUPLES_OK);
-    return std::atoi(PQgetvalue(r.get(), 0, 0)) == 4;
+    return instaladas_en(c).tablas;
 }
 
 std::vector<std::optional<QByteArray>> en_texto(const Parametros& p) {
@@ -184,6 +261,11 @@ public:
                                qint32(std::atoll(PQgetvalue(r.get(), f, 4)))});
     }
 
+    // The server's triggers record the history.
+    std::optional<FilaTexto> fila(const char*, qint64) override { return std::nullopt; }
+    void anotar(const char*, qint64, const char*, const std::optional<FilaTexto>&,
+                const std::optional<FilaTexto>&) override {}
+
 private:
     PGconn* c_;
     std::optional<bool> con_tablas_;
@@ -191,13 +273,29 @@ private:
 
 // Makes the tables when they are missing, once: the first of two programs doing so at once makes them, the other
 // waits and finds them made.
-void asegurar_tablas(PGconn* c, const QString& uri) {
-    if (!con_tablas_en(c)) {
-        ejecutar(c, QStringLiteral("LOCK TABLE talvirenca IN EXCLUSIVE MODE"), {}, PGRES_COMMAND_OK);
-        if (!con_tablas_en(c)) {
-            ejecutar(c, QString::fromLatin1(crear_ampliacion), {}, PGRES_COMMAND_OK);
-            ejecutar(c, QStringLiteral("INSERT INTO ampliacion (version) VALUES ($1)"),
-                     {QByteArray::number(version_ampliacion)}, PGRES_COMMAND_OK);
+// An inventory whose tables an earlier program of this version made gets the history's triggers the same way. A
+// user who may change the components but not make tables (nor own them) writes as before when `necesarias` is
+// false: the first write of the inventory's owner makes them.
+void asegurar_tablas_en(PGconn* c, const QString& uri, bool necesarias) {
+    Instaladas hay = instaladas_en(c);
+    if (!hay.tablas || !hay.historial) {
+        ejecutar(c, QStringLiteral("SAVEPOINT talvirenca_ampliacion"), {}, PGRES_COMMAND_OK);
+        try {
+            ejecutar(c, QStringLiteral("LOCK TABLE talvirenca IN EXCLUSIVE MODE"), {}, PGRES_COMMAND_OK);
+            hay = instaladas_en(c);
+            if (!hay.tablas) {
+                ejecutar(c, QString::fromLatin1(crear_ampliacion), {}, PGRES_COMMAND_OK);
+                ejecutar(c, QStringLiteral("INSERT INTO ampliacion (version) VALUES ($1)"),
+                         {QByteArray::number(version_ampliacion)}, PGRES_COMMAND_OK);
+            }
+            if (!hay.historial)
+                ejecutar(c, QString::fromLatin1(crear_historial), {}, PGRES_COMMAND_OK);
+            ejecutar(c, QStringLiteral("RELEASE SAVEPOINT talvirenca_ampliacion"), {}, PGRES_COMMAND_OK);
+        } catch (const FalloPg& f) {
+            if (necesarias || f.perdida || f.estado != "42501")
+                throw;
+            ejecutar(c, QStringLiteral("ROLLBACK TO SAVEPOINT talvirenca_ampliacion"), {}, PGRES_COMMAND_OK);
+            return;
         }
     }
     Resultado version = ejecutar(c, QStringLiteral("SELECT max(version) FROM ampliacion"), {}, PGRES_TUPLES_OK);
@@ -211,10 +309,14 @@ void asegurar_tablas(PGconn* c, const QString& uri) {
 
 namespace Servidor {
 
+void asegurar_tablas(PGconn* c, const QString& uri) {
+    asegurar_tablas_en(c, uri, false);
+}
+
 void con_sesion(const QString& uri, bool escritura, const std::function<void(Sesion&)>& cuerpo) {
     if (escritura) {
         transaccion(uri, [&](PGconn* c) {
-            asegurar_tablas(c, uri);
+            asegurar_tablas_en(c, uri, true);
             SesionServidor s(c);
             cuerpo(s);
         });

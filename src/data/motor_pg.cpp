@@ -3,6 +3,7 @@
 // the notes of changes in pg_esquema.cpp, and the statements about those notes in sentencias_pg.h.
 #include "data/pg_interno.h"
 
+#include "data/custodia_interno.h"
 #include "data/error_datos.h"
 #include "data/ubicacion.h"
 #include "data/valores.h"
@@ -23,7 +24,10 @@ public:
     qint64 insertar(const Tabla& t, const ValoresFila& valores) override {
         qint64 codigo = 0;
         try {
-            transaccion(uri_, [&](PGconn* c) { codigo = insertar_en(c, t, valores); });
+            transaccion(uri_, [&](PGconn* c) {
+                Custodia::Servidor::asegurar_tablas(c, uri_);
+                codigo = insertar_en(c, t, valores);
+            });
         } catch (const ErrorDatos&) {
             if (duplicado_ && &t == &Esquema::elemento)
                 throw ErrorDatos(QStringLiteral("ya existe un componente con ese código."));
@@ -38,6 +42,7 @@ public:
             try {
                 qint64 codigo = 0;
                 transaccion(uri_, [&](PGconn* c) {
+                Custodia::Servidor::asegurar_tablas(c, uri_);
                     // Writers of this table take their turns from here to the end of the transaction, so a writer
                     // that keeps adding cannot keep taking the code another one is about to use; reading goes on.
                     ejecutar(c, SentenciasPg::turno_escritores(t), {}, PGRES_COMMAND_OK);
@@ -63,6 +68,7 @@ public:
         duplicado_ = false;
         try {
             transaccion(uri_, [&](PGconn* c) {
+                Custodia::Servidor::asegurar_tablas(c, uri_);
                 Parametros valores;
                 for (int i = 0; i < t.numero_columnas(); ++i)
                     valores.push_back(parametro(t.columnas[i].clase, despues[i]));
@@ -101,6 +107,7 @@ public:
         bool todas = true;
         try {
             transaccion(uri_, [&](PGconn* c) {
+                Custodia::Servidor::asegurar_tablas(c, uri_);
                 for (const auto& [identidad, antes] : filas)
                     if (!borrar_en(c, t, identidad, antes)) {
                         todas = false;
@@ -120,6 +127,7 @@ public:
         Borrado resultado = Borrado::hecho;
         try {
             transaccion(uri_, [&](PGconn* c) {
+                Custodia::Servidor::asegurar_tablas(c, uri_);
                 // Holding the using table against writes until the end: a row added meanwhile either came first
                 // and is seen here, or waits and finds this row gone.
                 ejecutar(c, SentenciasPg::bloquear_uso(uso), {}, PGRES_COMMAND_OK);

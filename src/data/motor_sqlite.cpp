@@ -5,6 +5,7 @@
 #include "data/custodia_interno.h"
 #include "data/error_datos.h"
 #include "data/esquema.h"
+#include "data/historial.h"
 #include "data/sentencias_sqlite.h"
 #include "data/valores.h"
 
@@ -127,6 +128,7 @@ public:
             exigir_tipo_y_marca(db, t, despues, &antes);
             // A table whose code is its row number gives the row a new number with a new code; the one
             // returned is the row's identity from now on.
+            const std::optional<Custodia::FilaTexto> leida = Custodia::Archivo::fila(db.getHandle(), t.nombre, identidad);
             SQLite::Statement st(db, SentenciasSqlite::modificar(t).toStdString());
             for (int i = 0; i < t.numero_columnas(); ++i)
                 enlazar_valor(st, i + 1, t.columnas[i].clase, despues[i]);
@@ -137,6 +139,14 @@ public:
                 ++cambiadas;
             }
             ausente = cambiadas != 1;
+            if (ausente)
+                return;
+            const std::optional<Custodia::FilaTexto> escrita = Custodia::Archivo::fila(db.getHandle(), t.nombre, rowid);
+            if (leida != escrita)
+                Custodia::Archivo::anotar(db, ruta_, t.nombre, despues[0].toLongLong(),
+                                          antes[0].toLongLong() != despues[0].toLongLong() ? Historial::Cambio::codigo
+                                                                                         : Historial::Cambio::modificacion,
+                                          leida, escrita);
             // The component's hand-outs follow a new code in the same transaction.
             if (!ausente && &t == &Esquema::elemento && antes[0].toLongLong() != despues[0].toLongLong())
                 Custodia::Archivo::cambiar_codigo(db, antes[0].toLongLong(), despues[0].toLongLong());
@@ -153,11 +163,19 @@ public:
                 st.bind(1, static_cast<int64_t>(fila.first));
                 // Another program may have removed or changed the row meanwhile: nothing is reported deleted that
                 // was not, and nothing is deleted that the user did not see.
-                if (!sigue_igual(db.getHandle(), t, fila.first, fila.second) || st.exec() != 1) {
+                if (!sigue_igual(db.getHandle(), t, fila.first, fila.second)) {
+                    ausente = true;
+                    return;
+                }
+                const std::optional<Custodia::FilaTexto> leida =
+                    Custodia::Archivo::fila(db.getHandle(), t.nombre, fila.first);
+                if (st.exec() != 1) {
                     ausente = true;
                     return;
                 }
                 st.reset();
+                Custodia::Archivo::anotar(db, ruta_, t.nombre, fila.second[0].toLongLong(), Historial::Cambio::borrado,
+                                          leida, std::nullopt);
             }
             // A deleted component's hand-outs go with it, in the same transaction.
             if (&t == &Esquema::elemento)
@@ -178,9 +196,13 @@ public:
                 resultado = Borrado::en_uso;
                 return;
             }
+            const std::optional<Custodia::FilaTexto> leida = Custodia::Archivo::fila(db.getHandle(), t.nombre, identidad);
             SQLite::Statement st(db, SentenciasSqlite::borrar(t).toStdString());
             st.bind(1, static_cast<int64_t>(identidad));
             ausente = st.exec() != 1;
+            if (!ausente)
+                Custodia::Archivo::anotar(db, ruta_, t.nombre, antes[0].toLongLong(), Historial::Cambio::borrado, leida,
+                                          std::nullopt);
         });
         return esta ? resultado : Borrado::ya_no_esta;
     }
@@ -238,7 +260,10 @@ private:
         for (int i = 0; i < t.numero_columnas(); ++i)
             enlazar_valor(st, i + 1, t.columnas[i].clase, valores[i]);
         st.exec();
-        return db.getLastInsertRowid();
+        const qint64 rowid = db.getLastInsertRowid();
+        Custodia::Archivo::anotar(db, ruta_, t.nombre, valores[0].toLongLong(), Historial::Cambio::alta, std::nullopt,
+                                  Custodia::Archivo::fila(db.getHandle(), t.nombre, rowid));
+        return rowid;
     }
 
     QString ruta_;
