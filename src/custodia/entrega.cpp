@@ -4,6 +4,7 @@
 #include "data/error_datos.h"
 #include "data/valores.h"
 #include "modulo/module1.h"
+#include "custodia/campos.h"
 #include "plataforma/aspecto.h"
 #include "plataforma/mensajes.h"
 #include "plataforma/reloj.h"
@@ -20,31 +21,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+using namespace CamposVentana;
+
 namespace {
 
 const QString ninguno = QString();
-
-// Today on a double click, as the card's date field.
-class HoyAlPulsar : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* objeto, QEvent* evento) override {
-        if (evento->type() == QEvent::MouseButtonDblClick)
-            if (auto* campo = qobject_cast<QLineEdit*>(objeto)) {
-                campo->setText(Valores::texto_fecha(Reloj::hoy()));
-                return true;
-            }
-        return false;
-    }
-};
-
-QLineEdit* campo_fecha(QWidget* padre) {
-    auto* campo = new QLineEdit(Valores::texto_fecha(Reloj::hoy()), padre);
-    campo->setObjectName(QStringLiteral("TextFecha"));
-    campo->setToolTip(QStringLiteral("Fecha (dd/mm/aaaa); doble clic para poner la de hoy"));
-    campo->installEventFilter(new HoyAlPulsar(campo));
-    return campo;
-}
 
 QComboBox* selector(QWidget* padre, const char* nombre, const QString& ayuda) {
     auto* combo = new QComboBox(padre);
@@ -67,38 +48,6 @@ std::optional<qint64> elegido(QComboBox* combo, const QString& falta) {
     if (i < 0 || !combo->itemData(i).isValid())
         throw ErrorDatos(falta.arg(texto));
     return combo->itemData(i).toLongLong();
-}
-
-QDate fecha_de(QLineEdit* campo) {
-    const std::optional<QDate> fecha = Valores::fecha_de_texto(campo->text().trimmed());
-    if (!fecha)
-        throw ErrorDatos(QStringLiteral("la fecha «%1» no es válida; escríbala como dd/mm/aaaa.").arg(campo->text()));
-    return *fecha;
-}
-
-QPushButton* boton(QWidget* padre, const char* nombre, const QString& texto) {
-    auto* b = new QPushButton(texto, padre);
-    b->setObjectName(QLatin1String(nombre));
-    b->setAutoDefault(false);
-    return b;
-}
-
-void preparar(QDialog* ventana, const char* nombre, const QString& titulo) {
-    ventana->setObjectName(QLatin1String(nombre));
-    ventana->setWindowTitle(titulo);
-    QPalette fondo = ventana->palette();
-    fondo.setColor(QPalette::Window, Aspecto::naranja);
-    ventana->setPalette(fondo);
-    ventana->setAutoFillBackground(true);
-    ventana->setMinimumWidth(Aspecto::px(6600));
-}
-
-QLabel* etiqueta(QWidget* padre, const char* nombre, const QString& texto) {
-    auto* l = new QLabel(texto, padre);
-    l->setObjectName(QLatin1String(nombre));
-    l->setTextFormat(Qt::PlainText);
-    l->setWordWrap(true);
-    return l;
 }
 
 } // namespace

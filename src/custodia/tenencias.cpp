@@ -1,6 +1,7 @@
 // The window of what a person or a place holds.
 #include "custodia/tenencias.h"
 
+#include "custodia/campos.h"
 #include "custodia/entrega.h"
 #include "data/ubicacion.h"
 #include "data/valores.h"
@@ -25,7 +26,6 @@ const QStringList cabeceras = {QStringLiteral("Codigo"),   QStringLiteral("Tipo"
                                QStringLiteral("Modelo"),   QStringLiteral("Nº Serie"),    QStringLiteral("Fecha"),
                                QStringLiteral("Garantia"), QStringLiteral("Descripcion"), QStringLiteral("Renting"),
                                QStringLiteral("Desde")};
-const QString separacion = QStringLiteral("      ");
 
 } // namespace
 
@@ -133,22 +133,7 @@ void Tenencias::mostrar() {
 }
 
 void Tenencias::imprimir() {
-    Mensajes::proteger(this, [this] {
-        const QString cabecera = cabeceras.join(QStringLiteral("    "));
-        impresora_.empezar();
-        impresora_.linea(Label1->text());
-        impresora_.linea(QString());
-        impresora_.linea(cabecera);
-        impresora_.linea(QString(cabecera.size(), u'-'));
-        impresora_.linea(QString());
-        for (int fila = 0; fila < filas_exportar(); ++fila) {
-            QString linea = texto_exportar(fila, 0);
-            for (int columna = 1; columna < int(cabeceras.size()); ++columna)
-                linea += separacion + texto_exportar(fila, columna);
-            impresora_.linea(linea);
-        }
-        impresora_.terminar();
-    });
+    Mensajes::proteger(this, [this] { CamposVentana::imprimir_tabla(impresora_, Label1->text(), *this); });
 }
 
 void Tenencias::exportar() {

@@ -194,30 +194,6 @@ QString texto_elemento(qint64 elemento) {
     return QString::number(elemento);
 }
 
-// The list line's texts from the row of a holding query: code, type, brand, model, serial, date, warranty,
-// description, renting, as the list writes them.
-std::array<QString, 9> linea_de(const FilaTexto& f) {
-    const auto t = [&](int i) { return f[size_t(i)].value_or(QString()); };
-    QString fecha;
-    if (f[5]) {
-        const QDate d = fecha_de_iso(f[5]);
-        fecha = d.isValid() ? Valores::texto_fecha(d) : *f[5];
-    }
-    bool numero = false;
-    const double garantia = t(6).toDouble(&numero);
-    const QString renting = t(8);
-    const bool alquilado = renting == QLatin1String("1") || renting == QLatin1String("t");
-    return {t(0),
-            t(9),
-            t(10),
-            t(3),
-            t(4),
-            fecha,
-            numero ? Valores::texto_real(garantia) : t(6),
-            t(7),
-            Valores::si_no(QVariant(alquilado))};
-}
-
 // What the person holds now, or what is now in the place and in the places inside it (known from the state read
 // in the same session). The list's texts are made from the rows as the query gives them.
 std::vector<Tenencia> tenencias(const QString& base, bool lugar, qint64 codigo) {
@@ -255,6 +231,28 @@ std::vector<Tenencia> tenencias(const QString& base, bool lugar, qint64 codigo) 
 }
 
 } // namespace
+
+std::array<QString, 9> linea_de(const FilaTexto& f) {
+    const auto t = [&](int i) { return f[size_t(i)].value_or(QString()); };
+    QString fecha;
+    if (f[5]) {
+        const QDate d = fecha_de_iso(f[5]);
+        fecha = d.isValid() ? Valores::texto_fecha(d) : *f[5];
+    }
+    bool numero = false;
+    const double garantia = t(6).toDouble(&numero);
+    const QString renting = t(8);
+    const bool alquilado = renting == QLatin1String("1") || renting == QLatin1String("t");
+    return {t(0),
+            t(9),
+            t(10),
+            t(3),
+            t(4),
+            fecha,
+            numero ? Valores::texto_real(garantia) : t(6),
+            t(7),
+            Valores::si_no(QVariant(alquilado))};
+}
 
 void con_sesion(const QString& base, bool escritura, const std::function<void(Sesion&)>& cuerpo,
                 std::optional<Huella>* huella) {

@@ -232,7 +232,9 @@ public:
         comprobar(rc);
     }
 
-    std::optional<FilaTexto> fila(const char* tabla, qint64 codigo) override { return Archivo::fila(db_, tabla, codigo); }
+    std::optional<FilaTexto> fila(const char* tabla, qint64 codigo) override {
+        return Archivo::fila(db_, tabla, codigo, "Codigo");
+    }
 
     void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
                 const std::optional<FilaTexto>& despues) override {
@@ -322,11 +324,13 @@ void con_sesion(const QString& ruta, bool escritura, const std::function<void(Se
         return;
     }
     Conexion c = Conexion::abrir(ruta, Conexion::Modo::escritura);
-    c.ejecutar_en_transaccion([&](SQLite::Database& db) {
-        asegurar_tablas(db, ruta);
-        SesionArchivo s(db.getHandle(), ruta);
-        cuerpo(s);
-    });
+    c.ejecutar_en_transaccion([&](SQLite::Database& db) { en_sesion(db, ruta, cuerpo); });
+}
+
+void en_sesion(SQLite::Database& db, const QString& ruta, const std::function<void(Sesion&)>& cuerpo) {
+    asegurar_tablas(db, ruta);
+    SesionArchivo s(db.getHandle(), ruta);
+    cuerpo(s);
 }
 
 void asegurar_tablas(SQLite::Database& db, const QString& ruta) {
@@ -339,9 +343,9 @@ void asegurar_tablas(SQLite::Database& db, const QString& ruta) {
     exigir_version(db, ruta);
 }
 
-std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila) {
+std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila, const char* clave) {
     sqlite3_stmt* crudo = nullptr;
-    const QByteArray sql = QByteArrayLiteral("SELECT * FROM ") + tabla + " WHERE rowid = ?";
+    const QByteArray sql = QByteArrayLiteral("SELECT * FROM ") + tabla + " WHERE " + clave + " = ? LIMIT 1";
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &crudo, nullptr) != SQLITE_OK)
         throw SQLite::Exception(db, sqlite3_errcode(db));
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(crudo, sqlite3_finalize);

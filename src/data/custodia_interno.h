@@ -60,6 +60,10 @@ public:
                         const std::optional<FilaTexto>& despues) = 0;
 };
 
+// The list line's texts from a row of code, two nulls, model, serial, date, warranty, description, renting, type
+// name and brand name, as the list writes them.
+std::array<QString, 9> linea_de(const FilaTexto& f);
+
 // Runs `cuerpo` in one read (`escritura` false) or write transaction on `base`; a write makes the tables first
 // when they are missing, in the same transaction. A read of a file gives its fingerprint in `huella` when known.
 void con_sesion(const QString& base, bool escritura, const std::function<void(Sesion&)>& cuerpo,
@@ -73,12 +77,14 @@ void con_sesion(const QString& ruta, bool escritura, const std::function<void(Se
 // The tables beside the inventory's three, made in the write's transaction when missing; a newer version's are
 // refused.
 void asegurar_tablas(SQLite::Database& db, const QString& ruta);
-// A row of `tabla` by its row number, every column as text; no value when there is none.
-std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila);
+// A row of `tabla` by its row number (or by the column `clave`), every column as text; no value when there is none.
+std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila, const char* clave = "rowid");
 // Records in the history what a write did to a row of `tabla` (`registro` is the code the history files it under),
 // with the system's clock and user; the tables are made first when missing.
 void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
             const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues);
+// `cuerpo` as a session of the write transaction `db` is in, the tables made first when missing.
+void en_sesion(SQLite::Database& db, const QString& ruta, const std::function<void(Sesion&)>& cuerpo);
 // The hand-outs of component `viejo` follow it to its new code `nuevo`, unless another row keeps the old code.
 void cambiar_codigo(SQLite::Database& db, qint64 viejo, qint64 nuevo);
 // The hand-outs of a deleted component go with it, unless another row keeps its code.
@@ -91,6 +97,8 @@ void con_sesion(const QString& uri, bool escritura, const std::function<void(Ses
 // write's transaction when missing: every write of the inventory is recorded from then on. A user who may not make
 // them writes without them.
 void asegurar_tablas(PGconn* c, const QString& uri);
+// `cuerpo` as a session of the write transaction `c` is in, the tables made first when missing.
+void en_sesion(PGconn* c, const QString& uri, const std::function<void(Sesion&)>& cuerpo);
 } // namespace Servidor
 
 } // namespace Custodia

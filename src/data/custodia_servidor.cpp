@@ -313,13 +313,15 @@ void asegurar_tablas(PGconn* c, const QString& uri) {
     asegurar_tablas_en(c, uri, false);
 }
 
+void en_sesion(PGconn* c, const QString& uri, const std::function<void(Sesion&)>& cuerpo) {
+    asegurar_tablas_en(c, uri, true);
+    SesionServidor s(c);
+    cuerpo(s);
+}
+
 void con_sesion(const QString& uri, bool escritura, const std::function<void(Sesion&)>& cuerpo) {
     if (escritura) {
-        transaccion(uri, [&](PGconn* c) {
-            asegurar_tablas_en(c, uri, true);
-            SesionServidor s(c);
-            cuerpo(s);
-        });
+        transaccion(uri, [&](PGconn* c) { en_sesion(c, uri, cuerpo); });
         return;
     }
     con_conexion(uri, false, [&](PGconn* c, bool& empezado) {

@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace Custodia {
+class Sesion;
+}
+
 // Receives the rows of a table read whole, in table order: each row starts with `fila`, then one call per column in
 // ordinal order.
 class ReceptorFilas {
@@ -81,6 +85,10 @@ public:
     // What identified the database's state inside the last write's transaction, before it changed anything, when
     // the engine can tell it cheaply: with the state after it, it tells whether that write was the only change.
     virtual std::optional<Huella> huella_antes_de_escribir() const { return std::nullopt; }
+
+    // Runs `cuerpo` in one write transaction, as a session on the tables beside the inventory's three (made first
+    // when missing): a write that changes the components together with them.
+    virtual void escribir_sesion(const std::function<void(Custodia::Sesion&)>& cuerpo) = 0;
 
     enum class Borrado { hecho, en_uso, ya_no_esta };
     // Deletes the row unless a row of `uso` holds `codigo` in column `columna_uso`, checked in the same transaction

@@ -122,6 +122,10 @@ public:
         return todas;
     }
 
+    void escribir_sesion(const std::function<void(Custodia::Sesion&)>& cuerpo) override {
+        transaccion(uri_, [&](PGconn* c) { Custodia::Servidor::en_sesion(c, uri_, cuerpo); });
+    }
+
     Borrado borrar_si_no_usado(const Tabla& t, qint64 identidad, const ValoresFila& antes, qint64 codigo,
                                const Tabla& uso, int columna_uso) override {
         Borrado resultado = Borrado::hecho;

@@ -184,6 +184,10 @@ public:
         });
     }
 
+    void escribir_sesion(const std::function<void(Custodia::Sesion&)>& cuerpo) override {
+        escribir([&](SQLite::Database& db) { Custodia::Archivo::en_sesion(db, ruta_, cuerpo); });
+    }
+
     Borrado borrar_si_no_usado(const Tabla& t, qint64 identidad, const ValoresFila& antes, qint64 codigo,
                                const Tabla& uso, int columna_uso) override {
         Borrado resultado = Borrado::hecho;

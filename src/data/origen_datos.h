@@ -69,6 +69,10 @@ public:
     bool hay_pendiente() const { return pendiente_.has_value(); }
     // Removes the current row; the next move forward reaches the row that followed it.
     void borrar();
+    // Removes the current row through `cuerpo`, run in one write transaction as a session on the tables beside the
+    // inventory's three (the row leaves for the archive of retired components); the next move forward reaches the
+    // row that followed it.
+    void quitar_con(const std::function<void(Custodia::Sesion&)>& cuerpo);
     // Removes these rows of the snapshot (row numbers) in one transaction; the source is left at end.
     void borrar_filas(std::vector<int> filas);
     // Removes the current row unless a row of the table `tabla_uso` holds its code in column `columna_uso`, checked

@@ -223,6 +223,18 @@ void OrigenDatos::borrar() {
     recien_borrada_ = true;
 }
 
+void OrigenDatos::quitar_con(const std::function<void(Custodia::Sesion&)>& cuerpo) {
+    asegurar_abierto();
+    cancelar();
+    exigir_fila_actual();
+    const int fila = posicion_;
+    const std::unique_ptr<Motor> motor = Motor::para(ruta_abierta());
+    motor->escribir_sesion(cuerpo);
+    quitar_filas(*motor, {fila}, motor->huella_antes_de_escribir());
+    posicion_ = fila;
+    recien_borrada_ = true;
+}
+
 void OrigenDatos::borrar_filas(std::vector<int> filas) {
     asegurar_abierto();
     cancelar();

@@ -1,6 +1,7 @@
 // The record card's design, its load, its three modes and its two buttons.
 #include "ficha/ficha.h"
 
+#include "data/bajas.h"
 #include "data/valores.h"
 #include "modulo/module1.h"
 #include "plataforma/aspecto.h"
@@ -113,6 +114,8 @@ void Ficha::Form_Load() {
 
     accion_ = Module1::accion_ficha;
     const bool cargada = Mensajes::proteger(this, [this] {
+        if (accion_ != ModoFicha::consultar)
+            bajas_ = Bajas::codigos(Module1::base_datos);
         if (accion_ == ModoFicha::anadir)
             accion_anadir();
         else if (accion_ == ModoFicha::modificar)

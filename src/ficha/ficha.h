@@ -5,6 +5,7 @@
 #include "plataforma/ventana_fija.h"
 #include <QString>
 #include <array>
+#include <vector>
 
 // The texts of `Module1::accion_ficha` that choose the card's mode.
 namespace ModoFicha {
@@ -91,6 +92,8 @@ private:
     bool cambiado(int columna) const;
     // Another row of Data1 than the component's own already holds `codigo`.
     bool codigo_ocupado(qint64 codigo) const;
+    // A retired component keeps its code.
+    bool codigo_dado_de_baja(qint64 codigo) const;
     // Asks before storing a serial number that another component already has; true when the card may store.
     bool confirmar_numero_serie();
 
@@ -100,6 +103,8 @@ private:
     bool cerrada_al_cargar_ = false;
     bool fallo_al_cargar_ = false;
     std::array<QString, campos> cargados_;
+    // The codes of the retired components, read at load, ascending.
+    std::vector<qint64> bajas_;
 
     QLineEdit* Text1 = nullptr;
     DBCombo* DBCombo1 = nullptr;

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -31,6 +32,8 @@ const QString codigo_no_entero = QStringLiteral("ERROR: el campo Código no es u
 const QString codigo_grande =
     QStringLiteral("ERROR: el campo Código es un número demasiado grande: «%1»; un código va de %2 a %3.");
 const QString codigo_repetido = QStringLiteral("ERROR: ya existe un componente con ese código.");
+const QString codigo_de_baja = QStringLiteral("ERROR: ese código es de un componente dado de baja; elija otro o "
+                                              "recupere el componente en Herramientas, Bajas.");
 const QString fecha_no_valida = QStringLiteral("ERROR: el campo Fecha no es una fecha válida.");
 const QString garantia_no_numero = QStringLiteral("ERROR: el campo Garantia no es un número de meses: «%1».");
 const QString garantia_negativa =
@@ -107,6 +110,9 @@ void Ficha::comprobar_valores(bool& hay_errores) {
     } else if (codigo_ocupado(*codigo)) {
         Mensajes::aviso(this, codigo_repetido);
         hay_errores = true;
+    } else if ((accion_ == ModoFicha::anadir || cambiado(0)) && codigo_dado_de_baja(*codigo)) {
+        Mensajes::aviso(this, codigo_de_baja);
+        hay_errores = true;
     }
     // A date left as it loaded is kept as stored, even one the card cannot take typed (before Christ, after 9999).
     if (cambiado(5) && !Valores::fecha_de_texto(Text6->text())) {
@@ -120,6 +126,10 @@ void Ficha::comprobar_valores(bool& hay_errores) {
             hay_errores = true;
         }
     }
+}
+
+bool Ficha::codigo_dado_de_baja(qint64 codigo) const {
+    return std::binary_search(bajas_.begin(), bajas_.end(), codigo);
 }
 
 bool Ficha::codigo_ocupado(qint64 codigo) const {

@@ -6,6 +6,8 @@
 #include "ficha/garantia_tecleada.h"
 #include "modulo/module1.h"
 #include "plataforma/dbcombo.h"
+
+#include <algorithm>
 #include "plataforma/mensajes.h"
 
 #include <QComboBox>
@@ -104,7 +106,8 @@ void Ficha::guardar_registro() {
 }
 
 void Ficha::poner_nuevo_numero_registro() {
-    const qint64 mayor = Recorridos::codigo_mayor(Data1);
+    // A retired component's code is never given again.
+    const qint64 mayor = std::max(Recorridos::codigo_mayor(Data1), bajas_.empty() ? qint64(0) : bajas_.back());
     // Unsigned, so that even the greatest code a file can hold has a following number to show.
     Text1->setText(QString::number(static_cast<quint64>(mayor) + 1));
     Data1.mover_primero();

@@ -66,6 +66,8 @@ public:
     // Deletion.
     void borrar();
     void eliminar_registro();
+    // The same, the component's rows leaving the file through `quitar` (given the code) instead of a deletion.
+    void eliminar_registro_con(const std::function<void(qint64)>& quitar);
     void eliminar_registro_de_basedatos(const qint64& elemento);
     void eliminar_registro_de_listview(const qint64& elemento);
 
@@ -85,6 +87,11 @@ public:
     void entregar();
     void devolver();
     void tenencias();
+    // The history of the whole inventory, and of the selected component; retiring it, and the retired ones.
+    void historial();
+    void historial_componente();
+    void dar_de_baja();
+    void bajas();
     // Reads again who has each component (nothing when the file has not changed) and shows the selected line's.
     // The holders read again, or taken from a read started earlier with Custodia::leer_aparte.
     void refrescar_custodia(std::future<std::shared_ptr<const Custodia::Estado>>* empezada = nullptr);

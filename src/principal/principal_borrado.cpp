@@ -32,6 +32,10 @@ void Principal::borrar() {
 }
 
 void Principal::eliminar_registro() {
+    eliminar_registro_con([this](qint64 elemento) { eliminar_registro_de_basedatos(elemento); });
+}
+
+void Principal::eliminar_registro_con(const std::function<void(qint64)>& quitar) {
     const QString texto = modelo_->texto(fila_seleccionada(), 0);
     const std::optional<qint64> codigo = Valores::entero_de_texto(texto);
     if (!codigo) {
@@ -60,7 +64,7 @@ void Principal::eliminar_registro() {
             fila_unica.reset();
     }
     // The list changes only once the file has.
-    if (Mensajes::proteger(this, [&] { eliminar_registro_de_basedatos(elemento); })) {
+    if (Mensajes::proteger(this, [&] { quitar(elemento); })) {
         eliminar_registro_de_listview(elemento);
         if (hecha && fila_unica && Data1.numero_filas() == filas_antes - 1)
             lista_hecha_ = ListaHecha{hecha->componente, hecha->tipo,       Data1.identidad(),

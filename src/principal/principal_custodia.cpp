@@ -121,6 +121,11 @@ void Principal::menu_linea(const QPoint& donde) {
         ->setObjectName(QStringLiteral("lineaEntregar"));
     menu.addAction(QStringLiteral("&Devolver..."), this, &Principal::devolver)
         ->setObjectName(QStringLiteral("lineaDevolver"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Hist&orial..."), this, &Principal::historial_componente)
+        ->setObjectName(QStringLiteral("lineaHistorial"));
+    menu.addAction(QStringLiteral("Dar de &baja..."), this, &Principal::dar_de_baja)
+        ->setObjectName(QStringLiteral("lineaDarDeBaja"));
     menu.exec(ListView1->viewport()->mapToGlobal(donde));
 }
 

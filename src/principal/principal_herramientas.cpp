@@ -45,6 +45,10 @@ void Principal::crear_menu_herramientas(QMenu* menu) {
     accion_menu(menu, "menuDevolver", QStringLiteral("&Devolver..."), &Principal::devolver);
     accion_menu(menu, "menuTenencias", QStringLiteral("&Qué tiene cada persona y lugar..."), &Principal::tenencias);
     menu->addSeparator();
+    accion_menu(menu, "menuHistorial", QStringLiteral("Hist&orial..."), &Principal::historial);
+    accion_menu(menu, "menuDarDeBaja", QStringLiteral("Dar de &baja..."), &Principal::dar_de_baja);
+    accion_menu(menu, "menuBajas", QStringLiteral("&Bajas"), &Principal::bajas);
+    menu->addSeparator();
     accion_menu(menu, "menuCopiaSeguridad", QStringLiteral("Copia de &seguridad..."), &Principal::copia_seguridad);
     vigilar_lector();
 }

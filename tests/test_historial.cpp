@@ -1,0 +1,249 @@
+// What happened to each component: the history each kind of change leaves, shown in its window, on a file and on a
+// server alike; a change made with psql and a role that may only read; retiring, listing and restoring; the next
+// code after a retirement; and a write whose history cannot be written storing nothing.
+#include "custodia/entrega.h"
+#include "data/custodia.h"
+#include "data/historial.h"
+#include "data/motor.h"
+#include "historial/bajas_ventana.h"
+#include "historial/historial_ventana.h"
+#include "plataforma/mensajes.h"
+#include "plataforma/reloj.h"
+#include "principal/principal.h"
+#include "soporte/pg_pruebas.h"
+#include "soporte/soporte.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+
+const QStringList filas_archivo = {
+    "INSERT INTO Tipo VALUES (1, 'Portátil')",
+    "INSERT INTO Marca VALUES (1, 'Lenovo')",
+    "INSERT INTO Elemento VALUES (10, 1, 1, 'T14', 'S10', '2024-01-15', 3, 'Con funda', 0)",
+    "INSERT INTO Elemento VALUES (12, 1, 1, 'X1', 'S12', NULL, 0, '', 1)",
+};
+
+struct Inventario {
+    explicit Inventario(bool servidor_) : servidor(servidor_) {
+        if (servidor) {
+            base = PgPruebas::base_vacia(QStringLiteral("historial"));
+            Servidor::crear_inventario(base);
+            QStringList filas = filas_archivo;
+            filas.replaceInStrings(QStringLiteral(", 0)"), QStringLiteral(", false)"));
+            filas.replaceInStrings(QStringLiteral(", 1)"), QStringLiteral(", true)"));
+            PgPruebas::sql(base, filas);
+        } else {
+            base = Soporte::crear_base(dir, QStringLiteral("i.db"), filas_archivo);
+        }
+        Custodia::olvidar();
+        principal = Soporte::abrir_principal(dir, base);
+        Soporte::buscar(*principal, QStringLiteral("Todos"));
+    }
+
+    QStringList sql(const QString& consulta) const {
+        if (servidor)
+            return PgPruebas::sql(base, {consulta});
+        SQLite::Database db(base.toStdString(), SQLite::OPEN_READWRITE);
+        SQLite::Statement st(db, consulta.toStdString());
+        QStringList filas;
+        while (st.executeStep()) {
+            QStringList campos;
+            for (int i = 0; i < st.getColumnCount(); ++i)
+                campos << QString::fromUtf8(st.getColumn(i).getText());
+            filas << campos.join(u'|');
+        }
+        return filas;
+    }
+    QStringList codigos() {
+        QStringList c;
+        for (const QString& l : Soporte::lineas(*principal))
+            c << l.section(u'|', 0, 0);
+        return c;
+    }
+    void seleccionar(const QString& codigo) {
+        const QStringList c = codigos();
+        Soporte::seleccionar(*principal, int(c.indexOf(codigo)));
+    }
+    // The card of the selected line (or a new one) with `campos` typed, stored with Aceptar.
+    void ficha(const char* boton, const std::vector<std::pair<const char*, QString>>& campos) {
+        Soporte::cuando_abra_modal([&](QWidget* ficha) {
+            for (const auto& [nombre, texto] : campos)
+                Soporte::reemplazar(Soporte::control<QWidget>(ficha, nombre), texto);
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+        });
+        QVERIFY(Soporte::pulsar_barra(principal.get(), QLatin1String(boton)));
+    }
+    void dar_de_baja(const QString& codigo, const QString& motivo, const QString& fecha = QStringLiteral("05/03/2026")) {
+        seleccionar(codigo);
+        Soporte::cuando_abra_modal([&](QWidget* w) {
+            auto* ventana = qobject_cast<DarDeBaja*>(w);
+            QVERIFY(ventana);
+            Soporte::reemplazar(ventana->TextFecha, fecha);
+            Soporte::elegir(ventana->ComboMotivo, motivo);
+            Soporte::reemplazar(ventana->TextNota, QStringLiteral("Denuncia 77"));
+            QTest::mouseClick(ventana->Command1, Qt::LeftButton);
+        });
+        Soporte::accion(principal.get(), QStringLiteral("menuDarDeBaja"))->trigger();
+    }
+    // The component's history window as the line's context menu opens it: its lines, each "Cambio|Qué|Detalle".
+    QStringList historia(const QString& codigo) {
+        seleccionar(codigo);
+        QStringList resultado;
+        Soporte::cuando_abra_modal([&](QWidget* w) {
+            auto* v = qobject_cast<VentanaHistorial*>(w);
+            QVERIFY(v);
+            for (int f = 0; f < v->filas_exportar(); ++f)
+                resultado << QStringList{v->texto_exportar(f, 2), v->texto_exportar(f, 3), v->texto_exportar(f, 5)}.join(u'|');
+            usuarios.clear();
+            for (int f = 0; f < v->filas_exportar(); ++f)
+                usuarios << v->texto_exportar(f, 1);
+            v->reject();
+        });
+        principal->historial_componente();
+        return resultado;
+    }
+
+    const bool servidor;
+    QTemporaryDir dir;
+    QString base;
+    QStringList usuarios;
+    std::unique_ptr<Principal> principal;
+};
+
+void filas_de_motor() {
+    QTest::addColumn<bool>("servidor");
+    QTest::newRow("archivo") << false;
+    QTest::newRow("servidor") << true;
+}
+
+} // namespace
+
+class TestHistorial : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        Soporte::preparar_aplicacion();
+        Reloj::fijar_hoy(QDate(2026, 3, 2));
+    }
+    void init() {
+        Soporte::avisos();
+        Custodia::olvidar();
+    }
+
+    // Each kind of change through the windows, and the component's history newest first, following its new code.
+    void cada_cambio_y_su_entrada_data() { filas_de_motor(); }
+    void cada_cambio_y_su_entrada() {
+        QFETCH(bool, servidor);
+        Inventario inv(servidor);
+        inv.ficha("BotonAnadir", {{"Text1", "13"}, {"DBCombo1", "Portátil"}, {"DBCombo2", "Lenovo"}, {"Text4", "E14"},
+                                  {"Text5", "N13"}, {"Text6", "01/03/2026"}, {"Combo2", "12"}, {"Combo1", "No"}});
+        inv.seleccionar("13");
+        inv.ficha("BotonModificar", {{"Text1", "14"}, {"Text4", "E15"}, {"Combo2", "24"}});
+        const qint64 ana = Custodia::anadir_persona(inv.base, {0, QStringLiteral("Ana"), {}, {}});
+        inv.seleccionar("14");
+        Soporte::en_ventana<Entregar>(inv.principal.get(), "menuEntregar", [&](Entregar* w) {
+            Soporte::elegir(w->ComboPersona, "Ana");
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        });
+        inv.seleccionar("14");
+        Soporte::en_ventana<Devolver>(inv.principal.get(), "menuDevolver", [&](Devolver* w) {
+            Soporte::reemplazar(w->TextFecha, "04/03/2026");
+            Soporte::reemplazar(w->ComboEstado, "Bien");
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        });
+        inv.dar_de_baja("14", "vendido");
+        QVERIFY(!inv.codigos().contains("14"));
+        Soporte::en_ventana<VentanaBajas>(inv.principal.get(), "menuBajas", [&](VentanaBajas* w) {
+            QCOMPARE(w->ListView1->topLevelItemCount(), 1);
+            w->ListView1->setCurrentItem(w->ListView1->topLevelItem(0));
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            QCOMPARE(w->ListView1->topLevelItemCount(), 0);
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+        });
+        QVERIFY(inv.codigos().contains("14"));
+        Mensajes::responder(true);
+        inv.seleccionar("14");
+        QVERIFY(Soporte::pulsar_barra(inv.principal.get(), "BotonBorrar"));
+        QCOMPARE(Soporte::avisos().size(), 1); // the design's one question
+        QVERIFY(!inv.codigos().contains("14"));
+
+        // The deleted component is still found by its code in the whole inventory's history; its history as the
+        // line showed it is read here straight from the data, since its line is gone.
+        std::vector<Historial::Entrada> entradas = Historial::de_componente(inv.base, 14);
+        QStringList vistas;
+        for (const Historial::Entrada& e : entradas)
+            vistas << QStringList{Historial::texto_cambio(e.cambio), Historial::texto_tabla(e.tabla), e.detalle()}.join(u'|');
+        QCOMPARE(vistas.mid(0, 3),
+                 QStringList({"Borrado|Componente|Codigo: 14; Tipo: 1; Marca: 1; Modelo: E15; Nº Serie: N13; Fecha: "
+                              "01/03/2026; Garantia: 24; Descripcion: ; Renting: No",
+                              "Recuperación|Componente|Codigo: 14; Tipo: 1; Marca: 1; Modelo: E15; Nº Serie: N13; "
+                              "Fecha: 01/03/2026; Garantia: 24; Descripcion: ; Renting: No",
+                              "Baja|Componente|Codigo: 14; Tipo: 1; Marca: 1; Modelo: E15; Nº Serie: N13; Fecha: "
+                              "01/03/2026; Garantia: 24; Descripcion: ; Renting: No"}));
+        QCOMPARE(vistas.size(), 8);
+        QVERIFY2(vistas[3].startsWith("Borrado|Entrega|"), qPrintable(vistas[3]));
+        QCOMPARE(vistas[4].section(u'|', 0, 1), "Devolución|Entrega");
+        QCOMPARE(vistas[4].section(u'|', 2), "Hasta: (vacío) → 04/03/2026; Estado al devolver:  → Bien");
+        QVERIFY2(vistas[5].startsWith("Entrega|Entrega|Codigo: "), qPrintable(vistas[5]));
+        QVERIFY2(vistas[5].contains(QStringLiteral("Componente: 14; Persona: %1; Desde: 02/03/2026").arg(ana)),
+                 qPrintable(vistas[5]));
+        QCOMPARE(vistas[6], "Cambio de código|Componente|Codigo: 13 → 14; Modelo: E14 → E15; Garantia: 12 → 24");
+        QCOMPARE(vistas[7], "Alta|Componente|Codigo: 13; Tipo: 1; Marca: 1; Modelo: E14; Nº Serie: N13; Fecha: "
+                            "01/03/2026; Garantia: 12; Descripcion: ; Renting: No");
+        // Who: the system's user on a file, the role that logged in on a server.
+        const QString quien = servidor ? QStringLiteral("postgres") : Historial::usuario_del_sistema();
+        for (const Historial::Entrada& e : entradas)
+            QCOMPARE(e.usuario, quien);
+        QVERIFY(entradas.front().momento.secsTo(QDateTime::currentDateTime()) < 600);
+
+        // The window of the line shows the same, newest first, for a component still listed.
+        inv.ficha("BotonAnadir", {{"Text1", "14"}, {"DBCombo1", "Portátil"}, {"DBCombo2", "Lenovo"}, {"Text4", "Otro"},
+                                  {"Text5", "N14"}, {"Text6", "02/03/2026"}, {"Combo2", "6"}, {"Combo1", "Si"}});
+        const QStringList nueva = inv.historia("14");
+        QCOMPARE(nueva.size(), 1); // a code used again starts a history of its own
+        QVERIFY(nueva[0].startsWith("Alta|Componente|Codigo: 14;"));
+        QCOMPARE(inv.usuarios, QStringList{quien});
+        QCOMPARE(Soporte::avisos(), QStringList());
+
+        // The whole inventory's history, kept to a kind and a text.
+        Soporte::en_ventana<VentanaHistorial>(inv.principal.get(), "menuHistorial", [&](VentanaHistorial* w) {
+            QCOMPARE(w->filas_exportar(), 10);
+            w->ComboCambio->setCurrentIndex(w->ComboCambio->findText("Cambio de código"));
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->filas_exportar(), 1);
+            w->ComboCambio->setCurrentIndex(0);
+            Soporte::reemplazar(w->TextBuscar, "e15");
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->filas_exportar(), 4);
+            Soporte::reemplazar(w->TextBuscar, "");
+            // Everything happened today by the system's clock, whatever day the program's own clock says.
+            Soporte::reemplazar(w->TextHasta, QDate::currentDate().addDays(-1).toString("dd/MM/yyyy"));
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->filas_exportar(), 0);
+            Soporte::reemplazar(w->TextHasta, "");
+            Soporte::reemplazar(w->TextDesde, QDate::currentDate().toString("dd/MM/yyyy"));
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->filas_exportar(), 10);
+            // A date that does not exist is told, and the list stays as it was.
+            Soporte::reemplazar(w->TextDesde, "31/02/2026");
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->filas_exportar(), 10);
+            w->accept();
+        });
+        QCOMPARE(Soporte::avisos(),
+                 QStringList({"ERROR: la fecha inicial «31/02/2026» no es válida; escríbala como dd/mm/aaaa."}));
+    }
+};
+
+QTEST_MAIN(TestHistorial)
+#include "test_historial.moc"
