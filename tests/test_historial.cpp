@@ -243,6 +243,100 @@ private Q_SLOTS:
         QCOMPARE(Soporte::avisos(),
                  QStringList({"ERROR: la fecha inicial «31/02/2026» no es válida; escríbala como dd/mm/aaaa."}));
     }
+
+    // Retiring and restoring: what the user is refused, the code a retired component keeps, and a code another
+    // program gave meanwhile.
+    void bajas_y_sus_rechazos_data() { filas_de_motor(); }
+    void bajas_y_sus_rechazos() {
+        QFETCH(bool, servidor);
+        Inventario inv(servidor);
+        const qint64 luis = Custodia::anadir_persona(inv.base, {0, QStringLiteral("Luis"), {}, {}});
+        Custodia::entregar(inv.base, {10, luis, std::nullopt, QDate(2026, 3, 1), {}});
+        inv.seleccionar("10");
+        Soporte::accion(inv.principal.get(), QStringLiteral("menuDarDeBaja"))->trigger();
+        inv.dar_de_baja("12", "robado");
+        QCOMPARE(inv.codigos(), QStringList({"10"}));
+        QCOMPARE(inv.sql("SELECT codigo, modelo, fechabaja, motivo, nota FROM baja"),
+                 QStringList({"12|X1|2026-03-05|robado|Denuncia 77"}));
+        // The next code passes the retired one, and the card refuses to give it again.
+        Soporte::cuando_abra_modal([&](QWidget* ficha) {
+            QCOMPARE(Soporte::control<QLineEdit>(ficha, "Text1")->text(), "13");
+            for (const auto& [nombre, texto] :
+                 {std::pair{"Text1", "12"}, {"Text4", "M"}, {"Text5", "N"}, {"Text6", "01/03/2026"}, {"Combo2", "6"},
+                  {"Combo1", "No"}, {"DBCombo1", "Portátil"}, {"DBCombo2", "Lenovo"}})
+                Soporte::reemplazar(Soporte::control<QWidget>(ficha, nombre), QString::fromUtf8(texto));
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command1"), Qt::LeftButton);
+            QTest::mouseClick(Soporte::control<QPushButton>(ficha, "Command2"), Qt::LeftButton);
+        });
+        QVERIFY(Soporte::pulsar_barra(inv.principal.get(), "BotonAnadir"));
+        QStringList avisos = Soporte::avisos();
+        QVERIFY2(avisos.contains("ERROR: el componente 10 está entregado; devuélvalo antes de darlo de baja.") &&
+                     avisos.contains("ERROR: ese código es de un componente dado de baja; elija otro o recupere el "
+                                     "componente en Herramientas, Bajas."),
+                 qPrintable(avisos.join('\n')));
+        // Another program gives the code to a new component: restoring is refused and changes nothing.
+        inv.sql(servidor ? "INSERT INTO elemento VALUES (12, 1, 1, 'Otro', '', NULL, 0, '', false)"
+                         : "INSERT INTO Elemento VALUES (12, 1, 1, 'Otro', '', NULL, 0, '', 0)");
+        Soporte::en_ventana<VentanaBajas>(inv.principal.get(), "menuBajas", [&](VentanaBajas* w) {
+            QCOMPARE(w->Label1->text(), "1 componente dado de baja");
+            QCOMPARE(w->texto_exportar(0, 9), "05/03/2026");
+            QCOMPARE(w->texto_exportar(0, 10), "robado");
+            w->ListView1->setCurrentItem(w->ListView1->topLevelItem(0));
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            QCOMPARE(w->ListView1->topLevelItemCount(), 1);
+            QVERIFY(!w->recuperado());
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+        });
+        QCOMPARE(Soporte::avisos(), QStringList({"ERROR: no se puede recuperar el componente 12: otro componente "
+                                                 "tiene ahora ese código."}));
+        QCOMPARE(inv.sql("SELECT modelo FROM elemento WHERE codigo = 12"), QStringList({"Otro"}));
+        QCOMPARE(inv.sql("SELECT count(*) FROM baja"), QStringList({"1"}));
+    }
+
+    // A change made with psql by a role of its own is recorded with that role; a role that may only read sees the
+    // history and cannot write it.
+    void servidor_psql_y_solo_lectura() {
+        Inventario inv(true);
+        inv.ficha("BotonAnadir", {{"Text1", "13"}, {"DBCombo1", "Portátil"}, {"DBCombo2", "Lenovo"}, {"Text4", "E14"},
+                                  {"Text5", "N13"}, {"Text6", "01/03/2026"}, {"Combo2", "12"}, {"Combo1", "No"}});
+        PgPruebas::sql(inv.base,
+                       {"DO $$ BEGIN CREATE ROLE tecnico_historial LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; "
+                        "END $$",
+                        "DO $$ BEGIN CREATE ROLE lector_historial LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; "
+                        "END $$",
+                        "GRANT SELECT, UPDATE ON elemento TO tecnico_historial",
+                        "GRANT SELECT ON ALL TABLES IN SCHEMA public TO lector_historial"});
+        PgPruebas::sql(PgPruebas::uri("historial", "tecnico_historial"),
+                       {"UPDATE elemento SET modelo = 'E14b' WHERE codigo = 13"});
+        const QString lector = PgPruebas::uri("historial", "lector_historial");
+        const std::vector<Historial::Entrada> entradas = Historial::de_componente(lector, 13);
+        QCOMPARE(entradas.size(), size_t(2));
+        QCOMPARE(entradas[0].usuario, "tecnico_historial");
+        QCOMPARE(entradas[0].detalle(), "Modelo: E14 → E14b");
+        QCOMPARE(entradas[1].usuario, "postgres");
+        PGconn* c = PgPruebas::conectar(lector);
+        PGresult* r = PQexec(c, "INSERT INTO historial (tabla, registro, cambio) VALUES ('Elemento', 13, 'alta')");
+        QCOMPARE(PQresultStatus(r), PGRES_FATAL_ERROR);
+        QCOMPARE(QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)), QByteArray("42501"));
+        PQclear(r);
+        PQfinish(c);
+        QCOMPARE(inv.sql("SELECT count(*) FROM historial"), QStringList({"2"}));
+    }
+
+    // A write whose history cannot be written stores nothing: here another program removed the table of the
+    // changed columns.
+    void sin_historial_no_se_guarda() {
+        Inventario inv(false);
+        Custodia::anadir_persona(inv.base, {0, QStringLiteral("Ana"), {}, {}});
+        inv.sql("DROP TABLE HistorialColumna");
+        inv.seleccionar("10");
+        inv.ficha("BotonModificar", {{"Text4", "Cambiado"}});
+        const QStringList avisos = Soporte::avisos();
+        QCOMPARE(avisos.size(), 1);
+        QVERIFY2(avisos[0].startsWith("ERROR: no se han podido guardar los cambios en "), qPrintable(avisos[0]));
+        QCOMPARE(inv.sql("SELECT Modelo FROM Elemento WHERE Codigo = 10"), QStringList({"T14"}));
+        QCOMPARE(inv.sql("SELECT count(*) FROM Historial WHERE Tabla = 'Elemento'"), QStringList({"0"}));
+    }
 };
 
 QTEST_MAIN(TestHistorial)
