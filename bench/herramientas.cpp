@@ -6,6 +6,7 @@ namespace Bench {
 void medir_apertura(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_busqueda(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_custodia(const QTemporaryDir& dir, const std::vector<int>& tamanos);
+void medir_historial(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_espera(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_etiquetas(const QTemporaryDir& dir, const std::vector<int>& tamanos);
 void medir_importar(const QTemporaryDir& dir, const std::vector<int>& tamanos);
@@ -18,7 +19,7 @@ std::vector<std::pair<const char*, Medida>> medidas_herramientas() {
     return {{"rendimiento", medir_rendimiento},     {"servidor", medir_servidor},     {"importar", medir_importar},
             {"busqueda", medir_busqueda},           {"etiquetas", medir_etiquetas},   {"espera", medir_espera},
             {"importar_hoja", medir_importar_hoja}, {"garantias", medir_garantias()}, {"apertura", medir_apertura},
-            {"custodia", medir_custodia}};
+            {"custodia", medir_custodia},           {"historial", medir_historial}};
 }
 
 } // namespace Bench

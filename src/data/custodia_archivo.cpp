@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
@@ -81,6 +82,9 @@ CREATE TABLE HistorialColumna (
     PRIMARY KEY (Historial, Columna)
 ) STRICT;
 )";
+
+// Off only while the benchmark measures a write without its history.
+std::atomic<bool> historial_activo{true};
 
 // The Julian day of a date stored as "yyyy-mm-dd" (0 for anything else), read without building a text.
 qint32 juliano(const unsigned char* t, int n) {
@@ -189,6 +193,22 @@ public:
         return resultado;
     }
 
+    void recorrer(const QString& sql, const Parametros& p,
+                  const std::function<void(const std::vector<Celda>&)>& fila) override {
+        Preparada st(*this, sql, p);
+        std::vector<Celda> celdas(size_t(sqlite3_column_count(st.crudo)));
+        int rc;
+        while ((rc = sqlite3_step(st.crudo)) == SQLITE_ROW) {
+            for (int i = 0; i < int(celdas.size()); ++i) {
+                const bool nula = sqlite3_column_type(st.crudo, i) == SQLITE_NULL;
+                celdas[size_t(i)].datos = nula ? nullptr : reinterpret_cast<const char*>(sqlite3_column_text(st.crudo, i));
+                celdas[size_t(i)].bytes = nula ? 0 : sqlite3_column_bytes(st.crudo, i);
+            }
+            fila(celdas);
+        }
+        comprobar(rc);
+    }
+
     void enteros(const QString& sql, int n, const std::function<void(const qint64*)>& fila,
                  const Parametros& p) override {
         Preparada st(*this, sql, p);
@@ -238,7 +258,8 @@ public:
 
     void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
                 const std::optional<FilaTexto>& despues) override {
-        anotar_en(db_, tabla, registro, cambio, antes, despues);
+        if (historial_activo)
+            anotar_en(db_, tabla, registro, cambio, antes, despues);
     }
 
 private:
@@ -344,6 +365,8 @@ void asegurar_tablas(SQLite::Database& db, const QString& ruta) {
 }
 
 std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila, const char* clave) {
+    if (!historial_activo)
+        return std::nullopt;
     sqlite3_stmt* crudo = nullptr;
     const QByteArray sql = QByteArrayLiteral("SELECT * FROM ") + tabla + " WHERE " + clave + " = ? LIMIT 1";
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &crudo, nullptr) != SQLITE_OK)
@@ -364,8 +387,14 @@ std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila
     return resultado;
 }
 
+void con_historial(bool si) {
+    historial_activo = si;
+}
+
 void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
             const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues) {
+    if (!historial_activo)
+        return;
     asegurar_tablas(db, ruta);
     anotar_en(db.getHandle(), tabla, registro, cambio, antes, despues);
 }

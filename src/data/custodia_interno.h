@@ -26,6 +26,15 @@ using Parametros = std::vector<QVariant>;
 using Valor = std::optional<QString>;
 using FilaTexto = std::vector<Valor>;
 
+// A value of a row being walked, as the engine holds its text: no copy is made (null: `datos` is null).
+struct Celda {
+    const char* datos = nullptr;
+    int bytes = 0;
+    bool nula() const { return !datos; }
+    QByteArrayView vista() const { return QByteArrayView(datos, bytes); }
+    qint64 entero() const { return nula() ? 0 : QByteArrayView(datos, bytes).toLongLong(); }
+};
+
 // The one-open-hand-out rule refused a row: another user handed the component out first.
 struct Duplicado {};
 
@@ -40,6 +49,10 @@ public:
     virtual bool con_tablas() = 0;
     // Every row of a query, as texts.
     virtual std::vector<FilaTexto> filas(const QString& sql, const Parametros& p = {}) = 0;
+    // Every row of a query, each value as the engine holds its text, valid during the call only: what reads
+    // thousands of rows without a text per value.
+    virtual void recorrer(const QString& sql, const Parametros& p,
+                          const std::function<void(const std::vector<Celda>&)>& fila) = 0;
     // The rows of a query of whole numbers only (null read as 0), `n` per row, without a text per value.
     virtual void enteros(const QString& sql, int n, const std::function<void(const qint64*)>& fila,
                          const Parametros& p = {}) = 0;
@@ -83,6 +96,8 @@ std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila
 // with the system's clock and user; the tables are made first when missing.
 void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
             const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues);
+// The benchmark compares a write with its history against the same write without it; nothing else turns it off.
+void con_historial(bool si);
 // `cuerpo` as a session of the write transaction `db` is in, the tables made first when missing.
 void en_sesion(SQLite::Database& db, const QString& ruta, const std::function<void(Sesion&)>& cuerpo);
 // The hand-outs of component `viejo` follow it to its new code `nuevo`, unless another row keeps the old code.

@@ -213,6 +213,20 @@ public:
         return resultado;
     }
 
+    void recorrer(const QString& sql, const Parametros& p,
+                  const std::function<void(const std::vector<Celda>&)>& fila) override {
+        Resultado r = ejecutar(c_, sql, en_texto(p), PGRES_TUPLES_OK);
+        std::vector<Celda> celdas(size_t(PQnfields(r.get())));
+        for (int f = 0; f < PQntuples(r.get()); ++f) {
+            for (int i = 0; i < int(celdas.size()); ++i) {
+                const bool nula = PQgetisnull(r.get(), f, i);
+                celdas[size_t(i)].datos = nula ? nullptr : PQgetvalue(r.get(), f, i);
+                celdas[size_t(i)].bytes = nula ? 0 : PQgetlength(r.get(), f, i);
+            }
+            fila(celdas);
+        }
+    }
+
     void enteros(const QString& sql, int n, const std::function<void(const qint64*)>& fila,
                  const Parametros& p) override {
         Resultado r = ejecutar(c_, sql, en_texto(p), PGRES_TUPLES_OK);

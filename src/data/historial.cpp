@@ -49,32 +49,80 @@ QVariant num(qint64 v) {
     return QVariant::fromValue<qlonglong>(v);
 }
 
-// The entries the condition selects, newest first, each with its changed columns.
+// "yyyy-MM-ddTHH:mm:ss.zzzZ", as both engines give it, read without Qt's general parser (an entry at a time for
+// thousands of entries); anything else through it.
+QDateTime momento_de(QByteArrayView t) {
+    const auto cifras = [&](int desde, int n) {
+        int v = 0;
+        for (int i = desde; i < desde + n; ++i) {
+            if (t[i] < '0' || t[i] > '9')
+                return -1;
+            v = v * 10 + (t[i] - '0');
+        }
+        return v;
+    };
+    if (t.size() == 24 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' && t[16] == ':' && t[19] == '.' &&
+        t[23] == 'Z') {
+        const QDate dia(cifras(0, 4), cifras(5, 2), cifras(8, 2));
+        const QTime hora(cifras(11, 2), cifras(14, 2), cifras(17, 2), cifras(20, 3));
+        if (dia.isValid() && hora.isValid())
+            return QDateTime(dia, hora, Qt::UTC);
+    }
+    return QDateTime::fromString(QString::fromUtf8(t), Qt::ISODateWithMs).toUTC();
+}
+
+// The text of a value, sharing the one made for the entry before when it is the same (the user, the table and the
+// kind repeat from entry to entry).
+void poner(QString& destino, const QString& anterior, const Custodia::Celda& c) {
+    const QByteArrayView v = c.vista();
+    destino = anterior.size() == v.size() && QLatin1String(v.data(), v.size()) == anterior ? anterior
+                                                                                            : QString::fromUtf8(v);
+}
+
+std::optional<QString> valor_de(const Custodia::Celda& c) {
+    return c.nula() ? std::nullopt : std::optional<QString>(QString::fromUtf8(c.vista()));
+}
+
+// The entries the condition selects, newest first, each with its changed columns: the entries in one walk of the
+// index, then their columns in the order of their own key (a file's key; a server sorts them).
 std::vector<Entrada> leer_entradas(Sesion& s, const QString& condicion, const Parametros& p) {
     const QString momento = s.servidor()
                                 ? QStringLiteral("to_char(h.momento AT TIME ZONE 'UTC', "
                                                  "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
                                 : QStringLiteral("h.Momento");
-    const QString sql = QStringLiteral("SELECT h.Codigo, %1, h.Usuario, h.Tabla, h.Registro, h.Cambio, c.Columna, "
-                                       "c.Antes, c.Despues FROM Historial h LEFT JOIN HistorialColumna c ON "
-                                       "c.Historial = h.Codigo WHERE %2 ORDER BY h.Codigo DESC, c.Columna")
-                            .arg(momento, condicion);
     std::vector<Entrada> entradas;
-    for (const FilaTexto& f : s.filas(sql, p)) {
-        const qint64 codigo = f[0].value_or(QString()).toLongLong();
-        if (entradas.empty() || entradas.back().codigo != codigo) {
-            Entrada e;
-            e.codigo = codigo;
-            e.momento = QDateTime::fromString(f[1].value_or(QString()), Qt::ISODateWithMs).toLocalTime();
-            e.usuario = f[2].value_or(QString());
-            e.tabla = f[3].value_or(QString());
-            e.registro = f[4].value_or(QString()).toLongLong();
-            e.cambio = f[5].value_or(QString());
-            entradas.push_back(std::move(e));
-        }
-        if (f[6])
-            entradas.back().columnas.push_back({f[6]->toInt(), f[7], f[8]});
-    }
+    const Entrada vacia;
+    s.recorrer(QStringLiteral("SELECT h.Codigo, %1, h.Usuario, h.Tabla, h.Registro, h.Cambio FROM Historial h WHERE "
+                              "%2 ORDER BY h.Codigo DESC")
+                   .arg(momento, condicion),
+               p, [&](const std::vector<Custodia::Celda>& f) {
+                   const Entrada& anterior = entradas.empty() ? vacia : entradas.back();
+                   Entrada e;
+                   e.codigo = f[0].entero();
+                   e.momento = momento_de(f[1].vista());
+                   poner(e.usuario, anterior.usuario, f[2]);
+                   poner(e.tabla, anterior.tabla, f[3]);
+                   e.registro = f[4].entero();
+                   poner(e.cambio, anterior.cambio, f[5]);
+                   entradas.push_back(std::move(e));
+               });
+    if (entradas.empty())
+        return entradas;
+    const auto por_codigo = [](const Entrada& e, qint64 codigo) { return e.codigo > codigo; };
+    Entrada* ultima = nullptr;
+    s.recorrer(QStringLiteral("SELECT c.Historial, c.Columna, c.Antes, c.Despues FROM Historial h JOIN "
+                              "HistorialColumna c ON c.Historial = h.Codigo WHERE %1%2")
+                   .arg(condicion, s.servidor() ? QStringLiteral(" ORDER BY c.Historial, c.Columna") : QString()),
+               p, [&](const std::vector<Custodia::Celda>& f) {
+                   const qint64 codigo = f[0].entero();
+                   if (!ultima || ultima->codigo != codigo) {
+                       const auto it = std::lower_bound(entradas.begin(), entradas.end(), codigo, por_codigo);
+                       if (it == entradas.end() || it->codigo != codigo)
+                           return;
+                       ultima = &*it;
+                   }
+                   ultima->columnas.push_back({int(f[1].entero()), valor_de(f[2]), valor_de(f[3])});
+               });
     return entradas;
 }
 

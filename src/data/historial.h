@@ -38,7 +38,7 @@ struct Columna {
 
 struct Entrada {
     qint64 codigo = 0;
-    QDateTime momento; // local time
+    QDateTime momento; // in UTC; the windows show it in local time
     QString usuario;
     QString tabla;    // "Elemento", "Tipo", "Marca", "Persona", "Lugar", "Entrega"
     qint64 registro = 0; // the row's code; for a hand-out, its component's

@@ -28,7 +28,7 @@ const QStringList cabeceras = {QStringLiteral("Fecha y hora"), QStringLiteral("U
 QString texto(const Historial::Entrada& e, int columna) {
     switch (columna) {
     case 0:
-        return e.momento.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        return e.momento.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     case 1:
         return e.usuario;
     case 2:
