@@ -139,8 +139,10 @@ void VentanaBajas::recuperar() {
         return;
     }
     const qint64 codigo = filas_[size_t(fila)].linea[0].toLongLong();
-    if (Mensajes::proteger(this, [&] { Bajas::recuperar(Module1::base_datos, codigo); }))
-        recuperado_ = true;
+    // A refusal or a failure is told once, and the list stays as it was.
+    if (!Mensajes::proteger(this, [&] { Bajas::recuperar(Module1::base_datos, codigo); }))
+        return;
+    recuperado_ = true;
     mostrar();
 }
 

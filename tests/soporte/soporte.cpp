@@ -106,9 +106,22 @@ QString mensaje_de(const std::function<void()>& accion) {
     return QStringLiteral("(sin error)");
 }
 
+namespace {
+// Raised by olvidar_modales: the actions waiting for a window from before are dropped.
+quint64 generacion_modales = 0;
+} // namespace
+
+void olvidar_modales() {
+    ++generacion_modales;
+}
+
 void cuando_abra_modal(std::function<void(QWidget*)> accion) {
     auto intento = std::make_shared<std::function<void()>>();
-    *intento = [accion, intento] {
+    *intento = [accion, intento, generacion = generacion_modales] {
+        if (generacion != generacion_modales) {
+            *intento = nullptr;
+            return;
+        }
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) {
             QTimer::singleShot(0, *intento);

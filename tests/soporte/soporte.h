@@ -54,6 +54,8 @@ bool sin_sobresaltos();
 // Runs `accion` as soon as a modal window is open, then returns; closes that window afterwards if the action left
 // it open (a failed check must not hang the test).
 void cuando_abra_modal(std::function<void(QWidget*)> accion);
+// Drops the actions still waiting for a window (a command that failed before opening its window).
+void olvidar_modales();
 
 // Writes the location file of `dir` with exactly these bytes.
 void escribir_ubicacion(const QString& dir, const QByteArray& bytes);
