@@ -134,6 +134,23 @@ void medir_historial(const QTemporaryDir&, const std::vector<int>& tamanos) {
             }
             Custodia::Archivo::con_historial(true);
             std::printf("history_write_overhead n=%d ms=%.1f floor_ms=%.1f ratio=%.2f\n", n, con, sin, con / sin);
+            // What the history of those additions takes in the file (each entry with its nine columns).
+            {
+                sqlite3* db = nullptr;
+                sqlite3_open_v2(ruta.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+                sqlite3_stmt* st = nullptr;
+                sqlite3_prepare_v2(db,
+                                   "SELECT (SELECT count(*) FROM Historial), (SELECT sum(pgsize) FROM dbstat WHERE name "
+                                   "IN ('Historial', 'Historial_registro', 'HistorialColumna', "
+                                   "'sqlite_autoindex_HistorialColumna_1'))",
+                                   -1, &st, nullptr);
+                if (st && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int64(st, 0) > 0)
+                    std::printf("history_size entries=%lld kb_per_1000_added=%.0f\n",
+                                static_cast<long long>(sqlite3_column_int64(st, 0)),
+                                sqlite3_column_double(st, 1) / 1024.0 / (sqlite3_column_double(st, 0) / 1000.0));
+                sqlite3_finalize(st);
+                sqlite3_close(db);
+            }
 
             const qint64 codigo = 1 + n / 2;
             constexpr int entradas = 10000;
