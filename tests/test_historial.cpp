@@ -1,6 +1,7 @@
 // What happened to each component: the history each kind of change leaves, shown in its window, on a file and on a
 // server alike; a change made with psql and a role that may only read; retiring, listing and restoring; the next
 // code after a retirement; and a write whose history cannot be written storing nothing.
+#include "anadirtm/anadirtm.h"
 #include "custodia/entrega.h"
 #include "data/custodia.h"
 #include "data/historial.h"
@@ -242,6 +243,50 @@ private Q_SLOTS:
         });
         QCOMPARE(Soporte::avisos(),
                  QStringList({"ERROR: la fecha inicial «31/02/2026» no es válida; escríbala como dd/mm/aaaa."}));
+    }
+
+    // The reference lists' changes: a type and a brand added and deleted in their window, a person and a place
+    // added, renamed and deleted; each entry with its table, kind and columns, kept to a kind in the window.
+    void tipos_marcas_personas_y_lugares_data() { filas_de_motor(); }
+    void tipos_marcas_personas_y_lugares() {
+        QFETCH(bool, servidor);
+        Inventario inv(servidor);
+        Soporte::en_ventana<AnadirTM>(inv.principal.get(), "menuAnadirTM", [&](AnadirTM* w) {
+            for (const auto& [caja, boton, texto] : {std::tuple{"Combo1", "Command1", "Ratón"},
+                                                     {"Combo2", "Command2", "Acer"},
+                                                     {"Combo1", "Command4", "Ratón"}}) {
+                Soporte::reemplazar(Soporte::control<QComboBox>(w, caja), QString::fromUtf8(texto));
+                QTest::mouseClick(Soporte::control<QPushButton>(w, boton), Qt::LeftButton);
+            }
+            w->close();
+        });
+        const qint64 ana = Custodia::anadir_persona(inv.base, {0, QStringLiteral("Ana"), QStringLiteral("Sistemas"), {}});
+        Custodia::modificar_persona(inv.base, {ana, QStringLiteral("Ana Gil"), QStringLiteral("Sistemas"), {}});
+        const qint64 sala = Custodia::anadir_lugar(inv.base, {0, QStringLiteral("Sala 1"), std::nullopt});
+        Custodia::borrar_lugar(inv.base, sala);
+        Custodia::borrar_persona(inv.base, ana);
+        Soporte::avisos();
+        QStringList vistas;
+        for (const Historial::Entrada& e : Historial::del_inventario(inv.base, {}))
+            vistas << QStringList{Historial::texto_cambio(e.cambio), Historial::texto_tabla(e.tabla),
+                                  QString::number(e.registro), e.detalle()}
+                          .join(u'|');
+        QCOMPARE(vistas, QStringList({"Borrado|Persona|1|Codigo: 1; Nombre: Ana Gil; Departamento: Sistemas; "
+                                      "Contacto: ",
+                                      "Borrado|Lugar|1|Codigo: 1; Nombre: Sala 1",
+                                      "Alta|Lugar|1|Codigo: 1; Nombre: Sala 1",
+                                      "Cambio|Persona|1|Nombre: Ana → Ana Gil",
+                                      "Alta|Persona|1|Codigo: 1; Nombre: Ana; Departamento: Sistemas; Contacto: ",
+                                      "Borrado|Tipo|2|Codigo: 2; Nombre: Ratón",
+                                      "Alta|Marca|2|Codigo: 2; Nombre: Acer",
+                                      "Alta|Tipo|2|Codigo: 2; Nombre: Ratón"}));
+        Soporte::en_ventana<VentanaHistorial>(inv.principal.get(), "menuHistorial", [&](VentanaHistorial* w) {
+            w->ComboCambio->setCurrentIndex(w->ComboCambio->findText("Borrado"));
+            QTest::mouseClick(w->Command4, Qt::LeftButton);
+            QCOMPARE(w->Label1->text(), "3 cambios");
+            QCOMPARE(w->texto_exportar(2, 3), "Tipo");
+            w->accept();
+        });
     }
 
     // Retiring and restoring: what the user is refused, the code a retired component keeps, and a code another
