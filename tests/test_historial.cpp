@@ -5,6 +5,7 @@
 #include "custodia/entrega.h"
 #include "data/custodia.h"
 #include "data/historial.h"
+#include "data/lote_inventario.h"
 #include "data/motor.h"
 #include "historial/bajas_ventana.h"
 #include "historial/historial_ventana.h"
@@ -336,6 +337,32 @@ private Q_SLOTS:
                                                  "tiene ahora ese código."}));
         QCOMPARE(inv.sql("SELECT modelo FROM elemento WHERE codigo = 12"), QStringList({"Otro"}));
         QCOMPARE(inv.sql("SELECT count(*) FROM baja"), QStringList({"1"}));
+    }
+
+    // Rows added at once by an import of a sheet into the inventory in use: each recorded as added, and the code of a
+    // retired component counted as taken.
+    void importacion_en_uso_data() { filas_de_motor(); }
+    void importacion_en_uso() {
+        QFETCH(bool, servidor);
+        Inventario inv(servidor);
+        inv.dar_de_baja("12", "donado");
+        const LoteInventario::Existente antes = LoteInventario::leer(inv.base);
+        QCOMPARE(antes.codigos, std::vector<qint64>({10, 12}));
+        LoteInventario::Componente k;
+        k.codigo = 13;
+        k.tipo = 3;
+        k.marca = 1;
+        k.modelo = QStringLiteral("Importado");
+        k.garantia = 6;
+        LoteInventario::anadir(inv.base, antes, {{3, QStringLiteral("Teclado")}}, {}, {k});
+        QStringList vistas;
+        for (const Historial::Entrada& e : Historial::del_inventario(inv.base, {}))
+            vistas << QStringList{Historial::texto_cambio(e.cambio), Historial::texto_tabla(e.tabla), e.detalle()}
+                          .join(u'|');
+        QCOMPARE(vistas.mid(0, 2),
+                 QStringList({"Alta|Componente|Codigo: 13; Tipo: 3; Marca: 1; Modelo: Importado; Nº Serie: ; Garantia: "
+                              "6; Descripcion: ; Renting: No",
+                              "Alta|Tipo|Codigo: 3; Nombre: Teclado"}));
     }
 
     // A change made with psql by a role of its own is recorded with that role; a role that may only read sees the

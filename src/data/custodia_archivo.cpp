@@ -115,49 +115,79 @@ bool con_tablas_en(sqlite3* db) {
     return true;
 }
 
-// The entry and its changed columns; the tables are there.
+// The statements that write entries, prepared once per write, with the moment and the user of that write.
+struct Escritor {
+    explicit Escritor(sqlite3* db)
+        : db_(db), momento_(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8()),
+          usuario_(Historial::usuario_del_sistema().toUtf8()) {
+        entrada_ = preparar("INSERT INTO Historial (Momento, Usuario, Tabla, Registro, Cambio) VALUES (?, ?, ?, ?, ?)");
+        columna_ = preparar("INSERT INTO HistorialColumna (Historial, Columna, Antes, Despues) VALUES (?, ?, ?, ?)");
+    }
+    ~Escritor() {
+        sqlite3_finalize(entrada_);
+        sqlite3_finalize(columna_);
+    }
+    Escritor(const Escritor&) = delete;
+    Escritor& operator=(const Escritor&) = delete;
+
+    void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
+                const std::optional<FilaTexto>& despues) {
+        sqlite3_bind_text(entrada_, 1, momento_.constData(), int(momento_.size()), SQLITE_STATIC);
+        sqlite3_bind_text(entrada_, 2, usuario_.constData(), int(usuario_.size()), SQLITE_STATIC);
+        sqlite3_bind_text(entrada_, 3, tabla, -1, SQLITE_STATIC);
+        sqlite3_bind_int64(entrada_, 4, registro);
+        sqlite3_bind_text(entrada_, 5, cambio, -1, SQLITE_STATIC);
+        paso(entrada_);
+        const qint64 codigo = sqlite3_last_insert_rowid(db_);
+        const size_t n = std::max(antes ? antes->size() : 0, despues ? despues->size() : 0);
+        for (size_t i = 0; i < n; ++i) {
+            const Valor a = antes && i < antes->size() ? (*antes)[i] : Valor();
+            const Valor d = despues && i < despues->size() ? (*despues)[i] : Valor();
+            if (a == d)
+                continue;
+            sqlite3_bind_int64(columna_, 1, codigo);
+            sqlite3_bind_int(columna_, 2, int(i));
+            for (const auto& [indice, v] : {std::pair{3, &a}, std::pair{4, &d}}) {
+                if (*v) {
+                    const QByteArray utf8 = (*v)->toUtf8();
+                    sqlite3_bind_text(columna_, indice, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                } else {
+                    sqlite3_bind_null(columna_, indice);
+                }
+            }
+            paso(columna_);
+        }
+    }
+
+private:
+    sqlite3_stmt* preparar(const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            if (entrada_)
+                sqlite3_finalize(entrada_);
+            throw SQLite::Exception(db_, sqlite3_errcode(db_));
+        }
+        return st;
+    }
+    void paso(sqlite3_stmt* st) {
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE)
+            throw SQLite::Exception(db_, rc);
+    }
+
+    sqlite3* db_;
+    QByteArray momento_;
+    QByteArray usuario_;
+    sqlite3_stmt* entrada_ = nullptr;
+    sqlite3_stmt* columna_ = nullptr;
+};
+
+// One entry and its changed columns; the tables are there.
 void anotar_en(sqlite3* db, const char* tabla, qint64 registro, const char* cambio,
                const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues) {
-    const auto preparar = [db](const char* sql) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
-            throw SQLite::Exception(db, sqlite3_errcode(db));
-        return std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>(st, sqlite3_finalize);
-    };
-    const auto paso = [db](sqlite3_stmt* st) {
-        if (const int rc = sqlite3_step(st); rc != SQLITE_DONE)
-            throw SQLite::Exception(db, rc);
-        sqlite3_reset(st);
-    };
-    const auto texto = [](sqlite3_stmt* st, int i, const QString& v) {
-        const QByteArray utf8 = v.toUtf8();
-        sqlite3_bind_text(st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    };
-    auto entrada = preparar("INSERT INTO Historial (Momento, Usuario, Tabla, Registro, Cambio) VALUES (?, ?, ?, ?, ?)");
-    texto(entrada.get(), 1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    texto(entrada.get(), 2, Historial::usuario_del_sistema());
-    sqlite3_bind_text(entrada.get(), 3, tabla, -1, SQLITE_STATIC);
-    sqlite3_bind_int64(entrada.get(), 4, registro);
-    sqlite3_bind_text(entrada.get(), 5, cambio, -1, SQLITE_STATIC);
-    paso(entrada.get());
-    const qint64 codigo = sqlite3_last_insert_rowid(db);
-    auto columna = preparar("INSERT INTO HistorialColumna (Historial, Columna, Antes, Despues) VALUES (?, ?, ?, ?)");
-    const size_t n = std::max(antes ? antes->size() : 0, despues ? despues->size() : 0);
-    for (size_t i = 0; i < n; ++i) {
-        const Valor a = antes && i < antes->size() ? (*antes)[i] : Valor();
-        const Valor d = despues && i < despues->size() ? (*despues)[i] : Valor();
-        if (a == d)
-            continue;
-        sqlite3_bind_int64(columna.get(), 1, codigo);
-        sqlite3_bind_int(columna.get(), 2, int(i));
-        for (const auto& [indice, v] : {std::pair{3, &a}, std::pair{4, &d}}) {
-            if (*v)
-                texto(columna.get(), indice, **v);
-            else
-                sqlite3_bind_null(columna.get(), indice);
-        }
-        paso(columna.get());
-    }
+    Escritor(db).anotar(tabla, registro, cambio, antes, despues);
 }
 
 class SesionArchivo : public Sesion {
@@ -389,6 +419,26 @@ std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila
 
 void con_historial(bool si) {
     historial_activo = si;
+}
+
+struct Anotador::Sentencias {
+    explicit Sentencias(sqlite3* db) : escritor(db) {}
+    Escritor escritor;
+};
+
+Anotador::Anotador(SQLite::Database& db, const QString& ruta) {
+    if (!historial_activo)
+        return;
+    asegurar_tablas(db, ruta);
+    s_ = std::make_unique<Sentencias>(db.getHandle());
+}
+
+Anotador::~Anotador() = default;
+
+void Anotador::anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
+                      const std::optional<FilaTexto>& despues) {
+    if (s_)
+        s_->escritor.anotar(tabla, registro, cambio, antes, despues);
 }
 
 void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,

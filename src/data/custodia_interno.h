@@ -96,6 +96,21 @@ std::optional<FilaTexto> fila(sqlite3* db, const char* tabla, qint64 numero_fila
 // with the system's clock and user; the tables are made first when missing.
 void anotar(SQLite::Database& db, const QString& ruta, const char* tabla, qint64 registro, const char* cambio,
             const std::optional<FilaTexto>& antes, const std::optional<FilaTexto>& despues);
+// Records many entries of one write (an import's rows), its statements prepared once; the tables are made first
+// when missing.
+class Anotador {
+public:
+    Anotador(SQLite::Database& db, const QString& ruta);
+    ~Anotador();
+    Anotador(const Anotador&) = delete;
+    Anotador& operator=(const Anotador&) = delete;
+    void anotar(const char* tabla, qint64 registro, const char* cambio, const std::optional<FilaTexto>& antes,
+                const std::optional<FilaTexto>& despues);
+
+private:
+    struct Sentencias;
+    std::unique_ptr<Sentencias> s_;
+};
 // The benchmark compares a write with its history against the same write without it; nothing else turns it off.
 void con_historial(bool si);
 // `cuerpo` as a session of the write transaction `db` is in, the tables made first when missing.

@@ -1,6 +1,8 @@
 #include "data/lote_inventario.h"
 
 #include "data/conexion.h"
+#include "data/custodia_interno.h"
+#include "data/historial.h"
 #include "data/error_datos.h"
 #include "data/lote_servidor.h"
 #include "data/motor.h"
@@ -19,7 +21,10 @@ Existente leer_en(SQLite::Database& db) {
         while (st.executeStep())
             destino->push_back({st.getColumn(0).getInt64(), QString::fromUtf8(st.getColumn(1).getText())});
     }
-    SQLite::Statement st(db, "SELECT Codigo FROM Elemento ORDER BY Codigo");
+    // A retired component's code is taken too: an imported row never gets it.
+    const bool bajas = db.tableExists("Baja");
+    SQLite::Statement st(db, bajas ? "SELECT Codigo FROM Elemento UNION SELECT Codigo FROM Baja ORDER BY 1"
+                                   : "SELECT Codigo FROM Elemento ORDER BY Codigo");
     while (st.executeStep())
         e.codigos.push_back(st.getColumn(0).getInt64());
     return e;
@@ -61,14 +66,20 @@ void anadir(const QString& ruta, const Existente& antes, const std::vector<Nombr
                 throw ErrorDatos(QStringLiteral("el inventario %1 ha cambiado mientras se preparaba la importación; "
                                                 "no se ha añadido nada. Vuelva a importar la hoja.")
                                      .arg(ruta));
-            for (auto [sql, lista] : {std::pair{"INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)", &tipos},
-                                      std::pair{"INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)", &marcas}}) {
+            // Each new row is recorded in the history as added, in the same transaction.
+            Custodia::Archivo::Anotador historial(db, ruta);
+            const auto numero = [](qint64 v) { return Custodia::Valor(QString::number(v)); };
+            for (auto [tabla, sql, lista] :
+                 {std::tuple{"Tipo", "INSERT INTO Tipo (Codigo, Nombre) VALUES (?, ?)", &tipos},
+                  std::tuple{"Marca", "INSERT INTO Marca (Codigo, Nombre) VALUES (?, ?)", &marcas}}) {
                 SQLite::Statement st(db, sql);
                 for (const Nombre& n : *lista) {
                     st.bind(1, static_cast<int64_t>(n.codigo));
                     st.bind(2, n.nombre.toStdString());
                     st.exec();
                     st.reset();
+                    historial.anotar(tabla, n.codigo, Historial::Cambio::alta, std::nullopt,
+                                     Custodia::FilaTexto{numero(n.codigo), n.nombre});
                 }
             }
             SQLite::Statement st(db, "INSERT INTO Elemento (Codigo, Tipo, Marca, Modelo, NumSerie, Fecha, Garantia, "
@@ -88,6 +99,14 @@ void anadir(const QString& ruta, const Existente& antes, const std::vector<Nombr
                 st.bind(9, k.renting ? 1 : 0);
                 st.exec();
                 st.reset();
+                // The values as the file gives them back, so every entry of the history reads alike.
+                historial.anotar("Elemento", k.codigo, Historial::Cambio::alta, std::nullopt,
+                                 Custodia::FilaTexto{numero(k.codigo), numero(k.tipo), numero(k.marca), k.modelo,
+                                                     k.num_serie,
+                                                     k.fecha.isValid() ? Custodia::Valor(k.fecha.toString(Qt::ISODate))
+                                                                       : Custodia::Valor(),
+                                                     QString::number(k.garantia, 'g', 15), k.descripcion,
+                                                     numero(k.renting ? 1 : 0)});
             }
         });
     } catch (const std::exception& e) {

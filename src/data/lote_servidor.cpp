@@ -35,7 +35,13 @@ Existente leer_en(PGconn* c) {
         for (int i = 0; i < PQntuples(r.get()); ++i)
             destino->push_back({std::atoll(PQgetvalue(r.get(), i, 0)), QString::fromUtf8(PQgetvalue(r.get(), i, 1))});
     }
-    Resultado r = ejecutar(c, QString::fromLatin1(SentenciasPg::codigos_existentes), {}, PGRES_TUPLES_OK);
+    // A retired component's code is taken too: an imported row never gets it.
+    Resultado hay_bajas = ejecutar(c, QStringLiteral("SELECT to_regclass('baja') IS NOT NULL"), {}, PGRES_TUPLES_OK);
+    const bool bajas = PQgetvalue(hay_bajas.get(), 0, 0)[0] == 't';
+    Resultado r = ejecutar(c,
+                           bajas ? QStringLiteral("SELECT codigo FROM elemento UNION SELECT codigo FROM baja ORDER BY 1")
+                                 : QString::fromLatin1(SentenciasPg::codigos_existentes),
+                           {}, PGRES_TUPLES_OK);
     e.codigos.reserve(std::size_t(PQntuples(r.get())));
     for (int i = 0; i < PQntuples(r.get()); ++i)
         e.codigos.push_back(std::atoll(PQgetvalue(r.get(), i, 0)));
